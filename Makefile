@@ -1,0 +1,50 @@
+# Sorbel-Client: `make run` builds and starts the program, `make test` builds
+# a sanitizer tree and runs every test. Both install missing packages first.
+
+BUILD_DIR      ?= build
+TEST_BUILD_DIR ?= build-test
+FUZZ_BUILD_DIR ?= build-fuzz
+JOBS           ?= $(shell nproc)
+FUZZ_SECONDS   ?= 30
+
+SAN_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+export ASAN_OPTIONS  = detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS = halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS  = suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+
+.PHONY: all deps build run test unit-tests fuzz fuzz-smoke bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/sorbel-client
+
+unit-tests: deps
+	cmake -S . -B $(TEST_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_CXX_FLAGS="$(SAN_FLAGS)" -DCMAKE_C_FLAGS="$(SAN_FLAGS)" \
+	    -DCMAKE_EXE_LINKER_FLAGS="$(SAN_FLAGS)"
+	cmake --build $(TEST_BUILD_DIR) -j $(JOBS)
+	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test: unit-tests fuzz-smoke
+
+# libFuzzer targets over the pure core; skipped when clang is missing.
+fuzz-smoke: deps
+	@scripts/run-fuzzers $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
+fuzz: deps
+	@scripts/run-fuzzers $(FUZZ_BUILD_DIR) 600
+
+bench: build
+	cmake --build $(BUILD_DIR) --target benchmarks
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+clean:
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -1,0 +1,10 @@
+// The program's life: start-up, the event loop and shutdown.
+#pragma once
+
+// What start-up may be given instead of the real thing (tests).
+struct StartupHooks {
+    bool (*startNetwork)() = nullptr;  // null: the real StartNetwork
+};
+
+// Runs the program until the window is closed; returns the exit code (0).
+int RunApplication(int argc, char** argv, const StartupHooks& hooks = {});

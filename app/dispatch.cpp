@@ -1,0 +1,39 @@
+#include "app/dispatch.h"
+
+#include "app/open_link.h"
+#include "app/scan_tick.h"
+#include "connection/connection_control.h"
+#include "connection/server_command.h"
+#include "modbus/message_log.h"
+#include "ui/control_ids.h"
+
+void DispatchControlEvent(int id)
+{
+    switch (id) {
+    case IdConnectComms:
+    case IdConnectData:
+    case IdConnectMessages:
+        ToggleConnection();
+        break;
+    case IdSendCommand:
+        SendServerCommand();
+        break;
+    case IdClearLog:
+        ClearLogAndCounters();
+        break;
+    case IdAboutWebLink:
+    case IdAboutMailLink:
+        OpenLink(id);
+        break;
+    default:
+        // The tab panel, fields, selectors, lists and checkbox are read by
+        // whoever needs them; their events carry no action.
+        break;
+    }
+}
+
+void DispatchTimerEvent(int timerId)
+{
+    if (timerId == kScanTimerId)
+        ScanTick();
+}

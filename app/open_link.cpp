@@ -1,0 +1,4 @@
+#include "app/open_link.h"
+
+// Not built yet.
+void OpenLink(int) {}

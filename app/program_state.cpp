@@ -1,0 +1,3 @@
+#include "app/program_state.h"
+
+ProgramState program;

@@ -1,0 +1,45 @@
+// The program-wide state: one instance, `program`. Each field says what it
+// means, its unit and which thread owns it. "Main" is the GUI thread; the
+// worker is the poll worker thread (at most one at a time).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "connection/transport.h"
+#include "modbus/pending_writes.h"
+
+struct ProgramState {
+    // The open connection to the server, null when not connected. Written by
+    // main only while no worker runs (and at shutdown); read by the worker.
+    std::atomic<Connection*> connection{nullptr};
+
+    // The poll worker thread of the most recent scan tick. Main only.
+    std::thread worker;
+    // Its number, handed out from 1 upwards; 0 for none or a failed start.
+    uint32_t pollWorker = 0;
+    // True from the moment main starts a worker until the worker's last step.
+    std::atomic<bool> workerRunning{false};
+
+    // Disconnect asked for while the worker was running. Main only.
+    bool stopRequest = false;
+
+    // Poll, valid and bad counts (signed 32-bit, wrapping). Raised by the
+    // worker, reset by main; atomic so neither side races the other.
+    std::atomic<int32_t> pollCount{0};
+    std::atomic<int32_t> validCount{0};
+    std::atomic<int32_t> badCount{0};
+
+    // Write requests from cell edits: appended by main, drained by the worker.
+    PendingWriteQueue pendingWrites;
+
+    // Rows to poll after the last RebuildDataTables: the sum of the length
+    // over the enabled tables (0 when none). Main only.
+    int64_t tableRowTotal = 0;
+    // Start address of the block at the last RebuildDataTables: list row r
+    // stands for address tableStartAddress + r. Main only.
+    int64_t tableStartAddress = 1;
+};
+
+extern ProgramState program;

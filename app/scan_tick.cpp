@@ -1,0 +1,4 @@
+#include "app/scan_tick.h"
+
+// Not built yet.
+void ScanTick() {}

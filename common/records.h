@@ -1,0 +1,19 @@
+// Plain records shared by several subsystems.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// One queued write request: the 12-byte Write Single Coil / Write Single
+// Register request in the first bytes of a zero-filled 16-byte frame.
+struct PendingWrite {
+    std::array<uint8_t, 16> Frame{};
+    int32_t Length = 12;
+};
+
+// Table numbers: the read order of a cycle, the transaction id of the
+// table's read request and the index of its columns and selector.
+enum TableNumber { TableDiscreteInputs = 1, TableCoils = 2, TableInputRegisters = 3, TableHoldingRegisters = 4 };
+
+// Format-selector entries. 0 disables a table; -1 (nothing selected) enables it.
+enum FormatIndex { FormatNoData = 0, FormatBit = 1, FormatBinary = 1, FormatHex = 2, FormatDecimal = 3 };

@@ -1,0 +1,4 @@
+#include "connection/server_command.h"
+
+// Not built yet.
+void SendServerCommand() {}

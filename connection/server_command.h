@@ -1,0 +1,4 @@
+// The free-text command sent to the server on a short-lived connection.
+#pragma once
+
+void SendServerCommand();

@@ -1,0 +1,5 @@
+#include "connection/settings.h"
+
+// Not built yet.
+void LoadSettings() {}
+void SaveSettings() {}

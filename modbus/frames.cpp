@@ -1,0 +1,93 @@
+#include "modbus/frames.h"
+
+#include <cstdio>
+#include <cstring>
+
+void Put16(uint8_t* out, int64_t value)
+{
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%llX",
+                  static_cast<unsigned long long>(static_cast<uint64_t>(value)));
+    size_t len = std::strlen(digits);
+
+    // Left-pad to four digits; of a longer number only the first four count.
+    char four[4] = {'0', '0', '0', '0'};
+    if (len < 4)
+        std::memcpy(four + (4 - len), digits, len);
+    else
+        std::memcpy(four, digits, 4);
+
+    auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+    out[0] = static_cast<uint8_t>(nibble(four[0]) << 4 | nibble(four[1]));
+    out[1] = static_cast<uint8_t>(nibble(four[2]) << 4 | nibble(four[3]));
+}
+
+int ReadFunctionCode(int table)
+{
+    switch (table) {
+    case 1: return 2;
+    case 2: return 1;
+    case 3: return 4;
+    case 4: return 3;
+    default: return 0;
+    }
+}
+
+// MBAP header (transaction id, protocol 0, length 6, unit) and function code.
+static void PutHeader(uint8_t* out, int64_t transactionId, int64_t unit, int function)
+{
+    Put16(out, transactionId);
+    out[2] = 0;
+    out[3] = 0;
+    out[4] = 0;
+    out[5] = 6;
+    out[6] = static_cast<uint8_t>(static_cast<uint64_t>(unit) & 0xFF);
+    out[7] = static_cast<uint8_t>(function);
+}
+
+int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress,
+                     int64_t quantity, bool offsetOn)
+{
+    PutHeader(out, table, unit, ReadFunctionCode(table));
+    Put16(out + 8, offsetOn ? startAddress - 1 : startAddress);
+    Put16(out + 10, quantity);
+    return kRequestLength;
+}
+
+int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
+                      int64_t value, bool offsetOn)
+{
+    PutHeader(out, kWriteTransactionId, unit, function);
+    Put16(out + 8, offsetOn ? address - 1 : address);
+    Put16(out + 10, value);
+    return kRequestLength;
+}
+
+ResponseKind JudgeReadResponse(int n)
+{
+    if (n > kExceptionLength)
+        return ResponseValid;
+    if (n == kExceptionLength)
+        return ResponseException;
+    return ResponseWrongLength;
+}
+
+ResponseKind JudgeWriteResponse(int n, int requestLength)
+{
+    if (n == requestLength)
+        return ResponseValid;
+    if (n == kExceptionLength)
+        return ResponseException;
+    return ResponseWrongLength;
+}
+
+const char* ExceptionStatusText(uint8_t code)
+{
+    switch (code) {
+    case 1: return "Read Error: Wrong Function Code";
+    case 2: return "Read Error: Wrong Address";
+    case 3: return "Read Error: Wrong Data";
+    case 6: return "Read Error: PLC Busy";
+    default: return nullptr;
+    }
+}

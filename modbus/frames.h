@@ -1,0 +1,48 @@
+// Modbus/TCP requests this client sends and how it judges what comes back.
+// Bytes in, record or status out: no I/O, no clock, no Qt.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kRequestLength = 12;        // every request this client sends
+constexpr int kExceptionLength = 9;       // MBAP header + function + code
+constexpr int kResponseDataOffset = 9;    // data bytes of a read response
+constexpr int kWriteTransactionId = 100;  // all write requests
+constexpr int kFunctionWriteCoil = 5;
+constexpr int kFunctionWriteRegister = 6;
+constexpr int kCoilOn = 65280;            // FF 00
+constexpr int kCoilOff = 0;
+
+// Writes value as a 16-bit field at out[0], out[1]: the value's hex digits
+// (a negative value as its 64-bit two's complement), left-padded with "0" to
+// four digits, of which the first four are kept. 0..65535 give the ordinary
+// big-endian bytes, -1 gives FF FF, 70000 (0x11170) gives 11 17.
+void Put16(uint8_t* out, int64_t value);
+
+// Read function code of table 1..4 (Discrete Inputs 2, Coils 1,
+// Input Registers 4, Holding Registers 3); 0 for any other number.
+int ReadFunctionCode(int table);
+
+// Builds the 12-byte read request for table 1..4 at out and returns 12.
+// The address is startAddress, less one when offsetOn.
+int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress,
+                     int64_t quantity, bool offsetOn);
+
+// Builds the 12-byte write request (transaction id 100, function 5 or 6) at
+// out and returns 12. The address is less one when offsetOn.
+int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
+                      int64_t value, bool offsetOn);
+
+enum ResponseKind { ResponseValid, ResponseException, ResponseWrongLength };
+
+// A response to a read is judged by its byte count n alone:
+// n > 9 valid, n == 9 exception, n < 9 (a failed receive too) wrong length.
+ResponseKind JudgeReadResponse(int n);
+
+// A response to a write: n equal to the request length valid, 9 exception,
+// anything else wrong length.
+ResponseKind JudgeWriteResponse(int n, int requestLength);
+
+// Status text for the exception code at offset 8 of a 9-byte response, or
+// nullptr for a code that leaves the status text as it is.
+const char* ExceptionStatusText(uint8_t code);

@@ -1,0 +1,4 @@
+#include "modbus/poll_worker.h"
+
+// Not built yet.
+void PollWorker() {}

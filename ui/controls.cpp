@@ -1,0 +1,182 @@
+#include "ui/controls.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTextEdit>
+#include <QWidget>
+
+#include <array>
+
+#include "ui/control_ids.h"
+#include "ui/gui_call.h"
+
+namespace {
+
+// GUI thread only. QPointer so a destroyed window reads as "no control".
+std::array<QPointer<QWidget>, kControlCount> gControls;
+std::array<QPointer<QLabel>, 4> gStatusFields;
+
+QString ToQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToStdString(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
+
+std::string ReadText(QWidget* w)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        return ToStdString(edit->text());
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return ToStdString(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+        return ToStdString(button->text());
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        return ToStdString(combo->currentText());
+    if (auto* pane = qobject_cast<QTextEdit*>(w))
+        return ToStdString(pane->toPlainText());
+    return {};
+}
+
+void WriteText(QWidget* w, const QString& text)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(text);
+    else if (auto* pane = qobject_cast<QTextEdit*>(w))
+        pane->setPlainText(text);
+}
+
+} // namespace
+
+void RegisterControl(int id, QWidget* widget)
+{
+    if (id >= 0 && id < kControlCount)
+        gControls[static_cast<size_t>(id)] = widget;
+}
+
+void RegisterStatusField(int field, QLabel* label)
+{
+    if (field >= 0 && field < 4)
+        gStatusFields[static_cast<size_t>(field)] = label;
+}
+
+void ClearControlRegistry()
+{
+    for (auto& c : gControls)
+        c = nullptr;
+    for (auto& f : gStatusFields)
+        f = nullptr;
+}
+
+QWidget* FindControl(int id)
+{
+    if (id < 0 || id >= kControlCount)
+        return nullptr;
+    return gControls[static_cast<size_t>(id)];
+}
+
+std::string GetControlText(int id)
+{
+    return CallOnGui<std::string>([id] { return ReadText(FindControl(id)); }, {});
+}
+
+void SetControlText(int id, std::string_view text)
+{
+    QString q = ToQString(text);
+    RunOnGui([id, q] { WriteText(FindControl(id), q); });
+}
+
+int GetSelectorIndex(int id)
+{
+    return CallOnGui<int>(
+        [id] {
+            auto* combo = qobject_cast<QComboBox*>(FindControl(id));
+            return combo ? combo->currentIndex() : -1;
+        },
+        -1);
+}
+
+void SetSelectorIndex(int id, int index)
+{
+    RunOnGui([id, index] {
+        auto* combo = qobject_cast<QComboBox*>(FindControl(id));
+        if (!combo)
+            return;
+        combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+    });
+}
+
+int GetCheckState(int id)
+{
+    return CallOnGui<int>(
+        [id] {
+            auto* box = qobject_cast<QCheckBox*>(FindControl(id));
+            return box && box->isChecked() ? 1 : 0;
+        },
+        0);
+}
+
+void SetCheckState(int id, int state)
+{
+    RunOnGui([id, state] {
+        if (auto* box = qobject_cast<QCheckBox*>(FindControl(id)))
+            box->setChecked(state != 0);
+    });
+}
+
+void EnableControl(int id, bool enabled)
+{
+    RunOnGui([id, enabled] {
+        if (QWidget* w = FindControl(id))
+            w->setEnabled(enabled);
+    });
+}
+
+bool IsControlEnabled(int id)
+{
+    return CallOnGui<bool>(
+        [id] {
+            QWidget* w = FindControl(id);
+            return w && w->isEnabled();
+        },
+        false);
+}
+
+void FocusControl(int id)
+{
+    RunOnGui([id] {
+        if (QWidget* w = FindControl(id))
+            w->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void SetStatusField(int field, std::string_view text)
+{
+    QString q = ToQString(text);
+    RunOnGui([field, q] {
+        if (field >= 0 && field < 4 && gStatusFields[static_cast<size_t>(field)])
+            gStatusFields[static_cast<size_t>(field)]->setText(q);
+    });
+}
+
+std::string GetStatusField(int field)
+{
+    return CallOnGui<std::string>(
+        [field] {
+            if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
+                return std::string();
+            return ToStdString(gStatusFields[static_cast<size_t>(field)]->text());
+        },
+        {});
+}
