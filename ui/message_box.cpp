@@ -1,0 +1,27 @@
+#include "ui/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+MessageBoxHook gHook = nullptr;
+}
+
+void SetMessageBoxHook(MessageBoxHook hook)
+{
+    gHook = hook;
+}
+
+void ShowMessageBox(const std::string& text)
+{
+    if (gHook) {
+        gHook(kMessageTitle, text);
+        return;
+    }
+    // Application-modal: the program's other windows are disabled meanwhile.
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kMessageTitle),
+                    QString::fromUtf8(text.c_str()), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
