@@ -4,6 +4,7 @@
 // What start-up may be given instead of the real thing (tests).
 struct StartupHooks {
     bool (*startNetwork)() = nullptr;  // null: the real StartNetwork
+    void (*afterStartup)() = nullptr;  // run once the window is up and the loop runs
 };
 
 // Runs the program until the window is closed; returns the exit code (0).
