@@ -68,7 +68,8 @@ public:
     bool WaitForAccepted(int count, int timeoutMs = 5000) const;
     bool WaitForClosed(int count, int timeoutMs = 5000) const;
 
-    // Closes every open connection now, as a server going away would.
+    // Closes every open connection now, as a server going away would. Only
+    // connections already accepted count: WaitForAccepted first.
     void DropClients();
 
 private:
