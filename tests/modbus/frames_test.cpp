@@ -72,6 +72,9 @@ TEST(Frames, ReadRequestFieldsAtTheirLimits)
     // Start address 0 with the offset switch on.
     EXPECT_EQ(Read(3, 1, 0, 10, true)[8], 0xFF);
     EXPECT_EQ(Read(3, 1, 0, 10, true)[9], 0xFF);
+    // The lowest 64-bit address wraps rather than overflowing.
+    EXPECT_EQ(Read(3, 1, std::numeric_limits<int64_t>::min(), 10, true)[8], 0x7F);
+    EXPECT_EQ(Write(1, kFunctionWriteCoil, std::numeric_limits<int64_t>::min(), kCoilOn, true)[9], 0xFF);
     // Length 0, and start address and length of 70000.
     EXPECT_EQ(Read(2, 1, 1, 0, false), (Bytes{0x00, 0x02, 0x00, 0x00, 0x00, 0x06, 0x01, 0x01, 0x00, 0x01, 0x00, 0x00}));
     EXPECT_EQ(Read(2, 1, 70000, 70000, false),
