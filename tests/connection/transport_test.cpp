@@ -73,12 +73,6 @@ bool WaitForData(Connection* connection)
 
 } // namespace
 
-TEST(Transport, StartsAndStops)
-{
-    EXPECT_TRUE(StartNetwork());
-    StopNetwork();
-}
-
 TEST(Transport, NumbersAndDotsAndNamesConnect)
 {
     Listener listener;
@@ -104,7 +98,7 @@ TEST(Transport, OnlyTheLow16BitsOfThePortCount)
 TEST(Transport, BadHostOrPortGivesNone)
 {
     Listener listener;
-    for (const char* host : {"255.255.255.255", "0xffffffff", "4294967295", "", "127.0.0.256.1"})
+    for (const char* host : {"255.255.255.255", "0xffffffff", "4294967295", ""})
         EXPECT_EQ(OpenConnection(host, listener.Port()), nullptr) << host;
     EXPECT_EQ(OpenConnection(std::string("127.0.0.1\0x", 11), listener.Port()), nullptr);
     EXPECT_EQ(OpenConnection("127.0.0.1", 0), nullptr);
@@ -169,9 +163,11 @@ TEST(Transport, ConnectsOnADescriptorAbove1024)
     if (limit.rlim_cur < 1100)
         GTEST_SKIP() << "descriptor limit too low";
 
-    std::vector<int> filler;
-    for (int fd = dup(0); fd >= 0 && fd < 1030; fd = dup(0))
-        filler.push_back(fd);
+    // Fill the low descriptors so that the connection gets a high one.
+    std::vector<int> filler{open("/dev/null", O_RDONLY | O_CLOEXEC)};
+    ASSERT_GE(filler[0], 0);
+    while (filler.back() >= 0 && filler.back() < 1030)
+        filler.push_back(fcntl(filler[0], F_DUPFD_CLOEXEC, 0));
     Listener listener;
     Connection* connection = OpenConnection("127.0.0.1", listener.Port());
     for (int fd : filler)
