@@ -125,6 +125,13 @@ QString EditorStyle(const QWidget* field)
         .arg(background, text);
 }
 
+// An edit whose list is gone has nothing left to write into or report on.
+void DropOrphanEdit()
+{
+    if (gEdit && (!gEdit->view || !gEdit->field))
+        gEdit.reset();
+}
+
 void PlaceEditor()
 {
     if (!gEdit || !gEdit->view || !gEdit->field)
@@ -487,6 +494,7 @@ int SetColumnEditable(int listId, int column, bool editable)
 
 void CommitEdit()
 {
+    DropOrphanEdit();
     if (!gEdit)
         return;
     OpenEdit edit = std::move(*gEdit);
@@ -503,6 +511,7 @@ void CommitEdit()
 
 void CancelEdit()
 {
+    DropOrphanEdit();
     if (!gEdit)
         return;
     OpenEdit edit = std::move(*gEdit);
@@ -513,6 +522,7 @@ void CancelEdit()
 
 QLineEdit* OpenEditorField()
 {
+    DropOrphanEdit();
     return gEdit ? gEdit->field.data() : nullptr;
 }
 

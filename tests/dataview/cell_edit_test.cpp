@@ -58,6 +58,7 @@ TEST_F(CellEditTest, CoilChoiceUpThenEnterQueuesOnAndRestoresTheCell)
     EXPECT_NE(OpenEditorButton(0), nullptr);
     EXPECT_NE(OpenEditorButton(1), nullptr);
     EXPECT_EQ(Editor()->text(), "0");
+    EXPECT_TRUE(Editor()->hasFocus());
 
     Key(Qt::Key_Down);  // no wrap-around past the last choice
     EXPECT_EQ(Editor()->text(), "0");
@@ -68,6 +69,7 @@ TEST_F(CellEditTest, CoilChoiceUpThenEnterQueuesOnAndRestoresTheCell)
     Key(Qt::Key_Return);
 
     EXPECT_EQ(OpenEditorField(), nullptr);
+    EXPECT_TRUE(view->hasFocus());
     EXPECT_EQ(Cell(1, 3), "0");
     EXPECT_EQ(Drain(), (Frames{WriteFrame(5, 2, 0xFF00)}));
 }
@@ -368,6 +370,20 @@ TEST_F(CellEditTest, SingleClickFramesOnlyEditableCells)
     ClickCell(1, 5);
     EXPECT_FALSE(frameAt(1, 3));
     EXPECT_FALSE(frameAt(1, 5));
+}
+
+TEST_F(CellEditTest, EditOfADestroyedListIsDroppedQuietly)
+{
+    Connect(1, 3, {0, 0, 0, 3});
+    DoubleClickCell(0, 7);
+    ASSERT_NE(OpenEditorField(), nullptr);
+    delete view;
+    gRecorded.clear();
+    CommitEdit();
+    CancelEdit();
+    EXPECT_EQ(OpenEditorField(), nullptr);
+    EXPECT_TRUE(gRecorded.empty());
+    EXPECT_TRUE(Drain().empty());
 }
 
 TEST_F(CellEditTest, EditsCommittedWhileTheWorkerDrainsAreSentOnce)
