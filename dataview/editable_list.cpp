@@ -188,23 +188,35 @@ void DestroyEditor(OpenEdit& edit)
 
 class ListEventFilter : public QObject {
 public:
-    explicit ListEventFilter(QTableView* view) : QObject(view), view_(view) {}
+    explicit ListEventFilter(QTableView* view) : QObject(view), view_(view), viewport_(view->viewport()) {}
 
+    // The event type is looked at first: while the view is being destroyed
+    // its children still send events here, and the typed pointers must not
+    // be touched then.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (gEdit && watched == gEdit->field && event->type() == QEvent::KeyPress)
-            return EditorKey(static_cast<QKeyEvent*>(event));
-        if (view_ && watched == view_->viewport()) {
-            if (event->type() == QEvent::MouseButtonPress)
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (gEdit && watched == gEdit->field)
+                return EditorKey(static_cast<QKeyEvent*>(event));
+            break;
+        case QEvent::MouseButtonPress:
+            if (watched == viewport_)
                 SingleClick(static_cast<QMouseEvent*>(event));
-            else if (event->type() == QEvent::MouseButtonDblClick)
+            break;
+        case QEvent::MouseButtonDblClick:
+            if (watched == viewport_)
                 DoubleClick(static_cast<QMouseEvent*>(event));
+            break;
+        default:
+            break;
         }
         return false;
     }
 
 private:
     QPointer<QTableView> view_;
+    const QObject* viewport_;  // compared, never dereferenced
 
     // Every key reaching the editor is reported before the editor sees it.
     bool EditorKey(QKeyEvent* key)

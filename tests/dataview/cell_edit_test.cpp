@@ -372,6 +372,25 @@ TEST_F(CellEditTest, SingleClickFramesOnlyEditableCells)
     EXPECT_FALSE(frameAt(1, 5));
 }
 
+TEST_F(CellEditTest, ColumnSettingsAnswerResultCodes)
+{
+    EXPECT_EQ(SetColumnEditable(IdDataList, 3, true), ListDone);
+    EXPECT_EQ(SetColumnSortType(IdDataList, 255, SortNone), ListDone);
+    EXPECT_EQ(SetColumnEditable(IdHelpPane, 3, true), ListNoControl);  // nothing registered there
+    EXPECT_EQ(SetColumnEditable(IdDataList, 256, true), ListBadColumn);
+    EXPECT_EQ(SetColumnSortType(IdDataList, -1, SortNone), ListBadColumn);
+    EXPECT_EQ(SetColumnEditable(IdUnitField, 3, true), ListNotAttached);
+    EXPECT_EQ(RegisterEditableList(IdUnitField, 0), ListNoControl);  // not a list
+
+    // Attaching again starts from no editable columns.
+    Connect(1, 3, {0, 0, 0, 3});
+    ASSERT_EQ(RegisterEditableList(IdDataList, 0), ListDone);
+    gRecorded.clear();
+    DoubleClickCell(0, 7);
+    EXPECT_EQ(OpenEditorField(), nullptr);
+    EXPECT_TRUE(gRecorded.empty());
+}
+
 TEST_F(CellEditTest, EditOfADestroyedListIsDroppedQuietly)
 {
     Connect(1, 3, {0, 0, 0, 3});
