@@ -125,6 +125,13 @@ QString EditorStyle(const QWidget* field)
         .arg(background, text);
 }
 
+// An edit whose list is gone has nothing left to write into or report on.
+void DropOrphanEdit()
+{
+    if (gEdit && (!gEdit->view || !gEdit->field))
+        gEdit.reset();
+}
+
 void PlaceEditor()
 {
     if (!gEdit || !gEdit->view || !gEdit->field)
@@ -181,23 +188,35 @@ void DestroyEditor(OpenEdit& edit)
 
 class ListEventFilter : public QObject {
 public:
-    explicit ListEventFilter(QTableView* view) : QObject(view), view_(view) {}
+    explicit ListEventFilter(QTableView* view) : QObject(view), view_(view), viewport_(view->viewport()) {}
 
+    // The event type is looked at first: while the view is being destroyed
+    // its children still send events here, and the typed pointers must not
+    // be touched then.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (gEdit && watched == gEdit->field && event->type() == QEvent::KeyPress)
-            return EditorKey(static_cast<QKeyEvent*>(event));
-        if (view_ && watched == view_->viewport()) {
-            if (event->type() == QEvent::MouseButtonPress)
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (gEdit && watched == gEdit->field)
+                return EditorKey(static_cast<QKeyEvent*>(event));
+            break;
+        case QEvent::MouseButtonPress:
+            if (watched == viewport_)
                 SingleClick(static_cast<QMouseEvent*>(event));
-            else if (event->type() == QEvent::MouseButtonDblClick)
+            break;
+        case QEvent::MouseButtonDblClick:
+            if (watched == viewport_)
                 DoubleClick(static_cast<QMouseEvent*>(event));
+            break;
+        default:
+            break;
         }
         return false;
     }
 
 private:
     QPointer<QTableView> view_;
+    const QObject* viewport_;  // compared, never dereferenced
 
     // Every key reaching the editor is reported before the editor sees it.
     bool EditorKey(QKeyEvent* key)
@@ -487,6 +506,7 @@ int SetColumnEditable(int listId, int column, bool editable)
 
 void CommitEdit()
 {
+    DropOrphanEdit();
     if (!gEdit)
         return;
     OpenEdit edit = std::move(*gEdit);
@@ -503,6 +523,7 @@ void CommitEdit()
 
 void CancelEdit()
 {
+    DropOrphanEdit();
     if (!gEdit)
         return;
     OpenEdit edit = std::move(*gEdit);
@@ -513,6 +534,7 @@ void CancelEdit()
 
 QLineEdit* OpenEditorField()
 {
+    DropOrphanEdit();
     return gEdit ? gEdit->field.data() : nullptr;
 }
 

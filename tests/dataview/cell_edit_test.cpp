@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "data_view_fixture.h"
@@ -57,6 +58,7 @@ TEST_F(CellEditTest, CoilChoiceUpThenEnterQueuesOnAndRestoresTheCell)
     EXPECT_NE(OpenEditorButton(0), nullptr);
     EXPECT_NE(OpenEditorButton(1), nullptr);
     EXPECT_EQ(Editor()->text(), "0");
+    EXPECT_TRUE(Editor()->hasFocus());
 
     Key(Qt::Key_Down);  // no wrap-around past the last choice
     EXPECT_EQ(Editor()->text(), "0");
@@ -67,6 +69,7 @@ TEST_F(CellEditTest, CoilChoiceUpThenEnterQueuesOnAndRestoresTheCell)
     Key(Qt::Key_Return);
 
     EXPECT_EQ(OpenEditorField(), nullptr);
+    EXPECT_TRUE(view->hasFocus());
     EXPECT_EQ(Cell(1, 3), "0");
     EXPECT_EQ(Drain(), (Frames{WriteFrame(5, 2, 0xFF00)}));
 }
@@ -369,29 +372,67 @@ TEST_F(CellEditTest, SingleClickFramesOnlyEditableCells)
     EXPECT_FALSE(frameAt(1, 5));
 }
 
-TEST(PendingWritesStress, AppendWhileDrainingLosesAndDuplicatesNothing)
+TEST_F(CellEditTest, ColumnSettingsAnswerResultCodes)
 {
-    PendingWriteQueue queue;
-    constexpr int kWrites = 20000;
-    std::vector<int> taken;
-    std::atomic<bool> appending{true};
+    EXPECT_EQ(SetColumnEditable(IdDataList, 3, true), ListDone);
+    EXPECT_EQ(SetColumnSortType(IdDataList, 255, SortNone), ListDone);
+    EXPECT_EQ(SetColumnEditable(IdHelpPane, 3, true), ListNoControl);  // nothing registered there
+    EXPECT_EQ(SetColumnEditable(IdDataList, 256, true), ListBadColumn);
+    EXPECT_EQ(SetColumnSortType(IdDataList, -1, SortNone), ListBadColumn);
+    EXPECT_EQ(SetColumnEditable(IdUnitField, 3, true), ListNotAttached);
+    EXPECT_EQ(RegisterEditableList(IdUnitField, 0), ListNoControl);  // not a list
 
-    std::thread drainer([&] {
-        while (appending || queue.Size() > 0)
-            while (auto w = queue.TakeNewest())
-                taken.push_back(w->Frame[8] << 8 | w->Frame[9]);
+    // Attaching again starts from no editable columns.
+    Connect(1, 3, {0, 0, 0, 3});
+    ASSERT_EQ(RegisterEditableList(IdDataList, 0), ListDone);
+    gRecorded.clear();
+    DoubleClickCell(0, 7);
+    EXPECT_EQ(OpenEditorField(), nullptr);
+    EXPECT_TRUE(gRecorded.empty());
+}
+
+TEST_F(CellEditTest, EditOfADestroyedListIsDroppedQuietly)
+{
+    Connect(1, 3, {0, 0, 0, 3});
+    DoubleClickCell(0, 7);
+    ASSERT_NE(OpenEditorField(), nullptr);
+    delete view;
+    gRecorded.clear();
+    CommitEdit();
+    CancelEdit();
+    EXPECT_EQ(OpenEditorField(), nullptr);
+    EXPECT_TRUE(gRecorded.empty());
+    EXPECT_TRUE(Drain().empty());
+}
+
+TEST_F(CellEditTest, EditsCommittedWhileTheWorkerDrainsAreSentOnce)
+{
+    constexpr int kEdits = 2000;
+    Connect(1, kEdits, {0, 0, 0, 3});
+    std::vector<int> seen(kEdits, 0);
+    std::atomic<bool> editing{true};
+    std::thread worker([&] {
+        for (;;) {
+            const bool last = !editing;
+            while (auto w = program.pendingWrites.TakeNewest()) {
+                const int address = w->Frame[8] << 8 | w->Frame[9];
+                const int value = w->Frame[10] << 8 | w->Frame[11];
+                if (address >= 1 && address <= kEdits && value == address + 7)
+                    seen[static_cast<size_t>(address - 1)]++;
+            }
+            if (last)
+                return;
+            std::this_thread::yield();
+        }
     });
-    for (int i = 0; i < kWrites; i++) {
-        PendingWrite w;
-        w.Frame[8] = static_cast<uint8_t>(i >> 8);
-        w.Frame[9] = static_cast<uint8_t>(i);
-        queue.Append(w);
+    // The edit path on the GUI thread, as the list drives it on Enter.
+    for (int r = 0; r < kEdits; r++) {
+        HandleCellEdit(EditBegin, IdDataList, 7, r, {});
+        SetCellText(r, 7, std::to_string(r + 8));
+        HandleCellEdit(EditCommit, -1, -1, -1, {});
     }
-    appending = false;
-    drainer.join();
-
-    std::sort(taken.begin(), taken.end());
-    ASSERT_EQ(taken.size(), static_cast<size_t>(kWrites));
-    for (int i = 0; i < kWrites; i++)
-        ASSERT_EQ(taken[static_cast<size_t>(i)], i);
+    editing = false;
+    worker.join();
+    for (int r = 0; r < kEdits; r++)
+        ASSERT_EQ(seen[static_cast<size_t>(r)], 1) << "edit of row " << r;
 }
