@@ -55,6 +55,7 @@ void BuildAboutPage(QWidget* page)
 
     auto* logo = new QLabel(page);
     logo->setGeometry(128, 240, 250, 250);
+    logo->setTextFormat(Qt::PlainText);
     logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (!LogoImage().isNull())
         logo->setPixmap(QPixmap::fromImage(LogoImage()));

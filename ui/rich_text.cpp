@@ -103,9 +103,11 @@ void SelectEditorRange(int control, int firstLine, int firstChar, int lastLine, 
         if (!pane)
             return;
         const QTextDocument* doc = pane->document();
-        const int last = lastLine == -1 ? doc->blockCount() - 1 : lastLine;
+        const int lastIndex = doc->blockCount() - 1;
+        const int first = firstLine == -1 ? lastIndex : firstLine;
+        const int last = lastLine == -1 ? lastIndex : lastLine;
         QTextCursor cursor(pane->document());
-        cursor.setPosition(PositionOf(doc, firstLine, firstChar, false));
+        cursor.setPosition(PositionOf(doc, first, firstChar, false));
         cursor.setPosition(PositionOf(doc, last, lastChar, lastChar == -1), QTextCursor::KeepAnchor);
         pane->setTextCursor(cursor);
     });

@@ -25,8 +25,8 @@ constexpr int kAllEffects = EffectBold | EffectItalic | EffectUnderline | Effect
 
 enum ParagraphAlignment { ParagraphLeft = 1, ParagraphRight = 2, ParagraphCentred = 3 };
 
-// Selects from (firstLine, firstChar) to (lastLine, lastChar). A lastLine of
-// -1 means the last line; a lastChar of -1 means the end of that line
+// Selects from (firstLine, firstChar) to (lastLine, lastChar). A line of -1
+// means the last line; a lastChar of -1 means the end of that line
 // (before its line break). Positions past the text are clamped to it; equal
 // ends give an empty selection (a caret).
 void SelectEditorRange(int control, int firstLine, int firstChar, int lastLine, int lastChar);
