@@ -215,6 +215,12 @@ std::vector<std::vector<uint8_t>> FakeModbusServer::Requests() const
     return requests_;
 }
 
+std::vector<int64_t> FakeModbusServer::RequestTimesUs() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requestTimesUs_;
+}
+
 std::vector<uint8_t> FakeModbusServer::ConnectionBytes(int index) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -246,6 +252,7 @@ void FakeModbusServer::ClearRecords()
     std::lock_guard<std::mutex> lock(mutex_);
     received_.clear();
     requests_.clear();
+    requestTimesUs_.clear();
 }
 
 bool FakeModbusServer::WaitForRequests(size_t count, int timeoutMs) const
@@ -391,6 +398,9 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
     {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(request);
+        requestTimesUs_.push_back(std::chrono::duration_cast<std::chrono::microseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count());
         changed_.notify_all();
         if (!script_.empty()) {
             reply = script_.front();

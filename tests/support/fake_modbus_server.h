@@ -57,6 +57,7 @@ public:
     // Records.
     std::vector<uint8_t> Received() const;                 // every byte, all connections
     std::vector<std::vector<uint8_t>> Requests() const;    // each complete request frame
+    std::vector<int64_t> RequestTimesUs() const;           // arrival of each, steady clock
     std::vector<uint8_t> ConnectionBytes(int index) const; // bytes of the index-th connection
     size_t RequestCount() const;
     int Accepted() const;  // connections accepted so far
@@ -110,6 +111,7 @@ private:
     std::vector<uint16_t> values_[4];
     std::vector<uint8_t> received_;
     std::vector<std::vector<uint8_t>> requests_;
+    std::vector<int64_t> requestTimesUs_;
     std::vector<std::vector<uint8_t>> connectionBytes_;
     int closed_ = 0;
 
