@@ -53,24 +53,19 @@ void ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
         ReportUnanswered(wait.outcome);
         return;
     }
-    switch (JudgeReadResponse(wait.received)) {
-    case ResponseValid:
-        program.validCount.fetch_add(1);
-        SetStatusField(StatusText, kStatusOk);
-        ShowReadValues(table, buffer, wait.received, s.quantity, s.selectors[0], s.selectors[1],
-                       s.selectors[2], s.selectors[3]);
-        AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
-        AppendElapsedLine(wait.sendTime);
-        TrimLog();
-        ScrollLogToEnd();
-        break;
-    case ResponseException:
-        ReportException(buffer, wait.received, wait.sendTime);
-        break;
-    case ResponseWrongLength:
-        ReportWrongLength(wait.sendTime);
-        break;
+    const ResponseKind kind = JudgeReadResponse(wait.received);
+    if (kind != ResponseValid) {
+        ReportInvalidResponse(kind, buffer, wait);
+        return;
     }
+    program.validCount.fetch_add(1);
+    SetStatusField(StatusText, kStatusOk);
+    ShowReadValues(table, buffer, wait.received, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
+                   s.selectors[3]);
+    AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
+    AppendElapsedLine(wait.sendTime);
+    TrimLog();
+    ScrollLogToEnd();
 }
 
 } // namespace

@@ -15,20 +15,17 @@ void ReportUnanswered(WaitOutcome outcome)
     program.badCount.fetch_add(1);
 }
 
-void ReportException(const uint8_t* response, int count, uint32_t sendTime)
+void ReportInvalidResponse(ResponseKind kind, const uint8_t* buffer, const ResponseWait& wait)
 {
     program.badCount.fetch_add(1);
-    AppendLogLine(FormatResponseLine(response, count), kRed);
-    if (const char* text = ExceptionStatusText(response[8]))
-        SetStatusField(StatusText, text);
-    AppendElapsedLine(sendTime);
-}
-
-void ReportWrongLength(uint32_t sendTime)
-{
-    program.badCount.fetch_add(1);
-    SetStatusField(StatusText, kStatusWrongLength);
-    AppendElapsedLine(sendTime);
+    if (kind == ResponseException) {
+        AppendLogLine(FormatResponseLine(buffer, wait.received), kRed);
+        if (const char* text = ExceptionStatusText(buffer[8]))
+            SetStatusField(StatusText, text);
+    } else {
+        SetStatusField(StatusText, kStatusWrongLength);
+    }
+    AppendElapsedLine(wait.sendTime);
 }
 
 void AppendElapsedLine(uint32_t sendTime)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "modbus/frames.h"
 #include "modbus/response_wait.h"
 
 constexpr const char* kStatusOk = "Read Status: OK";
@@ -15,13 +16,12 @@ constexpr const char* kStatusTransmission = "Status: Transmission Error";
 // bad + 1; nothing is logged.
 void ReportUnanswered(WaitOutcome outcome);
 
-// A 9-byte response: bad + 1, the response in red, the exception code's
-// status text (codes without one leave the status as it is), elapsed time.
-void ReportException(const uint8_t* response, int count, uint32_t sendTime);
-
-// A response of the wrong length: bad + 1, its status text, elapsed time.
-// The bytes are not logged.
-void ReportWrongLength(uint32_t sendTime);
+// A response judged anything but valid, received into buffer:
+// - an exception: bad + 1, the response in red, the exception code's status
+//   text (codes without one leave the status as it is), elapsed time;
+// - a wrong length: bad + 1, its status text, elapsed time; the bytes are
+//   not logged.
+void ReportInvalidResponse(ResponseKind kind, const uint8_t* buffer, const ResponseWait& wait);
 
 // The dark grey "<> ElapsedTime: ..." line, measured from sendTime to now.
 void AppendElapsedLine(uint32_t sendTime);

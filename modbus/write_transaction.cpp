@@ -30,22 +30,14 @@ void WriteTransaction(const PendingWrite& write, uint8_t* buffer)
                                              buffer, kCycleBufferSize);
     if (wait.outcome != WaitReceived) {
         ReportUnanswered(wait.outcome);
+    } else if (ResponseKind kind = JudgeWriteResponse(wait.received, length); kind != ResponseValid) {
+        ReportInvalidResponse(kind, buffer, wait);
     } else {
-        switch (JudgeWriteResponse(wait.received, length)) {
-        case ResponseValid:
-            // The echo is not compared with the request.
-            program.validCount.fetch_add(1);
-            SetStatusField(StatusText, kStatusOk);
-            AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
-            AppendElapsedLine(wait.sendTime);
-            break;
-        case ResponseException:
-            ReportException(buffer, wait.received, wait.sendTime);
-            break;
-        case ResponseWrongLength:
-            ReportWrongLength(wait.sendTime);
-            break;
-        }
+        // The echo is not compared with the request.
+        program.validCount.fetch_add(1);
+        SetStatusField(StatusText, kStatusOk);
+        AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
+        AppendElapsedLine(wait.sendTime);
     }
     RefreshCounterFields();
 }
