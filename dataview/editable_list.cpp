@@ -340,14 +340,7 @@ private:
         }
 
         gEdit = std::move(edit);
-        PlaceEditor();
-        field->show();
-        if (gEdit->up)
-            gEdit->up->show();
-        if (gEdit->down)
-            gEdit->down->show();
-        PlaceEditor();
-        field->setFocus(Qt::OtherFocusReason);
+        PlaceEditor();  // places, shows and focuses the new widgets
     }
 };
 

@@ -1,6 +1,3 @@
-#include <QBrush>
-#include <QHeaderView>
-
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -115,27 +112,6 @@ TEST_F(DataTablesTest, OddLengthsGiveBoundedRows)
     RebuildDataTables();
     EXPECT_EQ(DataListRowCount(), 65535);
     EXPECT_EQ(Cell(65534, 6), "105535");
-}
-
-TEST_F(DataTablesTest, ListLooksLikeTheDataList)
-{
-    const QStringList headers{"Disc. Input", "Values", "Coils Out.", "Values",
-                              "Input Reg.", "Values", "Holding Reg.", "Values"};
-    const int widths[] = {65, 45, 65, 45, 65, 60, 75, 60};
-    for (int c = 0; c < 8; c++) {
-        EXPECT_EQ(view->model()->headerData(c, Qt::Horizontal).toString(), headers[c]);
-        EXPECT_EQ(view->columnWidth(c), widths[c]);
-    }
-    Connect(1, 2, {1, 1, 1, 1});
-    auto background = [&](int row) {
-        return view->model()->index(row, 0).data(Qt::BackgroundRole).value<QBrush>().color();
-    };
-    EXPECT_EQ(background(0), QColor(240, 240, 240));
-    EXPECT_EQ(background(1), QColor(200, 200, 200));
-    EXPECT_EQ(view->palette().color(QPalette::Base), QColor(240, 240, 240));
-    EXPECT_TRUE(view->horizontalHeader()->sectionsMovable());
-    EXPECT_EQ(view->selectionMode(), QAbstractItemView::SingleSelection);
-    EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
 }
 
 TEST_F(DataTablesTest, WorkerShowsValuesInTheTablesFormat)
