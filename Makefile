@@ -12,7 +12,7 @@ export ASAN_OPTIONS  = detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS = halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS  = suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run test unit-tests fuzz fuzz-smoke bench clean
+.PHONY: all deps build run test unit-tests fuzz fuzz-smoke bench docs clean
 
 all: build
 
@@ -45,6 +45,10 @@ fuzz: deps
 bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
+
+# Pictures of the five pages for the README, rendered offscreen.
+docs: build
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tests/render_pages docs
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(FUZZ_BUILD_DIR)
