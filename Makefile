@@ -12,7 +12,7 @@ export ASAN_OPTIONS  = detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS = halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS  = suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run test unit-tests fuzz fuzz-smoke bench docs clean
+.PHONY: all deps build run test unit-tests fuzz fuzz-smoke bench clean
 
 all: build
 
@@ -47,6 +47,7 @@ bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
 
 # Pictures of the five pages for the README, rendered offscreen.
+.PHONY: docs
 docs: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tests/render_pages docs
 
