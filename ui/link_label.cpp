@@ -7,7 +7,8 @@
 LinkLabel::LinkLabel(int id, const QString& text, QWidget* parent) : QLabel(text, parent), id_(id)
 {
     setTextFormat(Qt::PlainText);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Level with the captions beside it, which are centred vertically.
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QFont underlined = font();
     underlined.setUnderline(true);
     setFont(underlined);

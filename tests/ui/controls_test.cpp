@@ -137,13 +137,3 @@ TEST_F(Controls, ReleasingCallersLetsAWaitingWorkerGo)
     ResetGuiCalls();
     EXPECT_EQ(GetControlText(IdCommandField), "quit");
 }
-
-TEST_F(Controls, GuiThreadCallsRunAtOnceEvenWhenNested)
-{
-    int depth = 0;
-    EXPECT_TRUE(RunOnGui([&] {
-        ++depth;
-        RunOnGui([&] { ++depth; });
-    }));
-    EXPECT_EQ(depth, 2);
-}

@@ -174,13 +174,6 @@ TEST_F(Window, TitleSizeFrameAndPlace)
     EXPECT_LE(std::abs(window->geometry().center().y() - screen.center().y()), 4);
 }
 
-TEST_F(Window, FontsOfTheControls)
-{
-    EXPECT_EQ(FindControl(IdHostField)->font().family(), window->font().family());
-    EXPECT_EQ(window->font().pointSize(), 10);
-    EXPECT_EQ(FindControl(IdDataList)->font().pointSize(), 8);
-}
-
 TEST_F(Window, LabelColours)
 {
     for (int id : {31, 33, 35, 37, 39, 42})

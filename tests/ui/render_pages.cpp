@@ -30,19 +30,19 @@ void AddSampleExchange()
     const uint8_t valid[17] = {0x00, 0x04, 0x00, 0x00, 0x00, 0x0B, 0x01, 0x03, 0x08,
                                0x00, 0x0A, 0x00, 0x14, 0x01, 0xF4, 0xFF, 0xFF};
     const uint8_t exception[9] = {0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x01, 0x83, 0x02};
+    AppendLogLine(FormatRequestLine(request, 12), kBlue);
+    AppendLogLine(FormatResponseLine(exception, 9), kRed);
+    AppendLogLine(FormatElapsedLine(3), kDarkGrey);
     for (int i = 0; i < 3; ++i) {
         AppendLogLine(FormatRequestLine(request, 12), kBlue);
         AppendLogLine(FormatResponseLine(valid, 17), kBlack);
         AppendLogLine(FormatElapsedLine(2 + i), kDarkGrey);
     }
-    AppendLogLine(FormatRequestLine(request, 12), kBlue);
-    AppendLogLine(FormatResponseLine(exception, 9), kRed);
-    AppendLogLine(FormatElapsedLine(3), kDarkGrey);
     program.pollCount = 4;
     program.validCount = 3;
     program.badCount = 1;
     RefreshCounterFields();
-    SetStatusField(StatusText, "Status: Illegal Data Address");
+    SetStatusField(StatusText, "Read Status: OK");
 }
 
 } // namespace
