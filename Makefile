@@ -37,10 +37,10 @@ test: unit-tests fuzz-smoke
 
 # libFuzzer targets over the pure core; skipped when clang is missing.
 fuzz-smoke: deps
-	@scripts/run-fuzzers $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+	@JOBS=$(JOBS) scripts/run-fuzzers $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
 
 fuzz: deps
-	@scripts/run-fuzzers $(FUZZ_BUILD_DIR) 600
+	@JOBS=$(JOBS) scripts/run-fuzzers $(FUZZ_BUILD_DIR) 600
 
 bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks

@@ -24,10 +24,12 @@ struct SettingsValues {
 };
 
 // Reads the values of the first [Global] group of a file's bytes; every key
-// that is missing takes its default.
+// that is missing takes its default. Integers are read by the atoi rule
+// (no "$" or "%"), saturating at the int32 limits.
 SettingsValues ReadSettingsText(std::string_view bytes);
 
-// The file's exact text: twelve lines, each ending CR LF.
+// The file's exact text: twelve lines, each ending CR LF. Line breaks in the
+// host text are left out, since they would start entries of their own.
 std::string WriteSettingsText(const SettingsValues& values);
 
 // Current working directory + "/" + the file name; empty if the working

@@ -17,8 +17,10 @@ bool StartNetwork();
 void StopNetwork();
 
 // Opens a TCP connection to host (IPv4 numbers-and-dots by the inet_addr
-// rules, else a host name) and the low 16 bits of port. Returns none on any
-// failure; the attempt is bounded at a few seconds.
+// rules, else the first IPv4 address of a host name) and the low 16 bits of
+// port. Returns none on any failure, including port 0 and the address
+// 255.255.255.255. The connect gives up after 3 seconds; a name lookup takes
+// as long as the resolver does.
 Connection* OpenConnection(const std::string& host, int64_t port);
 
 // Closes the socket at once and releases the record. Null is ignored.
@@ -35,5 +37,5 @@ int SendText(Connection* connection, const std::string& text);
 DataState CheckForData(Connection* connection);
 
 // One receive call: bytes placed (1..capacity), 0 when the server has
-// closed the connection, -1 on error.
+// closed the connection, -1 on error or when capacity is not positive.
 int ReceiveData(Connection* connection, uint8_t* buffer, int capacity);

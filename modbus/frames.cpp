@@ -33,6 +33,13 @@ int ReadFunctionCode(int table)
     }
 }
 
+// The address actually sent: one less when the offset switch is on. The
+// subtraction wraps (unsigned) so the lowest int64 cannot overflow.
+static int64_t SentAddress(int64_t address, bool offsetOn)
+{
+    return offsetOn ? static_cast<int64_t>(static_cast<uint64_t>(address) - 1) : address;
+}
+
 // MBAP header (transaction id, protocol 0, length 6, unit) and function code.
 static void PutHeader(uint8_t* out, int64_t transactionId, int64_t unit, int function)
 {
@@ -49,7 +56,7 @@ int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress
                      int64_t quantity, bool offsetOn)
 {
     PutHeader(out, table, unit, ReadFunctionCode(table));
-    Put16(out + 8, offsetOn ? startAddress - 1 : startAddress);
+    Put16(out + 8, SentAddress(startAddress, offsetOn));
     Put16(out + 10, quantity);
     return kRequestLength;
 }
@@ -58,7 +65,7 @@ int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
                       int64_t value, bool offsetOn)
 {
     PutHeader(out, kWriteTransactionId, unit, function);
-    Put16(out + 8, offsetOn ? address - 1 : address);
+    Put16(out + 8, SentAddress(address, offsetOn));
     Put16(out + 10, value);
     return kRequestLength;
 }

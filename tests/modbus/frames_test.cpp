@@ -1,25 +1,145 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "modbus/frames.h"
 
 namespace {
 
-std::vector<uint8_t> Read(int table, int64_t unit, int64_t start, int64_t quantity, bool offset)
+using Bytes = std::vector<uint8_t>;
+
+Bytes Read(int table, int64_t unit, int64_t start, int64_t quantity, bool offset)
 {
     std::array<uint8_t, 12> out{};
     EXPECT_EQ(BuildReadRequest(out.data(), table, unit, start, quantity, offset), 12);
     return {out.begin(), out.end()};
 }
 
+Bytes Write(int64_t unit, int function, int64_t address, int64_t value, bool offset)
+{
+    // Guard bytes around the frame catch a write past its 12 bytes.
+    std::array<uint8_t, 16> out;
+    out.fill(0xAA);
+    EXPECT_EQ(BuildWriteRequest(out.data(), unit, function, address, value, offset), 12);
+    for (size_t i = 12; i < out.size(); i++)
+        EXPECT_EQ(out[i], 0xAA) << "byte " << i;
+    return {out.begin(), out.begin() + 12};
+}
+
+Bytes Field(int64_t value)
+{
+    std::array<uint8_t, 2> out{};
+    Put16(out.data(), value);
+    return {out.begin(), out.end()};
+}
+
 } // namespace
 
-TEST(Frames, ReadRequestExamples)
+TEST(Frames, RequestExamples)
 {
-    EXPECT_EQ(Read(1, 1, 1, 100, false),
-              (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x02, 0x00, 0x01, 0x00, 0x64}));
-    EXPECT_EQ(Read(4, 1, 1, 100, true),
-              (std::vector<uint8_t>{0x00, 0x04, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x64}));
+    EXPECT_EQ(Read(1, 1, 1, 100, false), (Bytes{0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x02, 0x00, 0x01, 0x00, 0x64}));
+    EXPECT_EQ(Read(4, 1, 1, 100, false), (Bytes{0x00, 0x04, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x01, 0x00, 0x64}));
+    EXPECT_EQ(Read(4, 1, 1, 100, true), (Bytes{0x00, 0x04, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x64}));
+    EXPECT_EQ(Write(1, kFunctionWriteCoil, 5, kCoilOn, false),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x06, 0x01, 0x05, 0x00, 0x05, 0xFF, 0x00}));
+    EXPECT_EQ(Write(1, kFunctionWriteRegister, 10, 1234, false),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x06, 0x01, 0x06, 0x00, 0x0A, 0x04, 0xD2}));
+}
+
+TEST(Frames, SixteenBitFieldKeepsTheFirstFourHexDigits)
+{
+    EXPECT_EQ(Field(0), (Bytes{0x00, 0x00}));
+    EXPECT_EQ(Field(0xAB), (Bytes{0x00, 0xAB}));
+    EXPECT_EQ(Field(0x1234), (Bytes{0x12, 0x34}));
+    EXPECT_EQ(Field(65535), (Bytes{0xFF, 0xFF}));
+    // Above 65535 the leading digits survive, not the low 16 bits.
+    EXPECT_EQ(Field(70000), (Bytes{0x11, 0x17}));
+    EXPECT_EQ(Field(65536), (Bytes{0x10, 0x00}));
+    EXPECT_EQ(Field(0xFEDCBA98), (Bytes{0xFE, 0xDC}));
+    // Negative values are read from their 16-digit two's complement.
+    EXPECT_EQ(Field(-1), (Bytes{0xFF, 0xFF}));
+    EXPECT_EQ(Field(-65536), (Bytes{0xFF, 0xFF}));
+    EXPECT_EQ(Field(std::numeric_limits<int64_t>::min()), (Bytes{0x80, 0x00}));
+    EXPECT_EQ(Field(std::numeric_limits<int64_t>::max()), (Bytes{0x7F, 0xFF}));
+}
+
+TEST(Frames, ReadRequestFieldsAtTheirLimits)
+{
+    // Start address 0 with the offset switch on.
+    EXPECT_EQ(Read(3, 1, 0, 10, true)[8], 0xFF);
+    EXPECT_EQ(Read(3, 1, 0, 10, true)[9], 0xFF);
+    // The lowest 64-bit address wraps rather than overflowing.
+    EXPECT_EQ(Read(3, 1, std::numeric_limits<int64_t>::min(), 10, true)[8], 0x7F);
+    EXPECT_EQ(Write(1, kFunctionWriteCoil, std::numeric_limits<int64_t>::min(), kCoilOn, true)[9], 0xFF);
+    // Length 0, and start address and length of 70000.
+    EXPECT_EQ(Read(2, 1, 1, 0, false), (Bytes{0x00, 0x02, 0x00, 0x00, 0x00, 0x06, 0x01, 0x01, 0x00, 0x01, 0x00, 0x00}));
+    EXPECT_EQ(Read(2, 1, 70000, 70000, false),
+              (Bytes{0x00, 0x02, 0x00, 0x00, 0x00, 0x06, 0x01, 0x01, 0x11, 0x17, 0x11, 0x17}));
+    // The unit id is the low 8 bits of the number.
+    EXPECT_EQ(Read(1, 256, 1, 1, false)[6], 0x00);
+    EXPECT_EQ(Read(1, 300, 1, 1, false)[6], 0x2C);
+    EXPECT_EQ(Read(1, -1, 1, 1, false)[6], 0xFF);
+}
+
+TEST(Frames, EachTableHasItsTransactionIdAndFunctionCode)
+{
+    const int function[] = {0, 2, 1, 4, 3};
+    for (int table = 1; table <= 4; table++) {
+        Bytes frame = Read(table, 1, 1, 1, false);
+        EXPECT_EQ(frame[0], 0);
+        EXPECT_EQ(frame[1], table);
+        EXPECT_EQ(frame[7], function[table]);
+        EXPECT_EQ(ReadFunctionCode(table), function[table]);
+    }
+}
+
+TEST(Frames, WriteRequestsAllCarryTransaction100)
+{
+    EXPECT_EQ(Write(256, kFunctionWriteCoil, 1, kCoilOff, true),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x06, 0x00, 0x05, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(Write(7, kFunctionWriteRegister, 0, -1, true),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x06, 0x07, 0x06, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Write(1, kFunctionWriteRegister, 70000, 70000, false),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x06, 0x01, 0x06, 0x11, 0x17, 0x11, 0x17}));
+}
+
+TEST(Frames, ReadResponseIsJudgedByLength)
+{
+    for (int n : {-1, 0, 1, 8})
+        EXPECT_EQ(JudgeReadResponse(n), ResponseWrongLength) << n;
+    EXPECT_EQ(JudgeReadResponse(9), ResponseException);
+    for (int n : {10, 11, 260, 512})
+        EXPECT_EQ(JudgeReadResponse(n), ResponseValid) << n;
+    // The single data byte of a 10-byte response is at the data offset.
+    EXPECT_EQ(kResponseDataOffset, 9);
+}
+
+TEST(Frames, WriteResponseIsValidOnlyAtTheRequestLength)
+{
+    EXPECT_EQ(JudgeWriteResponse(12, kRequestLength), ResponseValid);
+    EXPECT_EQ(JudgeWriteResponse(9, kRequestLength), ResponseException);
+    for (int n : {-1, 0, 8, 10, 11, 13, 512})
+        EXPECT_EQ(JudgeWriteResponse(n, kRequestLength), ResponseWrongLength) << n;
+}
+
+TEST(Frames, ExceptionCodesThatHaveAStatusText)
+{
+    EXPECT_STREQ(ExceptionStatusText(1), "Read Error: Wrong Function Code");
+    EXPECT_STREQ(ExceptionStatusText(2), "Read Error: Wrong Address");
+    EXPECT_STREQ(ExceptionStatusText(3), "Read Error: Wrong Data");
+    EXPECT_STREQ(ExceptionStatusText(6), "Read Error: PLC Busy");
+    for (int code : {0, 4, 5, 7, 10, 11, 0x83, 255})
+        EXPECT_EQ(ExceptionStatusText(static_cast<uint8_t>(code)), nullptr) << code;
+}
+
+TEST(Frames, NineByteResponseIsAnExceptionWhateverItsFunctionByte)
+{
+    // Function byte 03, not 83: still an exception, code at offset 8.
+    const uint8_t response[] = {0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x01, 0x03, 0x02};
+    ASSERT_EQ(JudgeReadResponse(sizeof response), ResponseException);
+    EXPECT_STREQ(ExceptionStatusText(response[8]), "Read Error: Wrong Address");
 }

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "connection/settings_format.h"
+
+namespace {
+
+bool SameValues(const SettingsValues& a, const SettingsValues& b)
+{
+    return a.IP_URL == b.IP_URL && a.Port == b.Port && a.CHB_MBS == b.CHB_MBS && a.ModbusID == b.ModbusID
+        && a.StartAddress == b.StartAddress && a.RequestSize == b.RequestSize && a.ScanRate == b.ScanRate
+        && a.IdxCboDI == b.IdxCboDI && a.IdxCboCO == b.IdxCboCO && a.IdxCboIR == b.IdxCboIR
+        && a.IdxCboHR == b.IdxCboHR;
+}
+
+bool HasDefaults(const SettingsValues& values)
+{
+    return SameValues(values, SettingsValues{});
+}
+
+int32_t PortOf(const std::string& text)
+{
+    return ReadSettingsText(text).Port;
+}
+
+} // namespace
+
+TEST(SettingsFormat, WriterProducesTwelveCrLfLines)
+{
+    SettingsValues values;
+    values.IP_URL = "127.0.0.1";
+    values.RequestSize = 100;
+    values.IdxCboHR = -1;
+    EXPECT_EQ(WriteSettingsText(values),
+              "[Global]\r\n"
+              "IP_URL = 127.0.0.1\r\n"
+              "Port = 502\r\n"
+              "CHB_MBS = 0\r\n"
+              "ModbusID = 1\r\n"
+              "StartAddress = 1\r\n"
+              "RequestSize = 100\r\n"
+              "ScanRate = 1000\r\n"
+              "IdxCboDI = 0\r\n"
+              "IdxCboCO = 0\r\n"
+              "IdxCboIR = 0\r\n"
+              "IdxCboHR = -1\r\n");
+}
+
+TEST(SettingsFormat, RoundTrip)
+{
+    SettingsValues values{"plc-7.example; rack=2", -1, 1, 300, 0, INT_MAX, INT_MIN, 1, 1, 3, 7};
+    EXPECT_TRUE(SameValues(ReadSettingsText(WriteSettingsText(values)), values));
+
+    // Blanks around the host text do not survive; inner ones do.
+    values.IP_URL = " \t10.0.0.5  x \t";
+    EXPECT_EQ(ReadSettingsText(WriteSettingsText(values)).IP_URL, "10.0.0.5  x");
+    values.IP_URL = "";
+    EXPECT_EQ(ReadSettingsText(WriteSettingsText(values)).IP_URL, "");
+}
+
+TEST(SettingsFormat, LineBreaksInTheHostCannotAddEntries)
+{
+    SettingsValues values;
+    values.IP_URL = "10.0.0.5\r\nPort = 1\n[Other]\r";
+    values.Port = 1502;
+    std::string text = WriteSettingsText(values);
+    SettingsValues back = ReadSettingsText(text);
+    EXPECT_EQ(back.Port, 1502);
+    EXPECT_EQ(back.IP_URL, "10.0.0.5Port = 1[Other]");
+    EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);
+}
+
+TEST(SettingsFormat, MissingGroupOrKeysGiveDefaults)
+{
+    for (const char* text : {"", "[Global]", "[Global]\r\n", "\xEF\xBB\xBF", "Port = 7\r\n", "[Other]\r\nPort = 7",
+                             "[ Global ]\r\nPort = 7", "; [Global]\nPort = 7"})
+        EXPECT_TRUE(HasDefaults(ReadSettingsText(text))) << '"' << text << '"';
+    SettingsValues defaults = ReadSettingsText("[Global]");
+    EXPECT_EQ(defaults.IP_URL, "127.0.01");
+    EXPECT_EQ(defaults.RequestSize, 1);
+}
+
+TEST(SettingsFormat, GroupHeaders)
+{
+    EXPECT_EQ(PortOf("[Global\nPort = 7"), 7);
+    EXPECT_EQ(PortOf("[gLOBAL]\nPort = 7"), 7);
+    EXPECT_EQ(PortOf("  \t[Global] trailing words\nPort = 7"), 7);
+    EXPECT_EQ(PortOf("[Global]]\nPort = 7"), 7);
+    EXPECT_EQ(PortOf("[Global ]\nPort = 7"), 502);
+    // Only the first Global group is seen, up to the next header.
+    EXPECT_EQ(PortOf("Port = 1\n[Other]\nPort = 2\n[Global]\nScanRate = 5\n[Next]\nPort = 3\n[Global]\nPort = 4"), 502);
+    EXPECT_EQ(PortOf("[Other]\nPort = 2\n[Global]\nPort = 7\n[Global]\nPort = 4"), 7);
+}
+
+TEST(SettingsFormat, EntryLines)
+{
+    EXPECT_EQ(PortOf("[Global]\nport=503"), 503);
+    EXPECT_EQ(PortOf("[Global]\n \tPORT \t=\t 503 \t"), 503);
+    EXPECT_EQ(PortOf("[Global]\nPort = 7\nPort = 8"), 7);
+    EXPECT_EQ(PortOf("[Global]\n; Port = 7\nPort = 8"), 8);
+    EXPECT_EQ(PortOf("[Global]\nPort\nPort = 8"), 0);
+    EXPECT_EQ(PortOf("[Global]\nPo rt = 7"), 502);
+    EXPECT_EQ(ReadSettingsText("[Global]\nIP_URL = a;b = c ; d  \t").IP_URL, "a;b = c ; d");
+    EXPECT_EQ(ReadSettingsText("[Global]\nIP_URL =").IP_URL, "");
+    EXPECT_EQ(ReadSettingsText("[Global]\nIP_URL").IP_URL, "");
+    EXPECT_EQ(ReadSettingsText("[Global]\nip_url = x\nIP_URL = y").IP_URL, "x");
+}
+
+TEST(SettingsFormat, IntegersFollowAtoi)
+{
+    EXPECT_EQ(PortOf("[Global]\nPort = abc"), 0);
+    EXPECT_EQ(PortOf("[Global]\nPort ="), 0);
+    EXPECT_EQ(PortOf("[Global]\nPort = $1F6"), 0);
+    EXPECT_EQ(PortOf("[Global]\nPort = %11"), 0);
+    EXPECT_EQ(PortOf("[Global]\nPort = 007"), 7);
+    EXPECT_EQ(PortOf("[Global]\nPort = -12x"), -12);
+    EXPECT_EQ(PortOf("[Global]\nPort = +12"), 12);
+    EXPECT_EQ(PortOf("[Global]\nPort = \v\f12"), 12);
+    EXPECT_EQ(PortOf("[Global]\nPort = - 12"), 0);
+    EXPECT_EQ(PortOf("[Global]\nPort = 2147483647"), INT_MAX);
+    EXPECT_EQ(PortOf("[Global]\nPort = 2147483648"), INT_MAX);
+    EXPECT_EQ(PortOf("[Global]\nPort = -2147483648"), INT_MIN);
+    EXPECT_EQ(PortOf("[Global]\nPort = -2147483649"), INT_MIN);
+    EXPECT_EQ(PortOf("[Global]\nPort = 99999999999999999999999999"), INT_MAX);
+    EXPECT_EQ(ReadSettingsText("[Global]\nCHB_MBS = 5").CHB_MBS, 5);
+}
+
+TEST(SettingsFormat, LineEndsAndByteOrderMark)
+{
+    SettingsValues values;
+    values.IP_URL = "192.168.1.9";
+    values.Port = 1502;
+    values.IdxCboIR = 2;
+    std::string crlf = WriteSettingsText(values);
+    std::string lf, cr;
+    for (char c : crlf) {
+        if (c != '\r')
+            lf += c;
+        if (c != '\n')
+            cr += c;
+    }
+    EXPECT_TRUE(SameValues(ReadSettingsText(lf), values));
+    EXPECT_TRUE(SameValues(ReadSettingsText(cr), values));
+    EXPECT_TRUE(SameValues(ReadSettingsText("\n\r\n\r" + crlf + "\r\r\n"), values));
+    EXPECT_TRUE(SameValues(ReadSettingsText("\xEF\xBB\xBF" + crlf), values));
+
+    // Only the mark goes; UTF-8 in a value stays as it is.
+    EXPECT_EQ(ReadSettingsText("\xEF\xBB\xBF[Global]\r\nIP_URL = st\xC3\xA4tte").IP_URL, "st\xC3\xA4tte");
+    // A mark that is not at the start is part of the line.
+    EXPECT_EQ(PortOf("[Global]\r\n\xEF\xBB\xBFPort = 7"), 502);
+}
+
+TEST(SettingsFormat, PathIsWorkingDirectoryAndFileName)
+{
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    char scratch[] = "/tmp/settings_path_XXXXXX";
+    ASSERT_NE(mkdtemp(scratch), nullptr);
+    char* real = realpath(scratch, nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string directory = real;
+    free(real);
+
+    ASSERT_EQ(chdir(scratch), 0);
+    EXPECT_EQ(SettingsPath(), directory + "/vidideze.conf");
+    ASSERT_EQ(chdir("/"), 0);
+    EXPECT_EQ(SettingsPath(), "/vidideze.conf");
+
+    ASSERT_EQ(chdir(saved), 0);
+    rmdir(scratch);
+}
