@@ -1,15 +1,59 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QWidget>
 
-// A minimal window until the real one is built.
-int RunApplication(int argc, char** argv, const StartupHooks&)
+#include <memory>
+
+#include "connection/settings.h"
+#include "connection/transport.h"
+#include "ui/controls.h"
+#include "ui/fonts.h"
+#include "ui/gui_call.h"
+#include "ui/logo.h"
+#include "ui/main_window.h"
+#include "ui/message_box.h"
+
+namespace {
+
+constexpr const char* kNoNetworkText = "There is no TCP/IP stack available on the system. ";
+constexpr const char* kNoWindowText = "The main window could not be created. ";
+
+} // namespace
+
+int RunApplication(int argc, char** argv, const StartupHooks& hooks)
 {
-    QApplication application(argc, argv);
-    QWidget window;
-    window.setWindowTitle("Sorbel-Client");
-    window.resize(510, 561);
-    window.show();
-    return application.exec();
+    // Tests call this with their QApplication already made; there can only
+    // be one per process.
+    std::unique_ptr<QApplication> ownApplication;
+    if (!QApplication::instance())
+        ownApplication = std::make_unique<QApplication>(argc, argv);
+    InitGuiCalls();
+
+    CreateFonts();
+    DecodeLogo();
+
+    const bool networkReady = hooks.startNetwork ? hooks.startNetwork() : StartNetwork();
+    if (!networkReady) {
+        ShowMessageBox(kNoNetworkText);
+        return 0;
+    }
+
+    std::unique_ptr<QWidget> window(BuildMainWindow());
+    if (!window) {
+        ShowMessageBox(kNoWindowText);
+        StopNetwork();
+        return 0;
+    }
+    LoadSettings();
+
+    if (hooks.afterStartup)
+        QTimer::singleShot(0, hooks.afterStartup);
+    QApplication::exec();
+
+    // The widgets go with the window; nothing may reach them by id now.
+    window.reset();
+    ClearControlRegistry();
+    return 0;
 }

@@ -1,5 +1,107 @@
 #include "connection/settings.h"
 
-// Not built yet.
-void LoadSettings() {}
-void SaveSettings() {}
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "common/number_rule.h"
+#include "connection/settings_format.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+namespace {
+
+// A settings file is a few hundred bytes; anything past this is not read,
+// so that a huge file cannot exhaust memory at start-up.
+constexpr size_t kMaxSettingsBytes = 1 << 20;
+
+// Up to kMaxSettingsBytes of the file; nothing if it cannot be opened.
+std::string ReadFilePrefix(const std::string& path)
+{
+    std::string bytes;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return bytes;
+    char buffer[4096];
+    while (bytes.size() < kMaxSettingsBytes) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (bytes.size() > kMaxSettingsBytes)
+        bytes.resize(kMaxSettingsBytes);
+    return bytes;
+}
+
+void WriteFile(const std::string& path, const std::string& text)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += static_cast<size_t>(n);
+    }
+    ::close(fd);
+}
+
+} // namespace
+
+void LoadSettings()
+{
+    const std::string path = SettingsPath();
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        return;
+    // Only a regular file with content counts; a directory, an empty file
+    // (or a pipe, which could block the start) leaves the controls as built.
+    if (!S_ISREG(info.st_mode) || info.st_size == 0)
+        return;
+
+    // A file that cannot be read gives every key its default.
+    const SettingsValues values = ReadSettingsText(ReadFilePrefix(path));
+
+    SetControlText(IdHostField, values.IP_URL);
+    SetControlText(IdPortField, std::to_string(values.Port));
+    SetCheckState(IdOffsetCheck, values.CHB_MBS);
+    SetControlText(IdUnitField, std::to_string(values.ModbusID));
+    SetControlText(IdStartField, std::to_string(values.StartAddress));
+    SetControlText(IdLengthField, std::to_string(values.RequestSize));
+    SetControlText(IdScanField, std::to_string(values.ScanRate));
+    SetSelectorIndex(IdSelectorDI, values.IdxCboDI);
+    SetSelectorIndex(IdSelectorCO, values.IdxCboCO);
+    SetSelectorIndex(IdSelectorIR, values.IdxCboIR);
+    SetSelectorIndex(IdSelectorHR, values.IdxCboHR);
+}
+
+void SaveSettings()
+{
+    SettingsValues values;
+    values.IP_URL = GetControlText(IdHostField);
+    values.Port = TextToInt32(GetControlText(IdPortField));
+    values.CHB_MBS = GetCheckState(IdOffsetCheck) ? 1 : 0;
+    values.ModbusID = TextToInt32(GetControlText(IdUnitField));
+    values.StartAddress = TextToInt32(GetControlText(IdStartField));
+    values.RequestSize = TextToInt32(GetControlText(IdLengthField));
+    values.ScanRate = TextToInt32(GetControlText(IdScanField));
+    values.IdxCboDI = GetSelectorIndex(IdSelectorDI);
+    values.IdxCboCO = GetSelectorIndex(IdSelectorCO);
+    values.IdxCboIR = GetSelectorIndex(IdSelectorIR);
+    values.IdxCboHR = GetSelectorIndex(IdSelectorHR);
+
+    const std::string path = SettingsPath();
+    if (!path.empty())
+        WriteFile(path, WriteSettingsText(values));
+}

@@ -1,8 +1,71 @@
 #include "modbus/message_log.h"
 
-// Not built yet.
-void AppendLogLine(std::string_view, Rgb) {}
-void TrimLog() {}
-void ScrollLogToEnd() {}
-void RefreshCounterFields() {}
-void ClearLogAndCounters() {}
+#include <string>
+
+#include "app/program_state.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/gui_call.h"
+#include "ui/rich_text.h"
+
+namespace {
+
+constexpr int kMaxLogLines = 300;
+
+} // namespace
+
+void AppendLogLine(std::string_view text, Rgb colour)
+{
+    // One line is one row of the view: a stray line break must not split it.
+    std::string line(text);
+    for (char& c : line) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    // The whole step runs as one call on the GUI thread, so a line from the
+    // worker is never seen half-added or uncoloured.
+    RunOnGui([line, colour] {
+        const int control = IdMessageLog;
+        AppendEditorText(control, EditorIsEmpty(control) ? line : "\r\n" + line);
+        HideEditorSelection(control);
+        const int last = EditorLineCount(control) - 1;
+        SelectEditorRange(control, last, 1, last, -1);
+        SetSelectionColour(control, colour);
+        // A request line stays selected; answers and times leave the caret
+        // at the start of their line.
+        if (!(colour == kBlue))
+            SelectEditorRange(control, last, 1, last, 1);
+        ShowEditorSelection(control);
+    });
+}
+
+void TrimLog()
+{
+    RemoveFirstEditorLines(IdMessageLog, kMaxLogLines);
+}
+
+void ScrollLogToEnd()
+{
+    ScrollCaretIntoView(IdMessageLog);
+}
+
+void RefreshCounterFields()
+{
+    const std::string polls = "Polls: " + std::to_string(program.pollCount.load());
+    const std::string valid = "Valid: " + std::to_string(program.validCount.load());
+    const std::string bad = "Bad: " + std::to_string(program.badCount.load());
+    RunOnGui([polls, valid, bad] {
+        SetStatusField(StatusPolls, polls);
+        SetStatusField(StatusValid, valid);
+        SetStatusField(StatusBad, bad);
+    });
+}
+
+void ClearLogAndCounters()
+{
+    program.pollCount.store(0);
+    program.validCount.store(0);
+    program.badCount.store(0);
+    RefreshCounterFields();
+    ClearEditor(IdMessageLog);
+}

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <QPointer>
 #include <QThread>
 
 #include <atomic>
@@ -11,7 +12,8 @@
 namespace {
 
 // Lives on the GUI thread; posted calls run in its thread's event loop.
-QObject* gGuiObject = nullptr;
+// Guarded so that a QApplication destroyed and made anew (tests) is noticed.
+QPointer<QObject> gGuiObject;
 
 std::mutex gMutex;
 std::condition_variable gApplied;
@@ -41,10 +43,12 @@ bool RunOnGui(const std::function<void()>& fn)
 {
     if (gReleased)
         return false;
-    if (OnGuiThread() || !gGuiObject) {
+    if (OnGuiThread()) {
         fn();
         return true;
     }
+    if (!gGuiObject)
+        return false;  // no GUI thread to run it on: touching widgets here is unsafe
 
     auto call = std::make_shared<PostedCall>();
     call->fn = fn;

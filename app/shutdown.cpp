@@ -1,0 +1,43 @@
+#include "app/shutdown.h"
+
+#include <QCoreApplication>
+
+#include <sys/socket.h>
+
+#include "app/program_state.h"
+#include "connection/transport.h"
+#include "ui/gui_call.h"
+#include "ui/window_timer.h"
+
+void Shutdown()
+{
+    const bool workerRunning = program.workerRunning.load();
+
+    if (Connection* connection = program.connection.load()) {
+        if (workerRunning) {
+            // The worker may be inside a send or receive on this record:
+            // end the TCP connection under it (its calls fail at once) but
+            // leave the record alone, the process ends right after.
+            if (connection->fd >= 0)
+                ::shutdown(connection->fd, SHUT_RDWR);
+        } else {
+            program.connection.store(nullptr);
+            CloseConnection(connection);
+        }
+    }
+
+    // A worker waiting for a control update must not wait for a GUI thread
+    // that is leaving.
+    ReleaseGuiCallers();
+    StopAllWindowTimers();
+
+    if (program.worker.joinable()) {
+        if (workerRunning)
+            program.worker.detach();
+        else
+            program.worker.join();
+    }
+
+    StopNetwork();
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,157 @@
+// The message log and the counter fields, driven as the poll worker does.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QRect>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "app/program_state.h"
+#include "modbus/log_format.h"
+#include "modbus/message_log.h"
+#include "tests/ui/test_window.h"
+#include "ui/control_ids.h"
+
+namespace {
+
+const uint8_t kRequest[12] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x02, 0x00, 0x01, 0x00, 0x64};
+const uint8_t kResponse[10] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x04, 0x01, 0x02, 0x01, 0x05};
+
+class MessageLog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestWindow();
+        pane = Control<QTextEdit>(IdMessageLog);
+        ClearLogAndCounters();
+    }
+
+    // One valid read transaction as the worker logs it.
+    static void ValidRead(int n)
+    {
+        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+        AppendLogLine(FormatResponseLine(kResponse, 10) + " #" + std::to_string(n), kBlack);
+        AppendLogLine(FormatElapsedLine(n % 20), kDarkGrey);
+        TrimLog();
+        ScrollLogToEnd();
+    }
+
+    QColor LineColour(int line) const
+    {
+        return pane->document()->findBlockByNumber(line).begin().fragment().charFormat().foreground().color();
+    }
+
+    QTextEdit* pane = nullptr;
+};
+
+} // namespace
+
+TEST_F(MessageLog, LinesTakeTheirColourAndTheSelectionFollowsTheKind)
+{
+    AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+    EXPECT_EQ(pane->toPlainText().toStdString(), "->: 12 bytes 00 01 00 00 00 06 01 02 00 01 00 64");
+    // A request line stays selected.
+    EXPECT_EQ(pane->textCursor().selectedText().toStdString(), FormatRequestLine(kRequest, 12));
+
+    AppendLogLine("<-: 9 bytes 00 01 00 00 00 03 01 82 02", kRed);
+    AppendLogLine(FormatElapsedLine(16), kDarkGrey);
+    ASSERT_EQ(pane->document()->blockCount(), 3);
+    EXPECT_EQ(LineColour(0), QColor(0, 0, 255));
+    EXPECT_EQ(LineColour(1), QColor(255, 0, 0));
+    EXPECT_EQ(LineColour(2), QColor(64, 64, 64));
+    // After an elapsed-time line the caret sits at the start of that line.
+    EXPECT_FALSE(pane->textCursor().hasSelection());
+    EXPECT_EQ(pane->textCursor().position(), pane->document()->findBlockByNumber(2).position());
+}
+
+TEST_F(MessageLog, ALineBreakInsideATextDoesNotSplitTheLine)
+{
+    AppendLogLine("one\r\ntwo", kBlack);
+    EXPECT_EQ(pane->document()->blockCount(), 1);
+    EXPECT_EQ(pane->toPlainText(), "one  two");
+}
+
+TEST_F(MessageLog, FourHundredValidReadsLeaveTheNewestThreeHundredLinesInView)
+{
+    for (int n = 0; n < 400; ++n)
+        ValidRead(n);
+    ASSERT_EQ(pane->document()->blockCount(), 300);
+    // 1200 lines were written; the last 300 are the last 100 transactions.
+    EXPECT_EQ(pane->document()->findBlockByNumber(0).text().toStdString(), FormatRequestLine(kRequest, 12));
+    EXPECT_EQ(pane->document()->findBlockByNumber(1).text().toStdString(),
+              FormatResponseLine(kResponse, 10) + " #300");
+    EXPECT_EQ(pane->document()->lastBlock().text().toStdString(), FormatElapsedLine(399 % 20));
+    EXPECT_EQ(LineColour(299), QColor(64, 64, 64));
+    EXPECT_EQ(LineColour(298), QColor(0, 0, 0));
+    EXPECT_EQ(LineColour(297), QColor(0, 0, 255));
+    // The caret at the start of the last line is inside the visible area.
+    EXPECT_TRUE(pane->viewport()->rect().contains(pane->cursorRect().center()));
+}
+
+TEST_F(MessageLog, LinesWithoutAValidReadAreNotCut)
+{
+    for (int n = 0; n < 320; ++n)
+        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+    EXPECT_EQ(pane->document()->blockCount(), 320);
+    TrimLog();
+    EXPECT_EQ(pane->document()->blockCount(), 300);
+}
+
+TEST_F(MessageLog, WorkerLinesArriveWholeAndInOrder)
+{
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int n = 0; n < 50; ++n)
+            ValidRead(n);
+        done = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
+    worker.join();
+    ASSERT_EQ(pane->document()->blockCount(), 150);
+    for (int n = 0; n < 50; ++n) {
+        EXPECT_EQ(pane->document()->findBlockByNumber(3 * n + 1).text().toStdString(),
+                  FormatResponseLine(kResponse, 10) + " #" + std::to_string(n));
+        EXPECT_EQ(LineColour(3 * n), QColor(0, 0, 255));
+    }
+}
+
+TEST_F(MessageLog, CounterFieldsShowTheCounts)
+{
+    program.pollCount = 12;
+    program.validCount = 10;
+    program.badCount = -3;  // a wrapped count is shown as it is
+    RefreshCounterFields();
+    EXPECT_EQ(GetStatusField(StatusPolls), "Polls: 12");
+    EXPECT_EQ(GetStatusField(StatusValid), "Valid: 10");
+    EXPECT_EQ(GetStatusField(StatusBad), "Bad: -3");
+}
+
+TEST_F(MessageLog, ClearButtonResetsCountsAndLogButNotTheStatusText)
+{
+    program.pollCount = 5;
+    program.validCount = 4;
+    program.badCount = 1;
+    RefreshCounterFields();
+    AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+    SetStatusField(StatusText, "Read Status: OK");
+
+    QTest::mouseClick(Control<QPushButton>(IdClearLog), Qt::LeftButton);
+
+    EXPECT_EQ(program.pollCount.load(), 0);
+    EXPECT_EQ(program.validCount.load(), 0);
+    EXPECT_EQ(program.badCount.load(), 0);
+    EXPECT_EQ(GetStatusField(StatusPolls), "Polls: 0");
+    EXPECT_EQ(GetStatusField(StatusValid), "Valid: 0");
+    EXPECT_EQ(GetStatusField(StatusBad), "Bad: 0");
+    EXPECT_TRUE(pane->document()->isEmpty());
+    EXPECT_EQ(GetStatusField(StatusText), "Read Status: OK");
+
+    // The next line starts the log afresh, without a leading blank line.
+    AppendLogLine(FormatElapsedLine(1), kDarkGrey);
+    EXPECT_EQ(pane->document()->blockCount(), 1);
+}

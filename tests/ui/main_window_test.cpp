@@ -1,0 +1,309 @@
+// The window as built: every control with its kind, page, place, text and
+// colours; Tab order; digits-only fields; the status bar.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTextEdit>
+
+#include <string>
+#include <vector>
+
+#include "tests/ui/test_window.h"
+#include "ui/control_ids.h"
+#include "ui/link_label.h"
+
+namespace {
+
+enum Kind { Label, Field, Button, CheckBox, Selector, List, Pane, Link, Image };
+
+struct Expected {
+    int id;
+    Kind kind;
+    int page;
+    QRect geometry;
+    const char* text;  // nullptr: not checked here
+};
+
+// Selectors are 25 pixels high when closed.
+const std::vector<Expected> kControls = {
+    {1, Label, 0, {50, 100, 165, 20}, "Modbus Server URL / IP:"},
+    {2, Field, 0, {220, 100, 210, 20}, "127.0.0.1"},
+    {3, Label, 0, {140, 130, 75, 20}, "Port:"},
+    {4, Field, 0, {220, 130, 210, 20}, "502"},
+    {5, Label, 0, {110, 160, 105, 20}, "Modbus Unit Id:"},
+    {6, Field, 0, {220, 160, 210, 20}, "1"},
+    {7, Button, 0, {140, 190, 290, 30}, "Connect / Disconnect"},
+    {8, Label, 0, {140, 270, 70, 20}, "Command:"},
+    {9, Field, 0, {220, 270, 210, 20}, "quit"},
+    {10, Button, 0, {140, 300, 290, 30}, "Send Command"},
+    {11, CheckBox, 0, {140, 390, 290, 20}, "Apply standard modbus address offset"},
+    {12, List, 1, {3, 88, 497, 420}, nullptr},
+    {13, Label, 1, {8, 8, 100, 20}, "Start address:"},
+    {15, Label, 1, {178, 8, 60, 20}, "Length:"},
+    {17, Label, 1, {318, 8, 130, 20}, "Scan rate (mS):"},
+    {19, Label, 1, {8, 33, 300, 20}, "Data Format Selectors"},
+    {14, Field, 1, {108, 8, 50, 20}, "1"},
+    {16, Field, 1, {248, 8, 50, 20}, "100"},
+    {18, Field, 1, {448, 8, 50, 20}, "1000"},
+    {20, Selector, 1, {8, 58, 110, 25}, "No data"},
+    {21, Selector, 1, {122, 58, 110, 25}, "No data"},
+    {22, Selector, 1, {235, 58, 125, 25}, "No data"},
+    {23, Selector, 1, {364, 58, 135, 25}, "No data"},
+    {24, Button, 1, {318, 32, 180, 20}, "Connect / Disconnect"},
+    {25, Pane, 2, {8, 48, 490, 430}, ""},
+    {26, Button, 2, {8, 8, 240, 30}, "Connect / Disconnect"},
+    {28, Label, 2, {8, 488, 150, 20}, "[Polls]"},
+    {29, Label, 2, {189, 488, 150, 20}, "[Valid Responses]"},
+    {30, Label, 2, {348, 488, 150, 20}, "[Bad Responses]"},
+    {27, Button, 2, {258, 8, 240, 30}, "Clear Log and Counters"},
+    {31, Label, 3, {78, 50, 100, 20}, "Application:"},
+    {32, Label, 3, {188, 50, 250, 20}, "Zedudu ZUD Uredav"},
+    {33, Label, 3, {78, 80, 100, 20}, "Version:"},
+    {34, Label, 3, {188, 80, 250, 20}, "1.0.0.1"},
+    {35, Label, 3, {78, 110, 100, 20}, "Author:"},
+    {36, Label, 3, {188, 110, 250, 20}, nullptr},
+    {37, Label, 3, {78, 140, 100, 20}, "Company:"},
+    {38, Link, 3, {188, 140, 250, 20}, nullptr},
+    {39, Label, 3, {78, 170, 100, 20}, "Contact:"},
+    {40, Link, 3, {188, 170, 250, 20}, nullptr},
+    {42, Label, 3, {80, 200, 100, 20}, "License:"},
+    {43, Label, 3, {190, 200, 250, 20}, nullptr},
+    {41, Image, 3, {128, 240, 250, 250}, nullptr},
+    {44, Pane, 4, {8, 8, 490, 500}, nullptr},
+};
+
+bool IsKind(QWidget* w, Kind kind)
+{
+    switch (kind) {
+    case Label:
+        return qobject_cast<QLabel*>(w) && !dynamic_cast<LinkLabel*>(w) && static_cast<QLabel*>(w)->pixmap().isNull();
+    case Field:
+        return qobject_cast<QLineEdit*>(w) != nullptr;
+    case Button:
+        return qobject_cast<QPushButton*>(w) != nullptr;
+    case CheckBox:
+        return qobject_cast<QCheckBox*>(w) != nullptr;
+    case Selector:
+        return qobject_cast<QComboBox*>(w) && !static_cast<QComboBox*>(w)->isEditable();
+    case List:
+        return qobject_cast<QTableView*>(w) != nullptr;
+    case Pane:
+        return qobject_cast<QTextEdit*>(w) && static_cast<QTextEdit*>(w)->isReadOnly();
+    case Link:
+        return dynamic_cast<LinkLabel*>(w) != nullptr;
+    case Image:
+        return qobject_cast<QLabel*>(w) && !static_cast<QLabel*>(w)->pixmap().isNull();
+    }
+    return false;
+}
+
+QColor TextColour(int id)
+{
+    return FindControl(id)->palette().color(QPalette::WindowText);
+}
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override { window = TestWindow(); }
+    QWidget* window = nullptr;
+};
+
+} // namespace
+
+TEST_F(Window, EveryControlHasItsKindPagePlaceAndText)
+{
+    auto* panel = Control<QTabWidget>(IdTabPanel);
+    ASSERT_NE(panel, nullptr);
+    for (const Expected& e : kControls) {
+        SCOPED_TRACE("control " + std::to_string(e.id));
+        QWidget* w = FindControl(e.id);
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(IsKind(w, e.kind));
+        EXPECT_EQ(w->parentWidget(), panel->widget(e.page));
+        EXPECT_EQ(w->geometry(), e.geometry);
+        if (e.text) {
+            EXPECT_EQ(GetControlText(e.id), e.text);
+        }
+        EXPECT_TRUE(w->isEnabled());
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        }
+    }
+    // Every id from 0 to 44 is in use.
+    for (int id = 0; id < kControlCount; ++id)
+        EXPECT_NE(FindControl(id), nullptr) << id;
+}
+
+TEST_F(Window, PagesAndTheirOrder)
+{
+    auto* panel = Control<QTabWidget>(IdTabPanel);
+    EXPECT_EQ(panel->geometry(), QRect(0, 0, 510, 540));
+    const std::vector<QString> titles = {"Communications", "View Data", "View Messages", "About", "Help"};
+    ASSERT_EQ(panel->count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(panel->tabText(i), titles[static_cast<size_t>(i)]);
+        EXPECT_EQ(panel->widget(i)->palette().color(QPalette::Window), QColor(230, 230, 230));
+        EXPECT_TRUE(panel->widget(i)->autoFillBackground());
+    }
+    EXPECT_EQ(panel->currentIndex(), 0);
+}
+
+TEST_F(Window, TitleSizeFrameAndPlace)
+{
+    EXPECT_EQ(window->windowTitle(), "Sorbel-Client");
+    EXPECT_EQ(window->size(), QSize(510, 561));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(200, 200, 200));
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_TRUE(window->isVisible());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // Centred, give or take the frame around the client area.
+    EXPECT_LE(std::abs(window->geometry().center().x() - screen.center().x()), 4);
+    EXPECT_LE(std::abs(window->geometry().center().y() - screen.center().y()), 4);
+}
+
+TEST_F(Window, LabelColours)
+{
+    for (int id : {31, 33, 35, 37, 39, 42})
+        EXPECT_EQ(TextColour(id), QColor(255, 102, 0)) << id;
+    for (int id : {32, 34, 36, 38, 40, 43})
+        EXPECT_EQ(TextColour(id), QColor(0, 0, 255)) << id;
+    EXPECT_EQ(TextColour(IdLegendPolls), QColor(0, 0, 255));
+    EXPECT_EQ(TextColour(IdLegendValid), QColor(0, 0, 0));
+    EXPECT_EQ(TextColour(IdLegendBad), QColor(255, 0, 0));
+
+    QWidget* selectors = FindControl(IdFormatLabel);
+    EXPECT_EQ(TextColour(IdFormatLabel), QColor(255, 255, 255));
+    EXPECT_EQ(selectors->palette().color(QPalette::Window), QColor(255, 102, 0));
+    EXPECT_TRUE(selectors->autoFillBackground());
+    EXPECT_TRUE(Control<QLabel>(IdFormatLabel)->alignment() & Qt::AlignHCenter);
+    EXPECT_TRUE(Control<QLabel>(IdHostLabel)->alignment() & Qt::AlignRight);
+    EXPECT_TRUE(Control<QLabel>(IdAboutAppValue)->alignment() & Qt::AlignLeft);
+}
+
+TEST_F(Window, AboutLinksLookLikeLinksAndNameThisProduct)
+{
+    for (int id : {IdAboutWebLink, IdAboutMailLink}) {
+        QWidget* link = FindControl(id);
+        EXPECT_TRUE(link->font().underline());
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+        EXPECT_EQ(link->focusPolicy(), Qt::NoFocus);
+    }
+    EXPECT_EQ(GetControlText(IdAboutWebLink).rfind("https://", 0), 0u);
+    EXPECT_EQ(GetControlText(IdAboutMailLink).rfind("mailto:", 0), 0u);
+    const std::string author = GetControlText(IdAboutAuthorValue);
+    EXPECT_NE(author.find(" ("), std::string::npos);
+    EXPECT_EQ(author.back(), ')');
+    // The decoded logo fills the image control.
+    EXPECT_EQ(Control<QLabel>(IdAboutLogo)->pixmap().size(), QSize(250, 250));
+}
+
+TEST_F(Window, SelectorsOfferOnlyTheirEntries)
+{
+    const std::vector<QString> bits = {"No data", "Bit"};
+    const std::vector<QString> words = {"No data", "Binary", "Hex", "Decimal"};
+    for (int id = IdSelectorDI; id <= IdSelectorHR; ++id) {
+        auto* selector = Control<QComboBox>(id);
+        const auto& entries = id <= IdSelectorCO ? bits : words;
+        ASSERT_EQ(selector->count(), static_cast<int>(entries.size()));
+        for (int i = 0; i < selector->count(); ++i)
+            EXPECT_EQ(selector->itemText(i), entries[static_cast<size_t>(i)]);
+        EXPECT_EQ(selector->currentIndex(), 0);
+    }
+}
+
+TEST_F(Window, StatusBarFieldsRunPastTheRightEdge)
+{
+    const std::vector<std::string> texts = {"Read Status: Not Connected", "Polls: 0", "Valid: 0", "Bad: 0"};
+    const int lefts[] = {0, 160, 280, 400};
+    const int widths[] = {160, 120, 120, 120};
+    for (int field = 0; field < 4; ++field) {
+        EXPECT_EQ(GetStatusField(field), texts[static_cast<size_t>(field)]);
+        QLabel* label = nullptr;
+        for (QLabel* candidate : window->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+            if (candidate->x() == lefts[field])
+                label = candidate;
+        ASSERT_NE(label, nullptr) << field;
+        EXPECT_EQ(label->geometry(), QRect(lefts[field], 540, widths[field], 21));
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+    // The last field ends at 520, ten pixels past the 510-pixel window.
+    EXPECT_EQ(lefts[3] + widths[3] - window->width(), 10);
+}
+
+TEST_F(Window, TabOrderIsCreationOrder)
+{
+    auto* panel = Control<QTabWidget>(IdTabPanel);
+    auto idOf = [panel](QWidget* w) {
+        if (w == panel->tabBar())
+            return static_cast<int>(IdTabPanel);
+        for (int id = 1; id < kControlCount; ++id)
+            if (FindControl(id) == w)
+                return id;
+        return -1;
+    };
+    std::vector<int> order;
+    QWidget* w = panel->tabBar();
+    do {
+        const int id = idOf(w);
+        if (id >= 0 && (w->focusPolicy() & Qt::TabFocus))
+            order.push_back(id);
+        w = w->nextInFocusChain();
+    } while (w != panel->tabBar());
+    const std::vector<int> expected = {0, 2, 4, 6, 7, 9, 10, 11, 12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 44};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(Window, TabKeyMovesThroughThePageAndFocusStartsInTheHostField)
+{
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(PumpUntil([this] { return window->isActiveWindow(); }));
+    EXPECT_EQ(window->focusWidget(), FindControl(IdHostField));
+    FindControl(IdHostField)->setFocus();
+    QTest::keyClick(FindControl(IdHostField), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(IdPortField));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(IdUnitField));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(IdPortField));
+    // Tab also leaves the read-only text panes.
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(4);
+    FindControl(IdHelpPane)->setFocus();
+    QTest::keyClick(FindControl(IdHelpPane), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), FindControl(IdHelpPane));
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(0);
+}
+
+TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)
+{
+    for (int id : {IdPortField, IdUnitField, IdStartField, IdLengthField, IdScanField}) {
+        auto* field = Control<QLineEdit>(id);
+        field->setText("12");
+        field->setCursorPosition(2);
+        QTest::keyClicks(field, "3a-4 +x5");
+        EXPECT_EQ(field->text(), "12345") << id;
+        QTest::keyClick(field, Qt::Key_Backspace);
+        EXPECT_EQ(field->text(), "1234") << id;
+        // Text set by the program is taken as it is.
+        SetControlText(id, "-7");
+        EXPECT_EQ(GetControlText(id), "-7");
+    }
+    for (int id : {IdHostField, IdCommandField}) {
+        auto* field = Control<QLineEdit>(id);
+        field->clear();
+        QTest::keyClicks(field, "plc-1.local a");
+        EXPECT_EQ(field->text(), "plc-1.local a") << id;
+    }
+}

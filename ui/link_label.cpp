@@ -1,0 +1,29 @@
+#include "ui/link_label.h"
+
+#include <QMouseEvent>
+
+#include "app/dispatch.h"
+
+LinkLabel::LinkLabel(int id, const QString& text, QWidget* parent) : QLabel(text, parent), id_(id)
+{
+    setTextFormat(Qt::PlainText);
+    // Level with the captions beside it, which are centred vertically.
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont underlined = font();
+    underlined.setUnderline(true);
+    setFont(underlined);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void LinkLabel::mousePressEvent(QMouseEvent* event)
+{
+    // Taken here so that the release comes back to this link.
+    event->accept();
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && isEnabled())
+        DispatchControlEvent(id_);
+    event->accept();
+}

@@ -1,0 +1,20 @@
+// The pictures stored in the program: the About page's logo and the window
+// icon, both PNG images decoded with libpng.
+#pragma once
+
+#include <cstddef>
+
+class QImage;
+
+// Decodes a PNG image held in memory: 8-bit RGB, or RGBA when the image has
+// transparency. Any failure (not a PNG, truncated, corrupt, absurdly large)
+// gives a null image; nothing is reported.
+QImage DecodePng(const unsigned char* data, size_t size);
+
+// Decodes the stored logo and icon; GUI thread, once at start-up.
+void DecodeLogo();
+
+// The decoded logo (250 x 250), null if it could not be decoded.
+const QImage& LogoImage();
+// The decoded window icon (32 x 32), null if it could not be decoded.
+const QImage& IconImage();

@@ -1,0 +1,294 @@
+#include "ui/rich_text.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <algorithm>
+#include <map>
+
+#include "ui/controls.h"
+#include "ui/gui_call.h"
+#include "ui/widgets.h"
+
+namespace {
+
+QTextEdit* Pane(int control)
+{
+    return qobject_cast<QTextEdit*>(FindControl(control));
+}
+
+// Scroll position of a pane whose selection is hidden, restored when it is
+// shown again. GUI thread only.
+struct HiddenView {
+    int horizontal = 0;
+    int vertical = 0;
+};
+std::map<int, HiddenView> gHidden;
+
+int LastPosition(const QTextDocument* doc)
+{
+    return std::max(0, doc->characterCount() - 1);
+}
+
+// Document position of character (1-based) of line, or of the line's end.
+int PositionOf(const QTextDocument* doc, int line, int character, bool lineEnd)
+{
+    if (line < 0)
+        line = 0;
+    const QTextBlock block = doc->findBlockByNumber(line);
+    if (!block.isValid())
+        return LastPosition(doc);
+    const long long offset = lineEnd ? block.length() - 1 : static_cast<long long>(character) - 1;
+    const long long position = block.position() + offset;
+    return static_cast<int>(std::clamp<long long>(position, 0, LastPosition(doc)));
+}
+
+int EffectsOf(const QTextCharFormat& format)
+{
+    int effects = 0;
+    if (format.fontWeight() >= QFont::Bold)
+        effects |= EffectBold;
+    if (format.fontItalic())
+        effects |= EffectItalic;
+    if (format.fontUnderline())
+        effects |= EffectUnderline;
+    if (format.fontStrikeOut())
+        effects |= EffectStrikeout;
+    if (format.isAnchor())
+        effects |= EffectLink;
+    if (format.verticalAlignment() == QTextCharFormat::AlignSubScript)
+        effects |= EffectSubscript;
+    if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+        effects |= EffectSuperscript;
+    return effects;
+}
+
+QTextCharFormat FormatOf(int effects)
+{
+    QTextCharFormat format;
+    format.setFontWeight((effects & EffectBold) ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(effects & EffectItalic);
+    format.setFontUnderline(effects & EffectUnderline);
+    format.setFontStrikeOut(effects & EffectStrikeout);
+    format.setAnchor(effects & EffectLink);
+    if (effects & EffectSuperscript)
+        format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    else if (effects & EffectSubscript)
+        format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    else
+        format.setVerticalAlignment(QTextCharFormat::AlignNormal);
+    return format;
+}
+
+int SelectionEffects(QTextEdit* pane)
+{
+    const QTextCursor selection = pane->textCursor();
+    if (!selection.hasSelection())
+        return EffectsOf(selection.charFormat());
+    // A cursor reports the format of the character before it.
+    QTextCursor first(pane->document());
+    first.setPosition(selection.selectionStart() + 1);
+    return EffectsOf(first.charFormat());
+}
+
+} // namespace
+
+void SelectEditorRange(int control, int firstLine, int firstChar, int lastLine, int lastChar)
+{
+    RunOnGui([=] {
+        QTextEdit* pane = Pane(control);
+        if (!pane)
+            return;
+        const QTextDocument* doc = pane->document();
+        const int lastIndex = doc->blockCount() - 1;
+        const int first = firstLine == -1 ? lastIndex : firstLine;
+        const int last = lastLine == -1 ? lastIndex : lastLine;
+        QTextCursor cursor(pane->document());
+        cursor.setPosition(PositionOf(doc, first, firstChar, false));
+        cursor.setPosition(PositionOf(doc, last, lastChar, lastChar == -1), QTextCursor::KeepAnchor);
+        pane->setTextCursor(cursor);
+    });
+}
+
+void SetSelectionColour(int control, Rgb colour)
+{
+    RunOnGui([=] {
+        QTextEdit* pane = Pane(control);
+        if (!pane)
+            return;
+        QTextCharFormat format;
+        format.setForeground(ToQColor(colour));
+        QTextCursor cursor = pane->textCursor();
+        cursor.mergeCharFormat(format);
+        pane->setTextCursor(cursor);
+    });
+}
+
+void SetSelectionEffects(int control, int effects, int toggle)
+{
+    RunOnGui([=] {
+        QTextEdit* pane = Pane(control);
+        if (!pane)
+            return;
+        int applied = effects & kAllEffects;
+        if (toggle != 0)
+            applied ^= SelectionEffects(pane);
+        QTextCursor cursor = pane->textCursor();
+        cursor.mergeCharFormat(FormatOf(applied));
+        pane->setTextCursor(cursor);
+    });
+}
+
+int GetSelectionEffects(int control)
+{
+    return CallOnGui<int>(
+        [control] {
+            QTextEdit* pane = Pane(control);
+            return pane ? SelectionEffects(pane) : 0;
+        },
+        0);
+}
+
+void SetParagraphAlignment(int control, int alignment)
+{
+    RunOnGui([=] {
+        QTextEdit* pane = Pane(control);
+        if (!pane)
+            return;
+        QTextBlockFormat format;
+        switch (alignment) {
+        case ParagraphLeft:
+            format.setAlignment(Qt::AlignLeft);
+            break;
+        case ParagraphRight:
+            format.setAlignment(Qt::AlignRight);
+            break;
+        case ParagraphCentred:
+            format.setAlignment(Qt::AlignHCenter);
+            break;
+        default:
+            return;
+        }
+        QTextCursor cursor = pane->textCursor();
+        cursor.mergeBlockFormat(format);
+        pane->setTextCursor(cursor);
+    });
+}
+
+void AppendEditorText(int control, std::string_view text)
+{
+    QString lines = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    RunOnGui([control, lines] {
+        QTextEdit* pane = Pane(control);
+        if (!pane)
+            return;
+        QTextCursor end(pane->document());
+        end.movePosition(QTextCursor::End);
+        // New text starts in the pane's own look, not the last line's.
+        end.insertText(lines, QTextCharFormat());
+    });
+}
+
+void HideEditorSelection(int control)
+{
+    RunOnGui([control] {
+        QTextEdit* pane = Pane(control);
+        if (!pane || gHidden.count(control))
+            return;
+        gHidden[control] = {pane->horizontalScrollBar()->value(), pane->verticalScrollBar()->value()};
+        pane->setUpdatesEnabled(false);
+    });
+}
+
+void ShowEditorSelection(int control)
+{
+    RunOnGui([control] {
+        QTextEdit* pane = Pane(control);
+        auto it = gHidden.find(control);
+        if (it == gHidden.end())
+            return;
+        const HiddenView view = it->second;
+        gHidden.erase(it);
+        if (!pane)
+            return;
+        pane->horizontalScrollBar()->setValue(view.horizontal);
+        pane->verticalScrollBar()->setValue(view.vertical);
+        pane->setUpdatesEnabled(true);
+    });
+}
+
+int EditorLineCount(int control)
+{
+    return CallOnGui<int>(
+        [control] {
+            QTextEdit* pane = Pane(control);
+            return pane ? pane->document()->blockCount() : 0;
+        },
+        0);
+}
+
+bool EditorIsEmpty(int control)
+{
+    return CallOnGui<bool>(
+        [control] {
+            QTextEdit* pane = Pane(control);
+            return !pane || pane->document()->isEmpty();
+        },
+        true);
+}
+
+std::string EditorLineText(int control, int line)
+{
+    return CallOnGui<std::string>(
+        [control, line] {
+            QTextEdit* pane = Pane(control);
+            if (!pane)
+                return std::string();
+            return pane->document()->findBlockByNumber(line).text().toStdString();
+        },
+        {});
+}
+
+void ScrollCaretIntoView(int control)
+{
+    RunOnGui([control] {
+        QTextEdit* pane = Pane(control);
+        if (!pane)
+            return;
+        pane->ensureCursorVisible();
+        // While the selection is hidden, this is where the view goes back to.
+        auto it = gHidden.find(control);
+        if (it != gHidden.end())
+            it->second = {pane->horizontalScrollBar()->value(), pane->verticalScrollBar()->value()};
+    });
+}
+
+void RemoveFirstEditorLines(int control, int maxLines)
+{
+    RunOnGui([control, maxLines] {
+        QTextEdit* pane = Pane(control);
+        if (!pane || maxLines < 1)
+            return;
+        QTextDocument* doc = pane->document();
+        const int surplus = doc->blockCount() - maxLines;
+        if (surplus <= 0)
+            return;
+        // One removal for all surplus lines keeps a long log cheap to cut.
+        QTextCursor head(doc);
+        head.setPosition(doc->findBlockByNumber(surplus).position(), QTextCursor::KeepAnchor);
+        head.removeSelectedText();
+    });
+}
+
+void ClearEditor(int control)
+{
+    RunOnGui([control] {
+        if (QTextEdit* pane = Pane(control))
+            pane->clear();
+    });
+}

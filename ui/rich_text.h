@@ -1,0 +1,71 @@
+// Operations on the text panes (the message log and the Help page) by
+// control id. Lines are the pane's paragraphs, numbered from 0; characters
+// within a line are numbered from 1. Every operation may be called from any
+// thread; to apply several as one step, run them inside one RunOnGui call.
+// An id that is not a text pane does nothing and reads as 0 / empty.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/colours.h"
+
+// Character effects, as a set of flags.
+enum TextEffect {
+    EffectBold = 1,
+    EffectItalic = 2,
+    EffectUnderline = 4,
+    EffectStrikeout = 8,
+    EffectLink = 32,
+    EffectSubscript = 65536,
+    EffectSuperscript = 131072,
+};
+constexpr int kAllEffects = EffectBold | EffectItalic | EffectUnderline | EffectStrikeout | EffectLink |
+                            EffectSubscript | EffectSuperscript;
+
+enum ParagraphAlignment { ParagraphLeft = 1, ParagraphRight = 2, ParagraphCentred = 3 };
+
+// Selects from (firstLine, firstChar) to (lastLine, lastChar). A line of -1
+// means the last line; a lastChar of -1 means the end of that line
+// (before its line break). Positions past the text are clamped to it; equal
+// ends give an empty selection (a caret).
+void SelectEditorRange(int control, int firstLine, int firstChar, int lastLine, int lastChar);
+
+// Sets only the text colour of the selected characters.
+void SetSelectionColour(int control, Rgb colour);
+
+// Sets all seven effects of the selection: those in effects on, the others
+// off. With toggle non-zero, the set applied is the selection's current
+// effects exclusive-or effects.
+void SetSelectionEffects(int control, int effects, int toggle);
+
+// The effects of the selection's first character (of the character before
+// the caret when nothing is selected).
+int GetSelectionEffects(int control);
+
+// Aligns the paragraphs the selection touches (ParagraphAlignment).
+void SetParagraphAlignment(int control, int alignment);
+
+// Appends text at the end; CR LF, LF and CR each start a new line. Appending
+// to an empty pane adds no leading line break.
+void AppendEditorText(int control, std::string_view text);
+
+// While hidden, changes to the selection neither show nor move the view.
+void HideEditorSelection(int control);
+void ShowEditorSelection(int control);
+
+// Number of lines; an empty pane has one (empty) line.
+int EditorLineCount(int control);
+// True when the pane holds no text at all.
+bool EditorIsEmpty(int control);
+// Text of one line without its line break; empty for a line that is not there.
+std::string EditorLineText(int control, int line);
+
+// Scrolls so that the caret is visible.
+void ScrollCaretIntoView(int control);
+
+// Removes the first lines until at most maxLines remain.
+void RemoveFirstEditorLines(int control, int maxLines);
+
+// Empties the pane.
+void ClearEditor(int control);

@@ -1,0 +1,59 @@
+#include <QLabel>
+#include <QRect>
+#include <QTableView>
+
+#include "dataview/cell_edit.h"
+#include "dataview/data_list.h"
+#include "dataview/editable_list.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/fonts.h"
+#include "ui/pages.h"
+#include "ui/widgets.h"
+
+namespace {
+
+// The sort type that lets the compare callback decide every column.
+constexpr int kCallbackSort = 11;
+constexpr int kDataColumns = 8;
+
+void BuildDataList(QWidget* page)
+{
+    QTableView* list = CreateDataList(page);
+    list->setGeometry(3, 88, 497, 420);
+    list->setFont(TableFont());
+    RegisterControl(IdDataList, list);
+    // Without in-place editing the list still shows the data.
+    if (RegisterEditableList(IdDataList, 0) != ListDone)
+        return;
+    SetEditColours(kAccentOrange, kWhite);
+    SetEditCallback(HandleCellEdit);
+    SetCompareCallback(CompareCells);
+    for (int column = 0; column < kDataColumns; ++column)
+        SetColumnSortType(IdDataList, column, kCallbackSort);
+}
+
+} // namespace
+
+void BuildViewDataPage(QWidget* page)
+{
+    BuildDataList(page);
+
+    CreateLabel(page, IdStartLabel, QRect(8, 8, 100, 20), "Start address:", Qt::AlignRight);
+    CreateLabel(page, IdLengthLabel, QRect(178, 8, 60, 20), "Length:", Qt::AlignRight);
+    CreateLabel(page, IdScanLabel, QRect(318, 8, 130, 20), "Scan rate (mS):", Qt::AlignRight);
+    QLabel* selectors = CreateLabel(page, IdFormatLabel, QRect(8, 33, 300, 20), "Data Format Selectors", Qt::AlignHCenter);
+    SetBackgroundColour(selectors, kAccentOrange);
+    SetTextColour(selectors, kWhite);
+
+    CreateTextField(page, IdStartField, QRect(108, 8, 50, 20), "1", true);
+    CreateTextField(page, IdLengthField, QRect(248, 8, 50, 20), "100", true);
+    CreateTextField(page, IdScanField, QRect(448, 8, 50, 20), "1000", true);
+
+    CreateSelector(page, IdSelectorDI, 8, 58, 110, {"No data", "Bit"});
+    CreateSelector(page, IdSelectorCO, 122, 58, 110, {"No data", "Bit"});
+    CreateSelector(page, IdSelectorIR, 235, 58, 125, {"No data", "Binary", "Hex", "Decimal"});
+    CreateSelector(page, IdSelectorHR, 364, 58, 135, {"No data", "Binary", "Hex", "Decimal"});
+
+    CreateButton(page, IdConnectData, QRect(318, 32, 180, 20), "Connect / Disconnect");
+}

@@ -1,0 +1,139 @@
+#include "ui/widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QTextEdit>
+
+#include "app/dispatch.h"
+#include "ui/controls.h"
+
+namespace {
+
+constexpr int kSelectorHeight = 25;
+// Entries shown at once by an opened selector: about 350 pixels of list.
+constexpr int kSelectorVisibleEntries = 16;
+
+// Refuses typed characters other than 0-9 in a digits-only field. Keys
+// without text (arrows, Backspace, shortcuts) pass, and so does text the
+// program sets, as the field's own rule is about typing only.
+class DigitsOnlyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const QString text = static_cast<QKeyEvent*>(event)->text();
+            for (QChar c : text) {
+                if (c.isPrint() && (c < QLatin1Char('0') || c > QLatin1Char('9')))
+                    return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+QColor ToQColor(Rgb colour)
+{
+    return QColor(colour.r, colour.g, colour.b);
+}
+
+void SetTextColour(QWidget* widget, Rgb colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(colour));
+    palette.setColor(QPalette::Text, ToQColor(colour));
+    widget->setPalette(palette);
+}
+
+void SetBackgroundColour(QWidget* widget, Rgb colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ToQColor(colour));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* text, Qt::Alignment alignment)
+{
+    auto* label = new QLabel(QString::fromUtf8(text), page);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setGeometry(geometry);
+    RegisterControl(id, label);
+    return label;
+}
+
+QLineEdit* CreateTextField(QWidget* page, int id, const QRect& geometry, const char* text, bool digitsOnly)
+{
+    auto* field = new QLineEdit(QString::fromUtf8(text), page);
+    field->setGeometry(geometry);
+    if (digitsOnly)
+        field->installEventFilter(new DigitsOnlyFilter(field));
+    QObject::connect(field, &QLineEdit::textEdited, [id] { DispatchControlEvent(id); });
+    RegisterControl(id, field);
+    return field;
+}
+
+QPushButton* CreateButton(QWidget* page, int id, const QRect& geometry, const char* caption)
+{
+    auto* button = new QPushButton(QString::fromUtf8(caption), page);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, [id] { DispatchControlEvent(id); });
+    RegisterControl(id, button);
+    return button;
+}
+
+QCheckBox* CreateCheckBox(QWidget* page, int id, const QRect& geometry, const char* caption)
+{
+    auto* box = new QCheckBox(QString::fromUtf8(caption), page);
+    box->setGeometry(geometry);
+    QObject::connect(box, &QCheckBox::clicked, [id] { DispatchControlEvent(id); });
+    RegisterControl(id, box);
+    return box;
+}
+
+QComboBox* CreateSelector(QWidget* page, int id, int x, int y, int width, std::initializer_list<const char*> entries)
+{
+    auto* selector = new QComboBox(page);
+    selector->setEditable(false);
+    for (const char* entry : entries)
+        selector->addItem(QString::fromUtf8(entry));
+    selector->setCurrentIndex(0);
+    selector->setMaxVisibleItems(kSelectorVisibleEntries);
+    selector->setGeometry(x, y, width, kSelectorHeight);
+    QObject::connect(selector, &QComboBox::activated, [id] { DispatchControlEvent(id); });
+    RegisterControl(id, selector);
+    return selector;
+}
+
+QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
+{
+    auto* pane = new QTextEdit(page);
+    pane->setGeometry(geometry);
+    pane->setReadOnly(true);
+    pane->setUndoRedoEnabled(false);
+    pane->setAcceptRichText(false);
+    pane->setLineWrapMode(QTextEdit::NoWrap);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pane->setTabChangesFocus(true);
+    pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Keep the selection as visible as with focus.
+    QPalette palette = pane->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    pane->setPalette(palette);
+    RegisterControl(id, pane);
+    return pane;
+}

@@ -1,0 +1,45 @@
+// Creating the window's controls: each is placed on its page at a fixed
+// position, registered under its id, and reports its events to the
+// dispatcher with that id.
+#pragma once
+
+#include <initializer_list>
+
+#include <Qt>
+
+#include "common/colours.h"
+
+class QCheckBox;
+class QColor;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRect;
+class QTextEdit;
+class QWidget;
+
+QColor ToQColor(Rgb colour);
+
+// The text colour of a label or link.
+void SetTextColour(QWidget* widget, Rgb colour);
+// A background of the control's own instead of the page's.
+void SetBackgroundColour(QWidget* widget, Rgb colour);
+
+// One-line static text, never read as rich text.
+QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* text, Qt::Alignment alignment);
+
+// Single-line field. With digitsOnly, typed characters other than 0-9 are
+// refused; text put there by the program is taken as it is.
+QLineEdit* CreateTextField(QWidget* page, int id, const QRect& geometry, const char* text, bool digitsOnly);
+
+QPushButton* CreateButton(QWidget* page, int id, const QRect& geometry, const char* caption);
+
+QCheckBox* CreateCheckBox(QWidget* page, int id, const QRect& geometry, const char* caption);
+
+// Drop-down list of fixed entries (no free text), entry 0 selected.
+QComboBox* CreateSelector(QWidget* page, int id, int x, int y, int width, std::initializer_list<const char*> entries);
+
+// Read-only rich-text pane: no wrap, both scroll bars, the selection shown
+// even without focus, Tab moves on to the next control.
+QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry);
