@@ -1,13 +1,199 @@
 #include "dataview/data_list.h"
 
+#include <QAbstractTableModel>
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QHeaderView>
+#include <QPalette>
 #include <QTableView>
 
-// Not built yet: an empty view.
-QTableView* CreateDataList(QWidget* parent)
+#include "common/colours.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/gui_call.h"
+
+namespace {
+
+constexpr std::array<const char*, kDataListColumns> kHeaders = {
+    "Disc. Input", "Values", "Coils Out.", "Values", "Input Reg.", "Values", "Holding Reg.", "Values"};
+constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
+
+QColor ToQColor(Rgb c)
 {
-    return new QTableView(parent);
+    return QColor(c.r, c.g, c.b);
 }
 
-int DataListRowCount() { return 0; }
-std::string GetCellText(int, int) { return {}; }
-void SetCellText(int, int, std::string_view) {}
+// Plain rows of texts; the view asks for them, nothing is cached elsewhere.
+class DataListModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : kDataListColumns;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return rows_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())];
+        if (role == Qt::BackgroundRole)
+            return QBrush(ToQColor(index.row() % 2 == 0 ? kRowLight : kWindowGrey));
+        return {};
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        if (!index.isValid() || role != Qt::EditRole)
+            return false;
+        SetText(index.row(), index.column(), value.toString());
+        return true;
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+            section < kDataListColumns)
+            return QString::fromLatin1(kHeaders[static_cast<size_t>(section)]);
+        return {};
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        // Never Qt's own editing: cell editing belongs to the editable list.
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+    bool Contains(int row, int column) const
+    {
+        return row >= 0 && row < rowCount() && column >= 0 && column < kDataListColumns;
+    }
+
+    QString Text(int row, int column) const
+    {
+        return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    }
+
+    void SetText(int row, int column, const QString& text)
+    {
+        QString& cell = rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+        if (cell == text)
+            return;
+        cell = text;
+        const QModelIndex at = index(row, column);
+        emit dataChanged(at, at, {Qt::DisplayRole});
+    }
+
+    void ChangeRows(const std::function<void(std::vector<DataRow>&)>& edit)
+    {
+        beginResetModel();
+        edit(rows_);
+        endResetModel();
+    }
+
+private:
+    std::vector<DataRow> rows_;
+};
+
+// GUI thread only.
+DataListModel* Model()
+{
+    auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
+    return view ? dynamic_cast<DataListModel*>(view->model()) : nullptr;
+}
+
+} // namespace
+
+QTableView* CreateDataList(QWidget* parent)
+{
+    auto* view = new QTableView(parent);
+    view->setModel(new DataListModel(view));
+
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    view->setFont(font);
+
+    // The list's own background below the last row; the rows paint their
+    // alternating colours through the model.
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Base, ToQColor(kRowLight));
+    // The selected row stays visible when the list has no focus.
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    view->setPalette(palette);
+
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSortingEnabled(false);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setCornerButtonEnabled(false);
+
+    QHeaderView* rowsHeader = view->verticalHeader();
+    rowsHeader->hide();
+    // Fixed, uniform rows keep a list of 65535 rows cheap to lay out.
+    rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
+    rowsHeader->setMinimumSectionSize(1);
+    rowsHeader->setDefaultSectionSize(view->fontMetrics().height() + 4);
+
+    QHeaderView* header = view->horizontalHeader();
+    header->setSectionsMovable(true);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    for (int c = 0; c < kDataListColumns; c++)
+        view->setColumnWidth(c, kWidths[static_cast<size_t>(c)]);
+    return view;
+}
+
+int DataListRowCount()
+{
+    return CallOnGui<int>(
+        [] {
+            DataListModel* model = Model();
+            return model ? model->rowCount() : 0;
+        },
+        0);
+}
+
+std::string GetCellText(int row, int column)
+{
+    return CallOnGui<std::string>(
+        [row, column] {
+            DataListModel* model = Model();
+            if (!model || !model->Contains(row, column))
+                return std::string();
+            return model->Text(row, column).toStdString();
+        },
+        {});
+}
+
+bool SetCellText(int row, int column, std::string_view text)
+{
+    const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return CallOnGui<bool>(
+        [row, column, q] {
+            DataListModel* model = Model();
+            if (!model || !model->Contains(row, column))
+                return false;
+            model->SetText(row, column, q);
+            return true;
+        },
+        false);
+}
+
+void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit)
+{
+    if (DataListModel* model = Model())
+        model->ChangeRows(edit);
+}

@@ -2,16 +2,32 @@
 // texts per row. Cell operations may be called from any thread.
 #pragma once
 
+#include <QString>
+
+#include <array>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QTableView;
 class QWidget;
+
+constexpr int kDataListColumns = 8;
+using DataRow = std::array<QString, kDataListColumns>;
 
 // GUI thread: creates the view with its model, the eight columns with their
 // headers and widths, the table font and the row colours.
 QTableView* CreateDataList(QWidget* parent);
 
+// These act on the list registered as control 12; without one the list reads
+// as empty and writes do nothing. A cell outside the rows or columns reads as
+// "" and is not written.
 int DataListRowCount();
 std::string GetCellText(int row, int column);
-void SetCellText(int row, int column, std::string_view text);
+// Returns false when nothing was written (no such cell, or shutting down).
+bool SetCellText(int row, int column, std::string_view text);
+
+// GUI thread: lets edit change the rows as a plain vector and shows the
+// result with one model reset, however many rows it added or removed.
+void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit);

@@ -1,6 +1,112 @@
 #include "dataview/data_tables.h"
 
-// Not built yet.
-void RebuildDataTables() {}
-void ShowReadValues(int, const uint8_t*, int, int32_t, int, int, int, int) {}
-void SetBusyCursor(bool) {}
+#include <QApplication>
+#include <QCursor>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/program_state.h"
+#include "common/number_rule.h"
+#include "common/records.h"
+#include "dataview/data_list.h"
+#include "dataview/value_formats.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+namespace {
+
+void SleepOneMillisecond()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Set by the main thread, read by the worker.
+std::atomic<void (*)()> gValuePause{SleepOneMillisecond};
+
+// Main thread: whether our wait cursor is on the override stack.
+bool gBusy = false;
+
+} // namespace
+
+void SetBusyCursor(bool on)
+{
+    if (on == gBusy)
+        return;
+    gBusy = on;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void SetValuePause(void (*pause)())
+{
+    gValuePause = pause ? pause : SleepOneMillisecond;
+}
+
+void RebuildDataTables()
+{
+    SetBusyCursor(true);
+
+    const int64_t start = TextToInt32(GetControlText(IdStartField));
+    const int64_t length = TextToInt32(GetControlText(IdLengthField));
+    const int64_t rows = ListRowsForLength(length);
+
+    int selectors[4];
+    int64_t rowTotal = 0;
+    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; t++) {
+        selectors[t - 1] = GetSelectorIndex(SelectorOfTable(t));
+        if (selectors[t - 1] != FormatNoData)
+            rowTotal += rows;
+    }
+
+    ChangeDataListRows([&](std::vector<DataRow>& list) {
+        const auto n = static_cast<size_t>(rows);
+        if (list.size() < n)
+            list.resize(n);
+        else
+            list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(list.size() - n));
+
+        for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; t++) {
+            const auto address = static_cast<size_t>(AddressColumnOf(t));
+            const auto value = static_cast<size_t>(ValueColumnOf(t));
+            // Value texts stay until the first response replaces them.
+            if (selectors[t - 1] != FormatNoData) {
+                for (size_t r = 0; r < n; r++)
+                    list[r][address] = QString::fromStdString(TableLabel(t, start, static_cast<int64_t>(r)));
+            } else {
+                for (size_t r = 0; r < n; r++) {
+                    list[r][address].clear();
+                    list[r][value].clear();
+                }
+            }
+        }
+    });
+
+    program.tableRowTotal = rowTotal;
+    program.tableStartAddress = start;
+
+    SetBusyCursor(false);
+}
+
+void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity,
+                    int selectorDI, int selectorCoils, int selectorIR, int selectorHR)
+{
+    if (table < TableDiscreteInputs || table > TableHoldingRegisters || !buffer)
+        return;
+    const int selectors[4] = {selectorDI, selectorCoils, selectorIR, selectorHR};
+    const int format = selectors[table - 1];
+    const int column = ValueColumnOf(table);
+
+    const int64_t rows = std::min<int64_t>(quantity, DataListRowCount());
+    for (int64_t r = 0; r < rows; r++) {
+        gValuePause.load()();
+        const std::string text = ResponseValueText(table, buffer, receivedCount, r, format);
+        // False only when the program is shutting down: stop filling.
+        if (!SetCellText(static_cast<int>(r), column, text))
+            return;
+    }
+}

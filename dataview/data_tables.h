@@ -5,14 +5,22 @@
 
 // Main thread, on connect: sizes the data list for the block of the start
 // address and length fields, labels the enabled tables, empties the others,
-// and stores the number of rows to poll in program.tableRowTotal.
+// and stores the number of rows to poll in program.tableRowTotal and the
+// start address in program.tableStartAddress.
 void RebuildDataTables();
 
 // Worker thread, after a valid read response: writes the values of table
-// 1..4 into its value column. Only the receivedCount bytes of buffer are
-// read; rows the response holds no data for are blanked.
+// 1..4 into its value column, one cell at a time in row order with a short
+// pause before each. Only the receivedCount bytes of buffer are read (never
+// more than 512); rows the response holds no data for are blanked; rows
+// beyond the list's rows are ignored.
 void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity,
                     int selectorDI, int selectorCoils, int selectorIR, int selectorHR);
+
+// The pause ShowReadValues makes before each value, which keeps the window
+// responsive while a long table fills; null restores the default 1 ms sleep.
+// For measurements that must not include it.
+void SetValuePause(void (*pause)());
 
 // The wait cursor while on, the arrow when off.
 void SetBusyCursor(bool on);

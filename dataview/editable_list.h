@@ -6,6 +6,9 @@
 
 #include "common/colours.h"
 
+class QLineEdit;
+class QToolButton;
+
 enum EditEvent { EditBegin = 0, EditKey = 1, EditCommit = 2, EditCancel = 3 };
 
 // What the edit callback answers. For EditBegin: no text gives a free-text
@@ -25,16 +28,31 @@ using CompareCallback = int (*)(int list, int column, const std::string& first, 
 // Result codes of the per-column settings.
 enum ListResult { ListDone = 1, ListNoControl = 2, ListBadColumn = 3, ListNotAttached = 4 };
 
-// Attaches editing to the list control; 1 attached, 2 no such control.
+// Sort types a column can have: 7 never sorts, 11 sorts through the compare
+// callback. Columns start at 0, which does not sort either.
+enum SortType { SortNone = 7, SortByCallback = 11 };
+
+// Attaches editing to the list control (a table view registered under
+// listId); 1 attached, 2 no such control. Attaching again resets the list's
+// column settings.
 int RegisterEditableList(int listId, int headerMode);
+// Colours of the editor while it has the keyboard focus.
 void SetEditColours(Rgb background, Rgb text);
+// A null callback is ignored.
 void SetEditCallback(EditCallback callback);
 void SetCompareCallback(CompareCallback callback);
 int SetColumnSortType(int listId, int column, int type);
-// Switching a column off commits an open edit.
+// Switching a column off commits an open edit, whatever its column.
 int SetColumnEditable(int listId, int column, bool editable);
+// Writes the editor's text into its cell, closes it, reports EditCommit.
 void CommitEdit();
+// Closes the editor without touching the cell, reports EditCancel.
 void CancelEdit();
+
+// The open editor's text field and, for a choice editor, its buttons
+// (0 up, 1 down); null when there is none.
+QLineEdit* OpenEditorField();
+QToolButton* OpenEditorButton(int which);
 
 // The program's compare callback: every pair is equal, so a header click
 // never reorders the rows.

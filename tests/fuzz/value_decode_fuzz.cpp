@@ -1,0 +1,84 @@
+// Decoding of read responses into row texts over arbitrary responses,
+// quantities and formats. The response lies in a heap block of exactly the
+// received size, so any read past it is an AddressSanitizer fault; beyond
+// the 512-byte cycle buffer, where a sanitizer could not tell, every row
+// must be blank. Each text is checked against an independent decoding.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dataview/value_formats.h"
+#include "tests/fuzz/fuzz_check.h"
+
+namespace {
+
+// The register value a text shows, or -1 when it is no text of the format.
+long ValueOfText(const std::string& text, int format)
+{
+    auto all = [&](const char* digits) { return text.find_first_not_of(digits) == std::string::npos; };
+    if (format == 1) {
+        if (text.size() != 16 || !all("01"))
+            return -1;
+        return std::stol(text, nullptr, 2);
+    }
+    if (format == 2) {
+        if (text.size() != 4 || !all("0123456789ABCDEF"))
+            return -1;
+        return std::stol(text, nullptr, 16);
+    }
+    if (text.empty() || text.size() > 5 || !all("0123456789") || (text.size() > 1 && text[0] == '0'))
+        return -1;
+    return std::stol(text);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzedDataProvider provider(data, size);
+    const int table = provider.ConsumeIntegralInRange<int>(0, 5);
+    const int format = provider.ConsumeIntegralInRange<int>(-1, 4);
+    const int32_t quantity = provider.ConsumeIntegral<int32_t>();
+    // Past every row a 512-byte response can fill (503 bytes of 8 bits).
+    const int64_t rowLimit = provider.ConsumeIntegralInRange<int64_t>(0, 4100);
+
+    const std::vector<uint8_t> bytes = provider.ConsumeRemainingBytes<uint8_t>();
+    const int received = static_cast<int>(bytes.size());
+    auto response = std::make_unique<uint8_t[]>(bytes.size() + 1);  // +1: never a null block
+    if (!bytes.empty())
+        std::memcpy(response.get(), bytes.data(), bytes.size());
+
+    const std::vector<std::string> texts =
+        DecodeReadValues(table, response.get(), received, quantity, format, rowLimit);
+    const int64_t rows = std::max<int64_t>(0, std::min<int64_t>(quantity, rowLimit));
+    FUZZ_CHECK(static_cast<int64_t>(texts.size()) == rows);
+
+    const int64_t dataBytes = std::max(0, std::min(received, kResponseBufferSize) - 9);
+    for (int64_t r = 0; r < rows; r++) {
+        const std::string& text = texts[static_cast<size_t>(r)];
+        if (table == 1 || table == 2) {
+            if (r / 8 >= dataBytes) {
+                FUZZ_CHECK(text.empty());
+                continue;
+            }
+            const bool set = (bytes[static_cast<size_t>(9 + r / 8)] >> (r % 8)) & 1;
+            FUZZ_CHECK(text == (set ? "1" : "0"));
+        } else if (table == 3 || table == 4) {
+            if (r >= dataBytes / 2) {
+                FUZZ_CHECK(text.empty());
+                continue;
+            }
+            const size_t at = static_cast<size_t>(9 + 2 * r);
+            const long value = bytes[at] << 8 | bytes[at + 1];
+            FUZZ_CHECK(ValueOfText(text, format == 1 || format == 2 ? format : 3) == value);
+        } else {
+            FUZZ_CHECK(text.empty());
+        }
+    }
+    return 0;
+}
