@@ -12,7 +12,7 @@ export ASAN_OPTIONS  = detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS = halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS  = suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run test unit-tests fuzz fuzz-smoke bench clean
+.PHONY: all deps build run sim test unit-tests fuzz fuzz-smoke bench clean
 
 all: build
 
@@ -25,6 +25,11 @@ build: deps
 
 run: build
 	./$(BUILD_DIR)/sorbel-client
+
+# A Modbus/TCP server simulator on 127.0.0.1 to connect the client to.
+SIM_PORT ?= 1502
+sim: build
+	./$(BUILD_DIR)/sorbel-sim $(SIM_PORT)
 
 unit-tests: deps
 	cmake -S . -B $(TEST_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \

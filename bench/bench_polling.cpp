@@ -1,0 +1,213 @@
+// Figures for polling: the real window against a local fast server (the
+// tests' fake server, answering at once). Prints medians and worst cases;
+// the machine is shared and noisy, so no figure is a verdict.
+//
+//   cycle period / scan rate  one table of 10 values at scan rates 100 and 10 ms
+//   ElapsedTime               as logged, one holding register
+//   event-loop delay          worst lateness of a 2 ms GUI timer while polling
+//                             four tables of 2000 and of 125 values at 10 ms
+//   peak RSS                  of the whole run
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWidget>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/dispatch.h"
+#include "app/program_state.h"
+#include "tests/support/fake_modbus_server.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/gui_call.h"
+#include "ui/main_window.h"
+#include "ui/message_box.h"
+#include "ui/rich_text.h"
+
+namespace {
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Runs the event loop for ms, calling probe every 2 ms; returns the worst
+// lateness of those calls in milliseconds.
+double RunLoopFor(int ms)
+{
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed();
+    double worst = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        qint64 now = clock.nsecsElapsed();
+        worst = std::max(worst, static_cast<double>(now - last) / 1e6 - 2.0);
+        last = now;
+    });
+    probe.start(2);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return worst;
+}
+
+void RunLoopUntil(bool (*done)(), int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+bool Connected()
+{
+    return program.connection.load() != nullptr;
+}
+
+bool Disconnected()
+{
+    return !Connected() && !program.workerRunning.load();
+}
+
+bool Connect(int length, int scanMs, int formats[4])
+{
+    SetControlText(IdLengthField, std::to_string(length));
+    SetControlText(IdScanField, std::to_string(scanMs));
+    for (int t = 1; t <= 4; ++t)
+        SetSelectorIndex(SelectorOfTable(t), formats[t - 1]);
+    DispatchControlEvent(IdConnectComms);
+    return Connected();
+}
+
+void Disconnect()
+{
+    DispatchControlEvent(IdConnectComms);  // direct, or once the cycle has ended
+    RunLoopUntil(Disconnected, 30000);
+}
+
+// Median time between the starts of consecutive cycles of one table, as a
+// ratio to the scan rate.
+void CyclePeriod(FakeModbusServer& server, int scanMs, int cycles)
+{
+    int formats[4] = {0, 0, 0, 3};
+    server.ClearRecords();
+    if (!Connect(10, scanMs, formats))
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (server.RequestCount() < static_cast<size_t>(cycles + 1) && clock.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    Disconnect();
+
+    std::vector<int64_t> times = server.RequestTimesUs();
+    std::vector<double> periods;
+    for (size_t i = 1; i < times.size(); ++i)
+        periods.push_back(static_cast<double>(times[i] - times[i - 1]) / 1000.0);
+    double median = Median(periods);
+    std::printf("  scan rate %4d ms   median period %7.2f ms   ratio %5.2f   (%zu cycles)\n", scanMs, median,
+                median / scanMs, periods.size());
+}
+
+void ElapsedTime(int cycles)
+{
+    int formats[4] = {0, 0, 0, 3};
+    if (!Connect(1, 10, formats))
+        return;
+    static int wanted;
+    wanted = cycles;
+    RunLoopUntil([] { return program.validCount.load() >= wanted; }, 60000);
+    Disconnect();
+}
+
+std::vector<double> LoggedElapsedTimes()
+{
+    std::vector<double> times;
+    const int lines = EditorLineCount(IdMessageLog);
+    for (int i = 0; i < lines; ++i) {
+        std::string text = EditorLineText(IdMessageLog, i);
+        if (text.rfind("<> ElapsedTime: ", 0) == 0)
+            times.push_back(std::atof(text.c_str() + 16));
+    }
+    return times;
+}
+
+void EventLoopDelay(int length, int ms)
+{
+    int formats[4] = {1, 1, 3, 2};
+    if (!Connect(length, 10, formats))
+        return;
+    int32_t pollsBefore = program.pollCount.load();
+    double worst = RunLoopFor(ms);
+    int32_t polls = program.pollCount.load() - pollsBefore;
+    Disconnect();
+    DispatchControlEvent(IdClearLog);
+    std::printf("  four tables of %4d values   worst delay %7.2f ms   (%d s, %d transactions)\n", length, worst,
+                ms / 1000, polls);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    InitGuiCalls();
+    SetMessageBoxHook([](const std::string&, const std::string& text) {
+        std::fprintf(stderr, "bench_polling: %s\n", text.c_str());
+    });
+
+    // Connecting saves the settings: keep them out of the caller's directory.
+    const std::filesystem::path oldDir = std::filesystem::current_path();
+    char dir[] = "/tmp/sorbel-bench-XXXXXX";
+    if (!mkdtemp(dir))
+        return 1;
+    std::filesystem::current_path(dir);
+
+    FakeModbusServer server;
+    std::unique_ptr<QWidget> window(BuildMainWindow());
+    SetControlText(IdHostField, "127.0.0.1");
+    SetControlText(IdPortField, std::to_string(server.Port()));
+
+    std::printf("Poll-cycle period, one table of 10 holding registers:\n");
+    CyclePeriod(server, 100, 30);
+    CyclePeriod(server, 10, 100);
+
+    // The log keeps 300 lines: the last 100 transactions.
+    DispatchControlEvent(IdClearLog);
+    ElapsedTime(100);
+    std::vector<double> elapsed = LoggedElapsedTimes();
+    std::printf("Logged ElapsedTime, one holding register:\n");
+    std::printf("  median %5.1f ms   max %5.1f ms   (%zu transactions)\n", Median(elapsed),
+                elapsed.empty() ? 0.0 : *std::max_element(elapsed.begin(), elapsed.end()), elapsed.size());
+    DispatchControlEvent(IdClearLog);
+
+    std::printf("GUI event-loop delay (2 ms probe timer), scan rate 10 ms:\n");
+    std::printf("  not connected                 worst delay %7.2f ms\n", RunLoopFor(3000));
+    EventLoopDelay(125, 5000);
+    EventLoopDelay(2000, 10000);
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("Peak RSS: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+
+    window.reset();
+    ClearControlRegistry();
+    std::filesystem::current_path(oldDir);
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,241 @@
+// Poll cycles on the wire and in the window: requests, values, log lines,
+// status texts and counters, for good and for bad servers.
+#include "engine_fixture.h"
+
+namespace {
+
+class PollingTest : public EngineTest {};
+
+const Rgb kGrey = kDarkGrey;
+
+} // namespace
+
+TEST_F(PollingTest, ACycleReadsTheFourTablesInOrderAndShowsEverything)
+{
+    server.SetValue(1, 1, 1);
+    server.SetValue(1, 2, 0);
+    server.SetValue(1, 3, 1);
+    server.SetValue(2, 1, 0);
+    server.SetValue(2, 2, 1);
+    server.SetValue(2, 3, 1);
+    server.SetValue(3, 1, 65535);
+    server.SetValue(3, 2, 0);
+    server.SetValue(3, 3, 12);
+    server.SetValue(4, 1, 0x00AF);
+    server.SetValue(4, 2, 0xFFFE);
+    server.SetValue(4, 3, 0);
+    Connect();
+    RunCycle();
+
+    EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(1, 1, 3), ReadRequest(2, 1, 3),
+                                                      ReadRequest(3, 1, 3), ReadRequest(4, 1, 3)}));
+    const char* expected[3][4] = {{"1", "0", "65535", "00AF"}, {"0", "1", "0", "FFFE"}, {"1", "1", "12", "0000"}};
+    for (int r = 0; r < 3; ++r)
+        for (int t = 0; t < 4; ++t)
+            EXPECT_EQ(GetCellText(r, 2 * t + 1), expected[r][t]) << "row " << r << " table " << t + 1;
+
+    std::vector<LogLine> log = Log();
+    ASSERT_EQ(log.size(), 12u);
+    EXPECT_EQ(log[0].text, "->: 12 bytes 00 01 00 00 00 06 01 02 00 01 00 03");
+    EXPECT_EQ(log[1].text, "<-: 10 bytes 00 01 00 00 00 04 01 02 01 05");
+    EXPECT_EQ(log[9].text, "->: 12 bytes 00 04 00 00 00 06 01 03 00 01 00 03");
+    EXPECT_EQ(log[10].text, "<-: 15 bytes 00 04 00 00 00 09 01 03 06 00 AF FF FE 00 00");
+    for (size_t i = 0; i < log.size(); i += 3) {
+        EXPECT_EQ(log[i].colour, kBlue) << i;
+        EXPECT_EQ(log[i + 1].colour, kBlack) << i;
+        EXPECT_TRUE(StartsWith(log[i + 2].text, "<> ElapsedTime: ")) << log[i + 2].text;
+        EXPECT_EQ(log[i + 2].colour, kGrey) << i;
+    }
+    EXPECT_EQ(Status(), "Read Status: OK");
+    EXPECT_EQ(Counters(), "Polls: 4 Valid: 4 Bad: 0");
+
+    // The next cycle counts on.
+    RunCycle();
+    EXPECT_EQ(Counters(), "Polls: 8 Valid: 8 Bad: 0");
+}
+
+TEST_F(PollingTest, OnlyTheEnabledTablesAreReadWithTheOffsetAppliedFromTheCycleStart)
+{
+    SetFormats({0, 0, 0, 3});
+    SetControlText(IdStartField, "100");
+    Connect();
+    RunCycle();
+    // The offset switch stays usable while connected; the next cycle uses it.
+    SetCheckState(IdOffsetCheck, 1);
+    RunCycle();
+    EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(4, 100, 3), ReadRequest(4, 99, 3)}));
+    EXPECT_EQ(GetCellText(0, 7), "99");
+    EXPECT_EQ(Counters(), "Polls: 2 Valid: 2 Bad: 0");
+}
+
+TEST_F(PollingTest, ExceptionResponsesAreRedAndSetTheirStatusText)
+{
+    SetFormats({0, 0, 0, 3});
+    server.Push(FakeReply::Error(2));
+    server.Push(FakeReply::Error(11));
+    server.Push(FakeReply::Normal());
+    server.Push(FakeReply::Error(3, false));  // function byte 03, not 83
+    Connect();
+
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Error: Wrong Address");
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Error: Wrong Address");  // code 11 has no text of its own
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Status: OK");
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Error: Wrong Data");
+    EXPECT_EQ(Counters(), "Polls: 4 Valid: 1 Bad: 3");
+
+    std::vector<LogLine> log = Log();
+    ASSERT_EQ(log.size(), 12u);
+    EXPECT_EQ(log[1].text, "<-: 9 bytes 00 04 00 00 00 03 01 83 02");
+    EXPECT_EQ(log[1].colour, kRed);
+    EXPECT_EQ(log[4].text, "<-: 9 bytes 00 04 00 00 00 03 01 83 0B");
+    EXPECT_EQ(log[4].colour, kRed);
+    EXPECT_EQ(log[10].text, "<-: 9 bytes 00 04 00 00 00 03 01 03 03");
+    EXPECT_EQ(log[10].colour, kRed);
+    EXPECT_TRUE(StartsWith(log[11].text, "<> ElapsedTime: "));
+}
+
+TEST_F(PollingTest, APartialResponseIsAWrongLengthAndItsRestAnswersTheNextRequest)
+{
+    SetFormats({0, 0, 0, 3});
+    SetControlText(IdLengthField, "10");  // 29-byte answers
+    server.Push(FakeReply::Split(7, 50));
+    server.Push(FakeReply::Never());
+    Connect();
+
+    RunCycle();
+    EXPECT_EQ(Status(), "Status: Wrong Length Error");
+    std::vector<std::string> log = LogTexts();
+    ASSERT_EQ(log.size(), 2u);  // the short response itself is not logged
+    EXPECT_TRUE(StartsWith(log[1], "<> ElapsedTime: "));
+
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Status: OK");
+    log = LogTexts();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_TRUE(StartsWith(log[3], "<-: 22 bytes 03 14 00 01 00 02")) << log[3];
+    EXPECT_EQ(Counters(), "Polls: 2 Valid: 1 Bad: 1");
+}
+
+TEST_F(PollingTest, ALateAnswerTimesOutAndIsTakenAsTheNextResponse)
+{
+    SetFormats({0, 0, 0, 3});
+    server.SetValue(4, 1, 0x0A0B);
+    server.Push(FakeReply::Delayed(1500));
+    server.Push(FakeReply::Never());
+    Connect();
+
+    RunCycle();
+    EXPECT_EQ(Status(), "Status: Timeout Error");
+    EXPECT_EQ(LogTexts().size(), 1u);  // only the request
+    EXPECT_EQ(Counters(), "Polls: 1 Valid: 0 Bad: 1");
+
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Status: OK");
+    EXPECT_EQ(GetCellText(0, 7), "2571");  // 0x0A0B
+    EXPECT_EQ(Counters(), "Polls: 2 Valid: 1 Bad: 1");
+}
+
+TEST_F(PollingTest, AFailedSendIsATransmissionError)
+{
+    SetFormats({0, 0, 0, 3});
+    server.Push(FakeReply::Hangup(true));
+    Connect();
+    RunCycle();  // the reset arrives instead of an answer
+    EXPECT_EQ(Status(), "Status: Timeout Error");
+    RunCycle();
+    EXPECT_EQ(Status(), "Status: Transmission Error");
+    EXPECT_EQ(LogTexts().size(), 2u);  // two requests, nothing else
+    EXPECT_EQ(Counters(), "Polls: 2 Valid: 0 Bad: 2");
+    EXPECT_NE(program.connection.load(), nullptr);  // still connected
+}
+
+TEST_F(PollingTest, AServerThatClosesItsEndLeavesTheClientConnectedUntilTheUserDisconnects)
+{
+    SetFormats({0, 1, 0, 0});
+    Connect();
+    RunCycle();
+    ASSERT_TRUE(server.WaitForAccepted(1));
+    server.DropClients();
+
+    for (int i = 0; i < 3; ++i) {
+        RunCycle();
+        EXPECT_TRUE(Status() == "Status: Timeout Error" || Status() == "Status: Transmission Error") << Status();
+    }
+    EXPECT_EQ(Counters(), "Polls: 4 Valid: 1 Bad: 3");
+    EXPECT_NE(program.connection.load(), nullptr);
+    // Only the requests: no bytes came back, so nothing else is logged.
+    EXPECT_EQ(LogTexts().size(), 3u + 3u);
+
+    Click(IdConnectData);
+    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(Status(), "Read Status: Not Connected");
+}
+
+TEST_F(PollingTest, DisconnectDuringACycleWaitsForItsEnd)
+{
+    server.SetDefault(FakeReply::Delayed(150));
+    Connect();
+    program.pendingWrites.Append(PendingWrite{{0, 100, 0, 0, 0, 6, 1, 6, 0, 1, 0, 42}, 12});
+
+    Tick();
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 1; }));
+    ASSERT_TRUE(program.workerRunning.load());
+    SetStatusField(StatusText, "Read Status: OK");
+    Click(IdConnectMessages);
+
+    // Pending: the buttons grey out, the connection stays for the cycle.
+    EXPECT_EQ(Status(), "Read Status: Connected");
+    EXPECT_FALSE(IsControlEnabled(IdConnectComms));
+    EXPECT_FALSE(IsControlEnabled(IdConnectData));
+    EXPECT_FALSE(IsControlEnabled(IdConnectMessages));
+    EXPECT_NE(program.connection.load(), nullptr);
+    Click(IdConnectComms);  // disabled: nothing happens
+    Tick();                 // the worker still runs: nothing happens either
+
+    ASSERT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }, 10000));
+    EXPECT_NE(program.connection.load(), nullptr);
+    EXPECT_EQ(server.RequestCount(), 5u);  // four reads and the write
+    EXPECT_EQ(Counters(), "Polls: 5 Valid: 5 Bad: 0");
+
+    Tick();
+    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_FALSE(program.stopRequest);
+    EXPECT_EQ(Status(), "Read Status: Not Connected");
+    EXPECT_TRUE(IsControlEnabled(IdConnectComms));
+    EXPECT_TRUE(IsControlEnabled(IdConnectData));
+    EXPECT_TRUE(IsControlEnabled(IdConnectMessages));
+    EXPECT_TRUE(IsControlEnabled(IdHostField));
+    EXPECT_FALSE(IsWindowTimerActive(kScanTimerId));
+    EXPECT_TRUE(server.WaitForClosed(1));
+    EXPECT_EQ(server.RequestCount(), 5u);
+}
+
+TEST_F(PollingTest, TheRealTimerPollsRepeatedlyAndClearingMidCycleIsHarmless)
+{
+    SetFormats({1, 1, 1, 1});
+    SetControlText(IdScanField, "10");
+    server.SetDefault(FakeReply::Delayed(2));
+    Connect();
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 8u * (round + 1); }));
+        Click(IdClearLog);
+    }
+    Click(IdConnectComms);  // deferred or direct, whichever the moment gives
+    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
+
+    // With no transaction under way and no clear since the last one began,
+    // every poll has exactly one outcome.
+    program.pollCount = 0;
+    program.validCount = 0;
+    program.badCount = 0;
+    Connect();
+    ASSERT_TRUE(WaitUntil([&] { return program.pollCount.load() >= 12; }));
+    Click(IdConnectComms);
+    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
+    EXPECT_EQ(program.pollCount.load(), program.validCount.load() + program.badCount.load());
+    EXPECT_EQ(program.badCount.load(), 0);
+}

@@ -1,0 +1,120 @@
+// A scripted Modbus/TCP server for tests: listens on an ephemeral port of
+// 127.0.0.1, serves any number of connections from one thread, answers each
+// request as its script says and records every byte it receives.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// How the server treats one request.
+struct FakeReply {
+    enum Kind { Answer, Exception, Bytes, Silent, Close };
+    Kind kind = Answer;
+    int delayMs = 0;             // before the first byte goes out
+    uint8_t exceptionCode = 0;   // Exception
+    bool flagged = true;         // Exception: function byte with 0x80 set, else as requested
+    std::vector<uint8_t> bytes;  // Bytes: sent instead of an answer
+    int length = -1;             // Answer: cut or zero-padded to this many bytes
+    int splitAt = 0;             // > 0: the first splitAt bytes, the rest splitGapMs later
+    int splitGapMs = 0;
+    bool reset = false;          // Close: with an RST, so the client's next send fails
+
+    static FakeReply Normal() { return {}; }
+    static FakeReply Delayed(int ms);
+    static FakeReply Error(uint8_t code, bool flagged = true);
+    static FakeReply Raw(std::vector<uint8_t> bytes);
+    static FakeReply Sized(int length);
+    static FakeReply Split(int at, int gapMs);
+    static FakeReply Never();
+    static FakeReply Hangup(bool reset = false);
+};
+
+class FakeModbusServer {
+public:
+    FakeModbusServer();
+    ~FakeModbusServer();
+    FakeModbusServer(const FakeModbusServer&) = delete;
+    FakeModbusServer& operator=(const FakeModbusServer&) = delete;
+
+    bool Listening() const { return listenFd_ >= 0; }
+    uint16_t Port() const { return port_; }
+
+    // Replies for the next requests, in order; once used up, the default.
+    void Push(const FakeReply& reply);
+    void SetDefault(const FakeReply& reply);
+
+    // The data served: table 1 Discrete Inputs, 2 Coils, 3 Input Registers,
+    // 4 Holding Registers; address 0..65535. Writes (functions 5, 6) land here.
+    void SetValue(int table, int address, uint16_t value);
+    uint16_t Value(int table, int address) const;
+    // Strict: quantities beyond 2000 bits / 125 registers get exception 3.
+    void SetStrict(bool strict);
+
+    // Records.
+    std::vector<uint8_t> Received() const;                 // every byte, all connections
+    std::vector<std::vector<uint8_t>> Requests() const;    // each complete request frame
+    std::vector<int64_t> RequestTimesUs() const;           // arrival of each, steady clock
+    std::vector<uint8_t> ConnectionBytes(int index) const; // bytes of the index-th connection
+    size_t RequestCount() const;
+    int Accepted() const;  // connections accepted so far
+    int Closed() const;    // of those, closed by either side
+    void ClearRecords();
+
+    // Waits (up to timeoutMs) for a condition on the records.
+    bool WaitForRequests(size_t count, int timeoutMs = 5000) const;
+    bool WaitForAccepted(int count, int timeoutMs = 5000) const;
+    bool WaitForClosed(int count, int timeoutMs = 5000) const;
+
+    // Closes every open connection now, as a server going away would. Only
+    // connections already accepted count: WaitForAccepted first.
+    void DropClients();
+
+private:
+    struct Outgoing {
+        int64_t dueMs;
+        std::vector<uint8_t> bytes;
+        bool close = false;
+        bool reset = false;
+    };
+    struct Client {
+        int fd = -1;
+        int index = 0;
+        std::vector<uint8_t> inbound;  // bytes not yet a complete request
+        std::deque<Outgoing> outgoing; // in due order
+    };
+
+    void Run();
+    void Accept();
+    void ReadFrom(Client& client);
+    void HandleRequest(Client& client, const std::vector<uint8_t>& request);
+    std::vector<uint8_t> Answer(const std::vector<uint8_t>& request);
+    void Schedule(Client& client, int delayMs, std::vector<uint8_t> bytes, bool close, bool reset);
+    void SendDue(Client& client, int64_t now);
+    void CloseClient(Client& client, bool reset);
+    void Wake();
+
+    int listenFd_ = -1;
+    int wakeFds_[2] = {-1, -1};
+    uint16_t port_ = 0;
+    bool stop_ = false;        // guarded by mutex_
+    bool dropRequested_ = false;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::deque<FakeReply> script_;
+    FakeReply default_;
+    bool strict_ = true;
+    std::vector<uint16_t> values_[4];
+    std::vector<uint8_t> received_;
+    std::vector<std::vector<uint8_t>> requests_;
+    std::vector<int64_t> requestTimesUs_;
+    std::vector<std::vector<uint8_t>> connectionBytes_;
+    int closed_ = 0;
+
+    std::vector<Client> clients_;  // server thread only
+    std::thread thread_;
+};
