@@ -165,8 +165,12 @@ void SetStatusField(int field, std::string_view text)
 {
     QString q = ToQString(text);
     RunOnGui([field, q] {
-        if (field >= 0 && field < 4 && gStatusFields[static_cast<size_t>(field)])
-            gStatusFields[static_cast<size_t>(field)]->setText(q);
+        if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
+            return;
+        QLabel* label = gStatusFields[static_cast<size_t>(field)];
+        label->setText(q);
+        // A text wider than its field can still be read in full.
+        label->setToolTip(q);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
@@ -45,16 +46,32 @@ void CentreOnScreen(QWidget* window)
     window->move(area.x() + (area.width() - kClientWidth) / 2, area.y() + (area.height() - kClientHeight) / 2);
 }
 
+// The system's font, made smaller where needed so that the usual status
+// texts fit the 160-pixel field (Linux fonts run wider than the ones the
+// field widths were chosen for). Longer texts show whole as a tool tip.
+QFont StatusBarFont(const QLabel& probe)
+{
+    QFont font = QApplication::font();
+    const int room = kStatusFieldWidths[0] - 2 * probe.frameWidth() - probe.indent() - 2;
+    const QString widest = QStringLiteral("Read Status: Not Connected");
+    while (font.pointSizeF() > 7.0 && QFontMetrics(font).horizontalAdvance(widest) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font;
+}
+
 void BuildStatusBar(QWidget* window)
 {
     int x = 0;
+    QFont font;
     for (int field = 0; field < 4; ++field) {
         auto* label = new QLabel(QString::fromUtf8(kStatusFieldTexts[field]), window);
         label->setTextFormat(Qt::PlainText);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setIndent(3);
-        // The status bar keeps the system's font.
-        label->setFont(QApplication::font());
+        if (field == 0)
+            font = StatusBarFont(*label);
+        label->setFont(font);
+        label->setToolTip(label->text());
         label->setGeometry(x, kPanelHeight, kStatusFieldWidths[field], kClientHeight - kPanelHeight);
         RegisterStatusField(field, label);
         x += kStatusFieldWidths[field];

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -238,6 +239,17 @@ TEST_F(Window, StatusBarFieldsRunPastTheRightEdge)
         ASSERT_NE(label, nullptr) << field;
         EXPECT_EQ(label->geometry(), QRect(lefts[field], 540, widths[field], 21));
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        if (field == StatusText) {
+            // The usual status texts fit their field; longer ones can be read
+            // in full as the field's tool tip.
+            for (const char* text : {"Read Status: Not Connected", "Status: Wrong Length Error",
+                                     "Status: Transmission Error"})
+                EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(text), label->contentsRect().width() - label->indent())
+                    << text;
+            SetStatusField(StatusText, "Read Error: Wrong Function Code");
+            EXPECT_EQ(label->toolTip(), "Read Error: Wrong Function Code");
+            SetStatusField(StatusText, texts[0]);
+        }
     }
     // The last field ends at 520, ten pixels past the 510-pixel window.
     EXPECT_EQ(lefts[3] + widths[3] - window->width(), 10);
