@@ -12,6 +12,7 @@
 
 #include "app/program_state.h"
 #include "common/colours.h"
+#include "dataview/data_tables.h"
 #include "modbus/log_format.h"
 #include "modbus/message_log.h"
 #include "ui/control_ids.h"
@@ -45,6 +46,37 @@ void AddSampleExchange()
     SetStatusField(StatusText, "Read Status: OK");
 }
 
+void NoPause() {}
+
+// A block of twenty values in all four tables, as a first poll shows it.
+void AddSampleTables()
+{
+    SetSelectorIndex(IdSelectorDI, 1);
+    SetSelectorIndex(IdSelectorCO, 1);
+    SetSelectorIndex(IdSelectorIR, 3);
+    SetSelectorIndex(IdSelectorHR, 2);
+    SetControlText(IdLengthField, "20");
+    RebuildDataTables();
+
+    SetValuePause(NoPause);
+    uint8_t bits[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x81, 0x20, 0x04};
+    ShowReadValues(1, bits, 12, 20, 1, 1, 3, 2);
+    uint8_t coils[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55, 0x55, 0x05};
+    ShowReadValues(2, coils, 12, 20, 1, 1, 3, 2);
+    uint8_t registers[9 + 40] = {};
+    for (int r = 0; r < 20; ++r) {
+        const int value = 148 + 100 * r;
+        registers[9 + 2 * r] = static_cast<uint8_t>(value >> 8);
+        registers[10 + 2 * r] = static_cast<uint8_t>(value);
+    }
+    ShowReadValues(3, registers, sizeof registers, 20, 1, 1, 3, 2);
+    for (int r = 0; r < 20; ++r) {
+        registers[9 + 2 * r] = r == 0 ? 0xAB : 0;
+        registers[10 + 2 * r] = r == 0 ? 0xCD : static_cast<uint8_t>(r + 1);
+    }
+    ShowReadValues(4, registers, sizeof registers, 20, 1, 1, 3, 2);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -59,6 +91,7 @@ int main(int argc, char** argv)
     CreateFonts();
     DecodeLogo();
     QWidget* window = BuildMainWindow();
+    AddSampleTables();
     AddSampleExchange();
 
     auto* panel = static_cast<QTabWidget*>(FindControl(IdTabPanel));
