@@ -1,5 +1,6 @@
-# Sorbel-Client: `make run` builds and starts the program, `make test` builds
-# a sanitizer tree and runs every test. Both install missing packages first.
+# Sorbel-Client: `make run` builds and starts a demo (the simulator and the
+# client set up for it), `make test` builds a sanitizer tree and runs every
+# test. Both install missing packages first.
 
 BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
@@ -12,7 +13,7 @@ export ASAN_OPTIONS  = detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS = halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS  = suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run sim test unit-tests fuzz fuzz-smoke bench clean
+.PHONY: all deps build run client sim test unit-tests fuzz fuzz-smoke bench clean
 
 all: build
 
@@ -24,12 +25,19 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	./$(BUILD_DIR)/sorbel-client
+	BUILD_DIR=$(BUILD_DIR) scripts/run-demo
 
-# A Modbus/TCP server simulator on 127.0.0.1 to connect the client to.
+# The client alone, for a real device; it keeps its settings in
+# CLIENT_DIR/vidideze.conf.
+CLIENT_DIR ?= .
+client: build
+	cd "$(CLIENT_DIR)" && "$(abspath $(BUILD_DIR))/sorbel-client"
+
+# The Modbus/TCP server simulator on 127.0.0.1, logging every request.
 SIM_PORT ?= 1502
+SIM_ARGS ?= --verbose
 sim: build
-	./$(BUILD_DIR)/sorbel-sim $(SIM_PORT)
+	./$(BUILD_DIR)/sorbel-sim --port $(SIM_PORT) $(SIM_ARGS)
 
 unit-tests: deps
 	cmake -S . -B $(TEST_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
