@@ -1,105 +1,71 @@
 // The simulator as a user runs it: a separate process on loopback, talked
-// to by libmodbus as a Modbus client and by a plain socket as the client's
-// server command.
+// to by libmodbus as an independent Modbus client and by plain sockets for
+// the command connection and for misbehaving clients.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
-#include <string>
-#include <thread>
 
 #include <modbus.h>
 
+#include "tests/support/sim_process.h"
+
 namespace {
 
-class SimProcess {
-public:
-    explicit SimProcess(const char* portArgument = "0")
-    {
-        int out[2];
-        if (pipe(out) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            execl(SORBEL_SIM_PATH, SORBEL_SIM_PATH, portArgument, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
-        out_ = out[0];
-        std::string line = ReadLine(5000);
-        auto colon = line.rfind(':');
-        if (line.find("listening") != std::string::npos && colon != std::string::npos)
-            port_ = std::stoi(line.substr(colon + 1));
-    }
-    ~SimProcess()
-    {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0)
-            close(out_);
-    }
-    int Port() const { return port_; }
+using Bytes = std::vector<uint8_t>;
 
-    // Exit code, or -1 when it is still running after timeoutMs.
-    int WaitExit(int timeoutMs)
+class RawClient {
+public:
+    explicit RawClient(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0))
     {
-        for (int waited = 0; waited <= timeoutMs; waited += 10) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     }
+    ~RawClient() { Close(); }
+    bool Connected() const { return connected_; }
+    void Send(const Bytes& bytes) { send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    void Send(const std::string& text) { send(fd_, text.data(), text.size(), MSG_NOSIGNAL); }
+    void Close()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+    }
+    // Everything that arrives within timeoutMs, stopping early after want
+    // bytes or when the server closes (then closed is set).
+    Bytes Receive(size_t want, int timeoutMs = 2000)
+    {
+        Bytes got;
+        uint8_t buffer[600];
+        pollfd p{fd_, POLLIN, 0};
+        while (got.size() < want && poll(&p, 1, timeoutMs) > 0) {
+            ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                closed = true;
+                break;
+            }
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        return got;
+    }
+    bool closed = false;
 
 private:
-    std::string ReadLine(int timeoutMs)
-    {
-        std::string line;
-        char c;
-        pollfd p{out_, POLLIN, 0};
-        while (poll(&p, 1, timeoutMs) > 0 && read(out_, &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int port_ = 0;
-    bool exited_ = false;
+    int fd_;
+    bool connected_ = false;
 };
-
-void SendRaw(int port, const std::string& text)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && !text.empty())
-        send(fd, text.data(), text.size(), MSG_NOSIGNAL);
-    close(fd);
-}
 
 struct ModbusClient {
     explicit ModbusClient(int port) : ctx(modbus_new_tcp("127.0.0.1", port))
     {
         ok = ctx && modbus_connect(ctx) == 0;
+        if (ok)
+            modbus_set_response_timeout(ctx, 2, 0);
     }
     ~ModbusClient()
     {
@@ -112,62 +78,211 @@ struct ModbusClient {
     bool ok = false;
 };
 
+Bytes ReadHolding(uint8_t unit, uint16_t address, uint16_t quantity)
+{
+    return {0, 7, 0, 0, 0, 6, unit, 3, uint8_t(address >> 8), uint8_t(address),
+            uint8_t(quantity >> 8), uint8_t(quantity)};
+}
+
 } // namespace
 
-TEST(Simulator, ServesAllFourTablesToOneClientAfterAnother)
+TEST(Simulator, ServesTheStartPatternAndKeepsWrites)
 {
     SimProcess sim;
     ASSERT_GT(sim.Port(), 0);
+    ModbusClient client(sim.Port());
+    ASSERT_TRUE(client.ok);
 
-    uint16_t inputsBefore[4], inputsAfter[4], holding[3];
-    {
-        ModbusClient client(sim.Port());
-        ASSERT_TRUE(client.ok);
-        uint8_t bits[16];
-        ASSERT_EQ(modbus_read_input_bits(client.ctx, 1, 16, bits), 16);
-        ASSERT_EQ(modbus_read_bits(client.ctx, 1, 16, bits), 16);
-        ASSERT_EQ(modbus_read_registers(client.ctx, 1, 3, holding), 3);
-        EXPECT_EQ(holding[0], 1);
-        ASSERT_EQ(modbus_read_input_registers(client.ctx, 1, 4, inputsBefore), 4);
+    uint8_t bits[8];
+    ASSERT_EQ(modbus_read_input_bits(client.ctx, 0, 7, bits), 7);
+    EXPECT_EQ(Bytes(bits, bits + 7), (Bytes{1, 0, 0, 1, 0, 0, 1}));
+    ASSERT_EQ(modbus_read_bits(client.ctx, 65532, 4, bits), 4);
+    EXPECT_EQ(Bytes(bits, bits + 4), (Bytes{1, 0, 1, 0}));
+    uint16_t registers[3];
+    ASSERT_EQ(modbus_read_input_registers(client.ctx, 65533, 3, registers), 3);
+    EXPECT_EQ(registers[0], 65533);
+    EXPECT_EQ(registers[2], 65535);
+    ASSERT_EQ(modbus_read_registers(client.ctx, 3, 3, registers), 3);
+    EXPECT_EQ(registers[0], 0);
 
-        // Writes stick.
-        ASSERT_EQ(modbus_write_register(client.ctx, 2, 4711), 1);
-        ASSERT_EQ(modbus_write_bit(client.ctx, 5, 0), 1);
-        // A refused quantity is an exception, not the end of the session.
-        uint16_t many[200];
-        EXPECT_EQ(modbus_read_registers(client.ctx, 0, 200, many), -1);
-        EXPECT_EQ(modbus_read_registers(client.ctx, 1, 3, holding), 3);
-        EXPECT_EQ(holding[1], 4711);
+    // Single and multiple writes of both kinds read back.
+    ASSERT_EQ(modbus_write_register(client.ctx, 10, 4711), 1);
+    const uint16_t many[2] = {0xABCD, 0x1234};
+    ASSERT_EQ(modbus_write_registers(client.ctx, 65534, 2, many), 2);
+    ASSERT_EQ(modbus_write_bit(client.ctx, 0, 0), 1);
+    const uint8_t coils[3] = {1, 1, 1};
+    ASSERT_EQ(modbus_write_bits(client.ctx, 101, 3, coils), 3);
+    ASSERT_EQ(modbus_read_registers(client.ctx, 10, 1, registers), 1);
+    EXPECT_EQ(registers[0], 4711);
+    ASSERT_EQ(modbus_read_registers(client.ctx, 65534, 2, registers), 2);
+    EXPECT_EQ(registers[0], 0xABCD);
+    EXPECT_EQ(registers[1], 0x1234);
+    ASSERT_EQ(modbus_read_bits(client.ctx, 0, 1, bits), 1);
+    EXPECT_EQ(bits[0], 0);
+    ASSERT_EQ(modbus_read_bits(client.ctx, 100, 5, bits), 5);
+    EXPECT_EQ(Bytes(bits, bits + 5), (Bytes{1, 1, 1, 1, 1}));
+
+    // The live registers move while the rest stays put.
+    uint16_t before[3], after[3];
+    ASSERT_EQ(modbus_read_registers(client.ctx, 0, 3, before), 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    ASSERT_EQ(modbus_read_registers(client.ctx, 0, 3, after), 3);
+    EXPECT_NE(after[0], before[0]);
+    EXPECT_NE(after[2], before[2]);
+    EXPECT_LE(after[1], 1000);
+}
+
+TEST(Simulator, RefusedRequestsGetExceptionsAndTheSessionGoesOn)
+{
+    SimProcess sim;
+    ASSERT_GT(sim.Port(), 0);
+    RawClient client(sim.Port());
+    ASSERT_TRUE(client.Connected());
+    struct Case {
+        const char* what;
+        Bytes request, response;
+    } cases[] = {
+        {"quantity 65535", ReadHolding(1, 0, 65535), {0, 7, 0, 0, 0, 3, 1, 0x83, 3}},
+        {"past the last address", ReadHolding(1, 65535, 2), {0, 7, 0, 0, 0, 3, 1, 0x83, 2}},
+        {"unserved function", {0, 8, 0, 0, 0, 2, 1, 0x11}, {0, 8, 0, 0, 0, 3, 1, 0x91, 1}},
+        {"body too short", {0, 9, 0, 0, 0, 4, 1, 3, 0, 0}, {0, 9, 0, 0, 0, 3, 1, 0x83, 3}},
+        {"byte count beyond the frame",
+         {0, 10, 0, 0, 0, 9, 1, 16, 0, 0, 0, 2, 4, 0, 1},
+         {0, 10, 0, 0, 0, 3, 1, 0x90, 3}},
+        {"coil value neither on nor off", {0, 11, 0, 0, 0, 6, 1, 5, 0, 1, 0x12, 0x34},
+         {0, 11, 0, 0, 0, 3, 1, 0x85, 3}},
+    };
+    for (const Case& c : cases) {
+        client.Send(c.request);
+        EXPECT_EQ(client.Receive(c.response.size()), c.response) << c.what;
     }
+    client.Send(ReadHolding(1, 100, 1));
+    EXPECT_EQ(client.Receive(11), (Bytes{0, 7, 0, 0, 0, 5, 1, 3, 2, 0, 0}));
+}
 
-    // A caller that says nothing does not stop it either.
-    SendRaw(sim.Port(), "");
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+TEST(Simulator, UnitOptionAnswersOnlyThatUnit)
+{
+    SimProcess sim({"--port", "0", "--unit", "5"});
+    ASSERT_GT(sim.Port(), 0);
+    RawClient client(sim.Port());
+    client.Send(ReadHolding(1, 100, 1));
+    EXPECT_EQ(client.Receive(9), (Bytes{0, 7, 0, 0, 0, 3, 1, 0x83, 11}));
+    client.Send(ReadHolding(5, 100, 1));
+    EXPECT_EQ(client.Receive(11), (Bytes{0, 7, 0, 0, 0, 5, 5, 3, 2, 0, 0}));
+}
+
+TEST(Simulator, MisbehavingClientsDoNotDisturbOthers)
+{
+    SimProcess sim;
+    ASSERT_GT(sim.Port(), 0);
+    ModbusClient good(sim.Port());
+    ASSERT_TRUE(good.ok);
+    uint16_t value = 0;
+    ASSERT_EQ(modbus_read_input_registers(good.ctx, 42, 1, &value), 1);
+
+    // Half a request, left hanging.
+    RawClient half(sim.Port());
+    half.Send(Bytes{0, 1, 0, 0, 0, 6, 1, 3});
+    // A valid request followed by bytes that cannot be Modbus/TCP.
+    RawClient garbage(sim.Port());
+    garbage.Send(Bytes{0, 1, 0, 0, 0, 6, 1, 4, 0, 7, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+    // Gone in the middle of a request.
     {
-        ModbusClient client(sim.Port());
-        ASSERT_TRUE(client.ok);
-        ASSERT_EQ(modbus_read_input_registers(client.ctx, 1, 4, inputsAfter), 4);
-        EXPECT_NE(inputsAfter[0], inputsBefore[0]);  // inputs move with time
-        ASSERT_EQ(modbus_read_registers(client.ctx, 1, 3, holding), 3);
-        EXPECT_EQ(holding[1], 4711);
-        uint8_t coil = 1;
-        ASSERT_EQ(modbus_read_bits(client.ctx, 5, 1, &coil), 1);
-        EXPECT_EQ(coil, 0);
+        RawClient gone(sim.Port());
+        gone.Send(Bytes{0, 1, 0, 0, 0, 6, 1});
     }
+    // After a valid request, one announcing more than a frame may carry.
+    RawClient oversized(sim.Port());
+    oversized.Send(Bytes{0, 1, 0, 0, 0, 6, 1, 4, 0, 7, 0, 1, 0, 2, 0, 0, 0x10, 0x00, 1, 3});
+
+    EXPECT_EQ(garbage.Receive(11), (Bytes{0, 1, 0, 0, 0, 5, 1, 4, 2, 0, 7}));
+    garbage.Receive(1);
+    EXPECT_TRUE(garbage.closed);
+    EXPECT_EQ(oversized.Receive(12).size(), 11u);
+    EXPECT_TRUE(oversized.closed);
+
+    // The well-behaved client is answered throughout, well within its time.
+    for (uint16_t a = 0; a < 20; ++a) {
+        ASSERT_EQ(modbus_read_input_registers(good.ctx, a, 1, &value), 1);
+        EXPECT_EQ(value, a);
+    }
+    // And the half request is answered once its rest arrives.
+    half.Send(Bytes{0, 5, 0, 1});
+    EXPECT_EQ(half.Receive(11), (Bytes{0, 1, 0, 0, 0, 5, 1, 3, 2, 0, 0}));
     EXPECT_EQ(sim.WaitExit(0), -1);
 }
 
-TEST(Simulator, QuitCommandStopsIt)
+TEST(Simulator, DelayedResponsesDoNotHoldUpOtherClients)
 {
-    SimProcess sim;
+    SimProcess sim({"--port", "0", "--delay", "400"});
     ASSERT_GT(sim.Port(), 0);
-    SendRaw(sim.Port(), "quit");
+    RawClient first(sim.Port()), second(sim.Port());
+    first.Send(ReadHolding(1, 100, 1));
+    second.Send(ReadHolding(1, 101, 1));
+    // Nothing before the delay is over; then both answers.
+    EXPECT_TRUE(first.Receive(1, 200).empty());
+    EXPECT_EQ(first.Receive(11, 2000).size(), 11u);
+    EXPECT_EQ(second.Receive(11, 200).size(), 11u);
+}
+
+TEST(Simulator, CommandConnections)
+{
+    SimProcess sim({"--port", "0", "--verbose"});
+    ASSERT_GT(sim.Port(), 0);
+    ModbusClient modbus(sim.Port());
+    ASSERT_TRUE(modbus.ok);
+    uint16_t value;
+    ASSERT_EQ(modbus_read_registers(modbus.ctx, 100, 1, &value), 1);
+    EXPECT_NE(sim.WaitForLine(SimProcess::Stderr, "-> 00 01 00 00 00 06 FF 03 00 64 00 01", 2000), "");
+    EXPECT_NE(sim.WaitForLine(SimProcess::Stderr, "<- 00 01 00 00 00 05 FF 03 02 00 00", 2000), "");
+
+    // Saying nothing, or anything but exactly "quit", stops nothing.
+    for (const char* text : {"", "hello", "quit\n", "QUIT", "qu"}) {
+        RawClient command(sim.Port());
+        command.Send(std::string(text));
+        command.Close();
+    }
+    EXPECT_NE(sim.WaitForLine(SimProcess::Stdout, "\"hello\" ignored", 2000), "");
+    EXPECT_NE(sim.WaitForLine(SimProcess::Stdout, "\"quit\\x0A\" ignored", 2000), "");
+    EXPECT_NE(sim.WaitForLine(SimProcess::Stdout, "\"qu\" ignored", 2000), "");
+    ASSERT_EQ(modbus_read_registers(modbus.ctx, 100, 1, &value), 1);
+
+    // Sent in pieces, "quit" still counts once the sender closes.
+    RawClient quit(sim.Port());
+    quit.Send(std::string("qu"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    quit.Send(std::string("it"));
+    quit.Close();
     EXPECT_EQ(sim.WaitExit(5000), 0);
 }
 
-TEST(Simulator, RefusesABadPortArgument)
+TEST(Simulator, StopsCleanlyOnSignals)
 {
-    SimProcess sim("70000");
-    EXPECT_EQ(sim.Port(), 0);
-    EXPECT_EQ(sim.WaitExit(5000), 2);
+    for (int signal : {SIGINT, SIGTERM}) {
+        SimProcess sim;
+        ASSERT_GT(sim.Port(), 0);
+        RawClient idle(sim.Port());
+        kill(sim.Pid(), signal);
+        EXPECT_EQ(sim.WaitExit(5000), 0) << "signal " << signal;
+    }
+}
+
+TEST(Simulator, CommandLine)
+{
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+             {"--port", "70000"}, {"--port"}, {"--port", "-1"}, {"--unit", "256"}, {"--delay", "1s"},
+             {"--bind", "localhost"}, {"--frobnicate"}, {"1502"}, {"--verbose=yes"}}) {
+        SimProcess sim(bad);
+        EXPECT_EQ(sim.Port(), 0);
+        EXPECT_EQ(sim.WaitExit(5000), 2) << bad[0];
+    }
+    SimProcess help({"--help"});
+    EXPECT_EQ(help.WaitExit(5000), 0);
+
+    // A port that is taken is a clear failure, not a silent other port.
+    SimProcess first;
+    ASSERT_GT(first.Port(), 0);
+    SimProcess second({"--port=" + std::to_string(first.Port())});
+    EXPECT_NE(second.WaitForLine(SimProcess::Stderr, "cannot listen", 5000), "");
+    EXPECT_EQ(second.WaitExit(5000), 1);
 }
