@@ -8,7 +8,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -30,6 +32,7 @@
 #include "common/colours.h"
 #include "dataview/data_list.h"
 #include "dataview/data_tables.h"
+#include "dataview/editable_list.h"
 #include "modbus/message_log.h"
 #include "tests/support/fake_modbus_server.h"
 #include "ui/control_ids.h"
@@ -147,6 +150,30 @@ protected:
     {
         Tick();
         ASSERT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }, 20000));
+    }
+
+    void ShowViewDataPage()
+    {
+        auto* panel = qobject_cast<QTabWidget*>(FindControl(IdTabPanel));
+        ASSERT_NE(panel, nullptr);
+        panel->setCurrentIndex(1);
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    // Double-click, then the keys, then Enter, as the user does it.
+    void EditCell(int row, int column, const std::function<void(QLineEdit*)>& keys)
+    {
+        auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
+        ASSERT_NE(view, nullptr);
+        const QPoint centre = view->visualRect(view->model()->index(row, column)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre);
+        QLineEdit* editor = OpenEditorField();
+        ASSERT_NE(editor, nullptr) << "no editor on " << row << "," << column;
+        keys(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        EXPECT_EQ(OpenEditorField(), nullptr);
     }
 
     std::string Status(int field = StatusText) { return GetStatusField(field); }

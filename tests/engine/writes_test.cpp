@@ -2,39 +2,10 @@
 // cycle's reads, newest first, once each.
 #include "engine_fixture.h"
 
-#include <QLineEdit>
-#include <QTableView>
-
-#include "dataview/editable_list.h"
-
 namespace {
 
 class WritesTest : public EngineTest {
 protected:
-    void ShowViewDataPage()
-    {
-        auto* panel = qobject_cast<QTabWidget*>(FindControl(IdTabPanel));
-        ASSERT_NE(panel, nullptr);
-        panel->setCurrentIndex(1);
-        QApplication::setActiveWindow(window.get());
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-
-    // Double-click, then the keys, then Enter, as the user does it.
-    void EditCell(int row, int column, const std::function<void(QLineEdit*)>& keys)
-    {
-        auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
-        ASSERT_NE(view, nullptr);
-        const QPoint centre = view->visualRect(view->model()->index(row, column)).center();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre);
-        QLineEdit* editor = OpenEditorField();
-        ASSERT_NE(editor, nullptr) << "no editor on " << row << "," << column;
-        keys(editor);
-        QTest::keyClick(editor, Qt::Key_Return);
-        EXPECT_EQ(OpenEditorField(), nullptr);
-    }
-
     static PendingWrite Write(uint8_t function, uint16_t address, uint16_t value)
     {
         PendingWrite w;
