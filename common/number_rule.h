@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 // Leading spaces and tabs are skipped, then one optional "-" or "+".
@@ -13,3 +14,14 @@ int64_t TextToNumber(std::string_view text);
 
 // The low 32 bits of TextToNumber, which is what most callers use.
 int32_t TextToInt32(std::string_view text);
+
+struct WholeNumber {
+    int64_t value = 0;
+    int digits = 0;  // digits read, leading zeros included
+};
+
+// The same rule for a text that must be a number and nothing else, as a
+// value bound for a device: blanks may surround it, but every other
+// character must be read by the rule, there must be at least one digit, and
+// the value must fit a signed 64-bit integer without wrapping.
+std::optional<WholeNumber> ParseWholeNumber(std::string_view text);

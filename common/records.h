@@ -11,6 +11,9 @@ struct PendingWrite {
     int32_t Length = 12;
 };
 
+// The highest address a request can carry (16 bits).
+constexpr int64_t kHighestAddress = 65535;
+
 // Table numbers: the read order of a cycle, the transaction id of the
 // table's read request and the index of its columns and selector.
 enum TableNumber { TableDiscreteInputs = 1, TableCoils = 2, TableInputRegisters = 3, TableHoldingRegisters = 4 };

@@ -7,6 +7,17 @@
 #include "common/records.h"
 #include "modbus/frames.h"
 
+namespace {
+
+// The base marker goes before the digits, so blanks in front of them go first.
+std::string TrimmedLeft(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+} // namespace
+
 int64_t ListRowsForLength(int64_t length)
 {
     return std::clamp<int64_t>(length, 0, kMaxDataRows);
@@ -15,6 +26,15 @@ int64_t ListRowsForLength(int64_t length)
 std::string TableLabel(int table, int64_t start, int64_t row)
 {
     const int64_t address = start + row;
+    // From 10000 on, the six-digit reference numbers: the table's digit
+    // before the whole address, so no label is cut or runs into another
+    // table's range.
+    if (address >= 10000) {
+        static const char kPrefix[5] = {0, '1', '0', '3', '4'};
+        if (table < TableDiscreteInputs || table > TableHoldingRegisters)
+            return {};
+        return kPrefix[table] + std::to_string(address);
+    }
     switch (table) {
     case TableDiscreteInputs:
         return std::to_string(10000 + address);
@@ -22,7 +42,7 @@ std::string TableLabel(int table, int64_t start, int64_t row)
         std::string digits = std::to_string(address);
         if (digits.size() < 4)
             return std::string(4 - digits.size(), '0') + digits;
-        return digits.substr(0, 4);
+        return digits;
     }
     case TableInputRegisters:
         return std::to_string(30000 + address);
@@ -95,12 +115,37 @@ std::vector<std::string> DecodeReadValues(int table, const uint8_t* response, in
     return texts;
 }
 
-int64_t RegisterValueFromText(const std::string& text, int format)
+std::optional<uint16_t> RegisterValueFromText(const std::string& text, int format)
 {
     switch (format) {
-    case FormatBinary: return TextToNumber("%" + text);
-    case FormatHex: return TextToNumber("$" + text);
-    default: return TextToNumber(text);
+    case FormatBinary: {
+        const auto n = ParseWholeNumber("%" + TrimmedLeft(text));
+        if (!n || n->digits > 16)
+            return std::nullopt;
+        return static_cast<uint16_t>(n->value);
+    }
+    case FormatHex: {
+        const auto n = ParseWholeNumber("$" + TrimmedLeft(text));
+        if (!n || n->digits > 4)
+            return std::nullopt;
+        return static_cast<uint16_t>(n->value);
+    }
+    default: {
+        // A negative value goes out as its two's complement.
+        const auto n = ParseWholeNumber(text);
+        if (!n || n->value < -32768 || n->value > 65535)
+            return std::nullopt;
+        return static_cast<uint16_t>(static_cast<uint64_t>(n->value) & 0xFFFF);
+    }
+    }
+}
+
+std::string RegisterFormatRule(int format)
+{
+    switch (format) {
+    case FormatBinary: return "a Binary value of 1 to 16 digits 0 and 1";
+    case FormatHex: return "a Hex value of 1 to 4 digits 0-9 and A-F";
+    default: return "a Decimal value from -32768 to 65535";
     }
 }
 

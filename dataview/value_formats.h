@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,10 @@ constexpr int ValueColumnOf(int table) { return 2 * (table - 1) + 1; }
 // Rows the list gets for a Length: none for a negative one, at most kMaxDataRows.
 int64_t ListRowsForLength(int64_t length);
 
-// Label of row r of table 1..4 for start address S: 10000+S+r, S+r in
-// exactly four characters (zero-padded, or its first four), 30000+S+r,
-// 40000+S+r. Empty for any other table number.
+// Label of row r of table 1..4 for start address S, address a = S+r: below
+// 10000, 10000+a, a zero-padded to four digits, 30000+a, 40000+a; from 10000
+// on, the table's digit 1, 0, 3 or 4 followed by a ("412345", "012345").
+// Empty for any other table number.
 std::string TableLabel(int table, int64_t start, int64_t row);
 
 std::string BitText(bool set);
@@ -44,10 +46,15 @@ std::string ResponseValueText(int table, const uint8_t* response, int receivedCo
 std::vector<std::string> DecodeReadValues(int table, const uint8_t* response, int receivedCount,
                                           int64_t quantity, int format, int64_t rowLimit);
 
-// The register value a typed cell text stands for, read with the
-// text-to-number rule in the base of the Holding Registers format: Binary as
-// base 2, Hex as base 16, Decimal (and no entry chosen) as typed.
-int64_t RegisterValueFromText(const std::string& text, int format);
+// The 16-bit value a typed Holding Registers text stands for, or nothing
+// when the text is not wholly such a value (blanks around it aside) by the
+// text-to-number rule: Binary 1 to 16 digits 0 and 1, Hex 1 to 4 hex
+// digits, Decimal (and no entry chosen) -32768..65535 with the rule's sign
+// and "$" / "%" forms, a negative value as its two's complement.
+std::optional<uint16_t> RegisterValueFromText(const std::string& text, int format);
+
+// What RegisterValueFromText accepts in a format, for telling the user.
+std::string RegisterFormatRule(int format);
 
 // Write Single Coil value of a typed cell text: "0" switches off, anything
 // else (also "" and "1") switches on.

@@ -33,9 +33,8 @@ int ReadFunctionCode(int table)
     }
 }
 
-// The address actually sent: one less when the offset switch is on. The
-// subtraction wraps (unsigned) so the lowest int64 cannot overflow.
-static int64_t SentAddress(int64_t address, bool offsetOn)
+// The subtraction wraps (unsigned) so the lowest int64 cannot overflow.
+int64_t SentAddress(int64_t address, bool offsetOn)
 {
     return offsetOn ? static_cast<int64_t>(static_cast<uint64_t>(address) - 1) : address;
 }

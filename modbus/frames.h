@@ -23,6 +23,10 @@ void Put16(uint8_t* out, int64_t value);
 // Input Registers 4, Holding Registers 3); 0 for any other number.
 int ReadFunctionCode(int table);
 
+// The address a request carries for an address number: one less when the
+// offset switch is on. Only 0..kHighestAddress goes on the wire unchanged.
+int64_t SentAddress(int64_t address, bool offsetOn);
+
 // Builds the 12-byte read request for table 1..4 at out and returns 12.
 // The address is startAddress, less one when offsetOn.
 int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress,

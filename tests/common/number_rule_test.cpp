@@ -69,3 +69,19 @@ TEST(NumberRule, Int32IsTheLow32Bits)
     EXPECT_EQ(TextToInt32("$100000005"), 5);
     EXPECT_EQ(TextToInt32("-2147483649"), std::numeric_limits<int32_t>::max());
 }
+
+TEST(NumberRule, AWholeNumberLeavesNothingUnreadAndNeverWraps)
+{
+    auto whole = [](const char* text) {
+        auto n = ParseWholeNumber(text);
+        return n ? std::to_string(n->value) + "/" + std::to_string(n->digits) : std::string("-");
+    };
+    EXPECT_EQ(whole(" \t-0042 \t"), "-42/4");
+    EXPECT_EQ(whole("$00fF"), "255/4");
+    EXPECT_EQ(whole("+%101"), "5/3");
+    EXPECT_EQ(whole("9223372036854775807"), "9223372036854775807/19");
+    EXPECT_EQ(whole("-9223372036854775808"), "-9223372036854775808/19");
+    for (const char* refused : {"", "  ", "-", "$", "12x", "1 2", "0x1F", "\n5", "5\n", "9223372036854775808",
+                                "-9223372036854775809", "18446744073709551617", "$10000000000000000"})
+        EXPECT_EQ(whole(refused), "-") << '"' << refused << '"';
+}

@@ -53,9 +53,14 @@ TEST(ValueFormats, LabelsCarryTheReferencePrefixes)
     EXPECT_EQ(TableLabel(1, 100, 0), "10100");
     EXPECT_EQ(TableLabel(2, 100, 0), "0100");
     EXPECT_EQ(TableLabel(4, 100, 0), "40100");
-    // A Coils address of five digits keeps its first four.
-    EXPECT_EQ(TableLabel(2, 12345, 0), "1234");
     EXPECT_EQ(TableLabel(2, 0, 0), "0000");
+    // From 10000 on, six digits: nothing cut, no table running into another.
+    EXPECT_EQ(Labels(2, 9999, 2), (Texts{"9999", "010000"}));
+    EXPECT_EQ(Labels(1, 9999, 2), (Texts{"19999", "110000"}));
+    EXPECT_EQ(TableLabel(2, 12345, 0), "012345");
+    EXPECT_EQ(TableLabel(3, 12345, 0), "312345");
+    EXPECT_EQ(TableLabel(4, 12345, 0), "412345");
+    EXPECT_EQ(TableLabel(4, 65535, 0), "465535");
 }
 
 TEST(ValueFormats, LengthGivesABoundedRowCount)
@@ -141,15 +146,30 @@ TEST(ValueFormats, RowCountFollowsQuantityAndLimit)
     EXPECT_TRUE(Decode(7, r, 2, 3) == (Texts{"", ""}));
 }
 
-TEST(ValueFormats, TypedTextsBecomeWriteValues)
+TEST(ValueFormats, TypedTextsBecomeWriteValuesOnlyWhenWhollyA16BitNumber)
 {
-    EXPECT_EQ(RegisterValueFromText("1F", 2), 31);
-    EXPECT_EQ(RegisterValueFromText("0x1F", 2), 0);  // reading stops at the x
-    EXPECT_EQ(RegisterValueFromText("101", 1), 5);
-    EXPECT_EQ(RegisterValueFromText("102", 1), 2);
-    EXPECT_EQ(RegisterValueFromText("-1", 3), -1);
-    EXPECT_EQ(RegisterValueFromText("$10", 3), 16);
-    EXPECT_EQ(RegisterValueFromText("%11", 3), 3);
+    struct Case {
+        const char* text;
+        int format;
+        int expected;  // -1: refused
+    };
+    const Case cases[] = {
+        {"1F", 2, 31},        {" 00ff\t", 2, 255},   {"FFFF", 2, 65535},   {"10000", 2, -1},
+        {"0x1F", 2, -1},      {"$1F", 2, -1},        {"-1", 2, -1},        {"1F G", 2, -1},
+        {"101", 1, 5},        {"102", 1, -1},        {"1111111111111111", 1, 65535},
+        {"00000000000000001", 1, -1},                {"-1", 3, 65535},     {"-32768", 3, 32768},
+        {"-32769", 3, -1},    {"65535", 3, 65535},   {"65536", 3, -1},     {"100000", 3, -1},
+        {" +42 ", 3, 42},     {"$10", 3, 16},        {"%11", 3, 3},        {"$FFFF", 3, 65535},
+        {"$10000", 3, -1},    {"-$8000", 3, 32768},  {"12abc", 3, -1},     {"1 2", 3, -1},
+        {"18446744073709551617", 3, -1},             {"7", -1, 7},
+    };
+    for (const Case& c : cases) {
+        const std::optional<uint16_t> value = RegisterValueFromText(c.text, c.format);
+        EXPECT_EQ(value ? int{*value} : -1, c.expected) << '"' << c.text << "\" format " << c.format;
+    }
+    for (const char* nothing : {"", " ", "xyz", "$", "%", "-", "+"})
+        for (int format : {1, 2, 3})
+            EXPECT_FALSE(RegisterValueFromText(nothing, format)) << '"' << nothing << "\" format " << format;
 
     EXPECT_EQ(CoilValueFromText("0"), 0);
     for (const char* on : {"1", "", "00", "x"})

@@ -68,5 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(TextToNumber(" \t " + text) == value);
     FUZZ_CHECK(TextToNumber(text + "x") == value);
     FUZZ_CHECK(TextToNumber(text + "\n9") == value);
+    // A whole number is the rule's own reading, never a wrapped one.
+    if (const auto whole = ParseWholeNumber(text)) {
+        FUZZ_CHECK(whole->value == value && whole->digits == static_cast<int>(end - i));
+        FUZZ_CHECK(negative ? value <= 0 : value >= 0);
+    }
     return 0;
 }
