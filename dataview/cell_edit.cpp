@@ -26,14 +26,29 @@ struct EditState {
 
 EditState gEdit;
 
-void QueueWrite(const EditState& edit)
+// Shown quoted in a refusal; a long text is cut so the tip stays short.
+std::string Quoted(const std::string& text)
+{
+    constexpr size_t kShown = 24;
+    return "\"" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "\"";
+}
+
+// Queues the write the edit asks for, or answers why nothing may be sent:
+// a device gets exactly the value typed, at exactly the address shown.
+std::string QueueWrite(const EditState& edit)
 {
     const int64_t unit = TextToInt32(GetControlText(IdUnitField));
     const bool offsetOn = GetCheckState(IdOffsetCheck) != 0;
-    // Row r always stands for address S + r. The labels cannot carry every
-    // such address (a Coils label keeps four characters), so the address
-    // comes from the block, not from the label text.
+    // Row r always stands for address S + r; the address comes from the
+    // block, not from the label text.
     const int64_t address = program.tableStartAddress + edit.row;
+    const int64_t sent = SentAddress(address, offsetOn);
+    if (sent < 0 || sent > kHighestAddress) {
+        if (offsetOn)
+            return "Not sent: with the address offset, address " + std::to_string(address) + " would go out as " +
+                   std::to_string(sent) + ", outside 0..65535.";
+        return "Not sent: address " + std::to_string(address) + " is outside 0..65535.";
+    }
 
     int function;
     int64_t value;
@@ -41,13 +56,18 @@ void QueueWrite(const EditState& edit)
         function = kFunctionWriteCoil;
         value = CoilValueFromText(edit.newText);
     } else {
+        const int format = GetSelectorIndex(IdSelectorHR);
+        const std::optional<uint16_t> typed = RegisterValueFromText(edit.newText, format);
+        if (!typed)
+            return "Not sent: " + Quoted(edit.newText) + " is not " + RegisterFormatRule(format) + ".";
         function = kFunctionWriteRegister;
-        value = RegisterValueFromText(edit.newText, GetSelectorIndex(IdSelectorHR));
+        value = *typed;
     }
 
     PendingWrite write;
     write.Length = BuildWriteRequest(write.Frame.data(), unit, function, address, value, offsetOn);
     program.pendingWrites.Append(write);
+    return {};
 }
 
 } // namespace
@@ -87,10 +107,14 @@ EditAnswer HandleCellEdit(int event, int list, int column, int row, const std::s
         // that, not the text before the last key, is what the user typed.
         gEdit.newText = GetCellText(gEdit.row, gEdit.column);
         if (gEdit.newText != gEdit.oldText) {
+            std::string refusal;
             if (gEdit.column == kCoilValueColumn || gEdit.column == kHoldingValueColumn)
-                QueueWrite(gEdit);
+                refusal = QueueWrite(gEdit);
             // The cell shows what the server holds, not the wish.
             SetCellText(gEdit.row, gEdit.column, gEdit.oldText);
+            // Told at the cell, without a box that would stop the window.
+            if (!refusal.empty())
+                ShowCellNotice(gEdit.row, gEdit.column, refusal);
         }
         FocusControl(gEdit.list);
         return {};

@@ -1,12 +1,16 @@
 #include "dataview/data_list.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QHeaderView>
 #include <QPalette>
 #include <QTableView>
+#include <QToolTip>
+
+#include <algorithm>
 
 #include "common/colours.h"
 #include "ui/control_ids.h"
@@ -17,6 +21,8 @@ namespace {
 
 constexpr std::array<const char*, kDataListColumns> kHeaders = {
     "Disc. Input", "Values", "Coils Out.", "Values", "Input Reg.", "Values", "Holding Reg.", "Values"};
+// Long enough to read a refusal, short enough not to linger.
+constexpr int kNoticeMilliseconds = 6000;
 constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
 
 QColor ToQColor(Rgb c)
@@ -90,6 +96,23 @@ public:
         cell = text;
         const QModelIndex at = index(row, column);
         emit dataChanged(at, at, {Qt::DisplayRole});
+    }
+
+    // One update for a run of cells of one column, however long.
+    void ClearTexts(int column, int first, int end)
+    {
+        int changedFirst = -1, changedLast = -1;
+        for (int r = first; r < end; r++) {
+            QString& cell = rows_[static_cast<size_t>(r)][static_cast<size_t>(column)];
+            if (cell.isEmpty())
+                continue;
+            cell.clear();
+            if (changedFirst < 0)
+                changedFirst = r;
+            changedLast = r;
+        }
+        if (changedFirst >= 0)
+            emit dataChanged(index(changedFirst, column), index(changedLast, column), {Qt::DisplayRole});
     }
 
     void ChangeRows(const std::function<void(std::vector<DataRow>&)>& edit)
@@ -190,6 +213,39 @@ bool SetCellText(int row, int column, std::string_view text)
             return true;
         },
         false);
+}
+
+bool ClearCellTexts(int column, int firstRow, int endRow)
+{
+    return CallOnGui<bool>(
+        [column, firstRow, endRow] {
+            DataListModel* model = Model();
+            if (!model || column < 0 || column >= kDataListColumns)
+                return false;
+            const int first = std::max(firstRow, 0);
+            const int end = std::min(endRow, model->rowCount());
+            if (first < end)
+                model->ClearTexts(column, first, end);
+            return true;
+        },
+        false);
+}
+
+void ShowCellNotice(int row, int column, std::string_view text)
+{
+    // Rich text, escaped, so a typed "<b>" shows as typed.
+    const QString tip = QStringLiteral("<qt>") +
+                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toHtmlEscaped() +
+                        QStringLiteral("</qt>");
+    RunOnGui([row, column, tip] {
+        auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
+        if (!view)
+            return;
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        const QPoint at = view->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint());
+        QToolTip::showText(at, tip, view->viewport(), cell, kNoticeMilliseconds);
+        QApplication::beep();
+    });
 }
 
 void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit)

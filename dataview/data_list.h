@@ -28,6 +28,14 @@ std::string GetCellText(int row, int column);
 // Returns false when nothing was written (no such cell, or shutting down).
 bool SetCellText(int row, int column, std::string_view text);
 
+// Empties rows firstRow..endRow-1 of a column with one update of the view.
+// Returns false when nothing was written (no list, or shutting down).
+bool ClearCellTexts(int column, int firstRow, int endRow);
+
+// Tells the user something about a cell without stopping the window: a tool
+// tip at the cell and the system beep.
+void ShowCellNotice(int row, int column, std::string_view text);
+
 // GUI thread: lets edit change the rows as a plain vector and shows the
 // result with one model reset, however many rows it added or removed.
 void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit);

@@ -2,6 +2,7 @@
 #include <QRect>
 #include <QTableView>
 
+#include "common/records.h"
 #include "dataview/cell_edit.h"
 #include "dataview/data_list.h"
 #include "dataview/editable_list.h"
@@ -46,7 +47,9 @@ void BuildViewDataPage(QWidget* page)
     SetBackgroundColour(selectors, kAccentOrange);
     SetTextColour(selectors, kWhite);
 
-    CreateTextField(page, IdStartField, QRect(108, 8, 50, 20), "1", true);
+    // A request carries 16 bits of address: a start address beyond them
+    // would be read somewhere other than its labels say.
+    LimitFieldValue(CreateTextField(page, IdStartField, QRect(108, 8, 50, 20), "1", true), kHighestAddress);
     CreateTextField(page, IdLengthField, QRect(248, 8, 50, 20), "100", true);
     CreateTextField(page, IdScanField, QRect(448, 8, 50, 20), "1000", true);
 

@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QValidator>
 
 #include "app/dispatch.h"
 #include "ui/controls.h"
@@ -38,6 +39,29 @@ protected:
         }
         return QObject::eventFilter(watched, event);
     }
+};
+
+// Digits only, and no more than a maximum: the text a typed or pasted
+// change would leave is refused as a whole when it breaks either rule.
+class DigitsUpTo : public QValidator {
+public:
+    DigitsUpTo(long long maximum, QObject* parent) : QValidator(parent), maximum_(maximum) {}
+
+    State validate(QString& input, int&) const override
+    {
+        long long value = 0;
+        for (QChar c : input) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+            value = value * 10 + (c.unicode() - '0');
+            if (value > maximum_)
+                return Invalid;
+        }
+        return Acceptable;
+    }
+
+private:
+    long long maximum_;
 };
 
 } // namespace
@@ -82,6 +106,11 @@ QLineEdit* CreateTextField(QWidget* page, int id, const QRect& geometry, const c
     QObject::connect(field, &QLineEdit::textEdited, [id] { DispatchControlEvent(id); });
     RegisterControl(id, field);
     return field;
+}
+
+void LimitFieldValue(QLineEdit* field, long long maximum)
+{
+    field->setValidator(new DigitsUpTo(maximum, field));
 }
 
 QPushButton* CreateButton(QWidget* page, int id, const QRect& geometry, const char* caption)

@@ -33,6 +33,10 @@ QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* te
 // refused; text put there by the program is taken as it is.
 QLineEdit* CreateTextField(QWidget* page, int id, const QRect& geometry, const char* text, bool digitsOnly);
 
+// Lets a digits-only field hold only numbers up to maximum, whether typed
+// or pasted.
+void LimitFieldValue(QLineEdit* field, long long maximum);
+
 QPushButton* CreateButton(QWidget* page, int id, const QRect& geometry, const char* caption);
 
 QCheckBox* CreateCheckBox(QWidget* page, int id, const QRect& geometry, const char* caption);

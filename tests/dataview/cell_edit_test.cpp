@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <algorithm>
 #include <atomic>
@@ -253,22 +254,62 @@ TEST_F(CellEditTest, ColumnResizeCancels)
     EXPECT_EQ(Events().back(), EditCancel);
 }
 
-TEST_F(CellEditTest, HoldingRegisterValueFollowsTheSelector)
+TEST_F(CellEditTest, OnlyAWhole16BitValueInTheColumnsFormatIsSent)
 {
     struct Case {
         int format;
         const char* typed;
-        uint16_t value;
+        int value;  // -1: refused, nothing queued
     };
-    const Case cases[] = {{2, "1F", 0x001F}, {1, "101", 0x0005}, {3, "-1", 0xFFFF},
-                          {3, "$10", 0x0010}, {2, "0x1F", 0x0000}, {3, "70000", 0x1117}};
+    const Case cases[] = {{2, "1F", 0x001F},   {1, "101", 0x0005}, {3, "-1", 0xFFFF},  {3, "$10", 0x0010},
+                          {3, " 65535 ", 65535}, {2, "0x1F", -1},    {3, "65536", -1},   {3, "100000", -1},
+                          {3, "abc", -1},       {3, "", -1},         {1, "102", -1},     {2, "12345", -1}};
     for (const Case& c : cases) {
         Connect(1, 3, {0, 0, 0, c.format});
+        SetCellText(0, 7, "7");
+        QToolTip::hideText();
         DoubleClickCell(0, 7);
         Type(c.typed);
+        if (!*c.typed)
+            Key(Qt::Key_Backspace);
         Key(Qt::Key_Return);
-        EXPECT_EQ(Drain(), (Frames{WriteFrame(6, 1, c.value)})) << c.typed;
+        EXPECT_EQ(Cell(0, 7), "7") << c.typed;
+        if (c.value < 0) {
+            EXPECT_TRUE(Drain().empty()) << c.typed;
+            EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Not sent"))) << c.typed;
+        } else {
+            EXPECT_EQ(Drain(), (Frames{WriteFrame(6, 1, static_cast<uint16_t>(c.value))})) << c.typed;
+        }
     }
+}
+
+TEST_F(CellEditTest, AWriteWhoseAddressWouldWrapIsNotSent)
+{
+    // With the offset, address 0 would go out as FF FF.
+    Connect(0, 3, {0, 1, 0, 3});
+    offset->setChecked(true);
+    DoubleClickCell(0, 7);
+    Type("5");
+    Key(Qt::Key_Return);
+    DoubleClickCell(0, 3);
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(Drain().empty());
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("outside 0..65535")));
+
+    // The rows of the block are fine from address 1 on.
+    DoubleClickCell(1, 7);
+    Type("5");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Drain(), (Frames{WriteFrame(6, 0, 5)}));
+
+    // Beyond the last address, with or without the offset.
+    offset->setChecked(false);
+    Connect(65535, 3, {0, 0, 0, 3});
+    DoubleClickCell(1, 7);
+    Type("5");
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(Drain().empty());
 }
 
 TEST_F(CellEditTest, AddressUnitAndOffsetAreReadAtCommit)
@@ -295,11 +336,11 @@ TEST_F(CellEditTest, AddressUnitAndOffsetAreReadAtCommit)
     EXPECT_EQ(Drain(), (Frames{WriteFrame(5, 0x66, 0xFF00)}));
 }
 
-TEST_F(CellEditTest, AddressBeyondWhatTheLabelsCarry)
+TEST_F(CellEditTest, AddressesFromTenThousandOn)
 {
-    // Labels "1234" and "52345" would read back as 1234 and 2345.
     Connect(12345, 3, {0, 1, 0, 3});
-    EXPECT_EQ(Cell(0, 2), "1234");
+    EXPECT_EQ(Cell(0, 2), "012345");
+    EXPECT_EQ(Cell(1, 6), "412346");
     DoubleClickCell(0, 3);
     Key(Qt::Key_Up);
     Key(Qt::Key_Return);

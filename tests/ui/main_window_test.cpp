@@ -312,6 +312,18 @@ TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)
         SetControlText(id, "-7");
         EXPECT_EQ(GetControlText(id), "-7");
     }
+    // The start address goes no higher than a request can carry, typed or pasted.
+    auto* start = Control<QLineEdit>(IdStartField);
+    start->clear();
+    QTest::keyClicks(start, "70000");
+    EXPECT_EQ(start->text(), "7000");
+    start->setText("6553");
+    start->setCursorPosition(4);
+    QTest::keyClicks(start, "56");
+    EXPECT_EQ(start->text(), "65535");
+    start->clear();
+    start->insert("99999");
+    EXPECT_EQ(start->text(), "");
     for (int id : {IdHostField, IdCommandField}) {
         auto* field = Control<QLineEdit>(id);
         field->clear();
