@@ -24,6 +24,11 @@ struct ProgramState {
 
     // Disconnect asked for while the worker was running. Main only.
     bool stopRequest = false;
+    // Asks the running cycle to end after the transaction it is in: no
+    // further reads or writes (queued writes stay queued). Set by main on a
+    // deferred disconnect and at shutdown, cleared by main before it starts
+    // the next worker; read by the worker between transactions.
+    std::atomic<bool> cycleStop{false};
 
     // Poll, valid and bad counts (signed 32-bit, wrapping). Raised by the
     // worker, reset by main; atomic so neither side races the other.

@@ -25,6 +25,7 @@ void ScanTick()
         return;  // a stray tick after the connection went
 
     static uint32_t lastWorkerNumber = 0;
+    program.cycleStop.store(false);
     program.workerRunning.store(true);
     try {
         program.worker = std::thread(PollWorker);

@@ -12,6 +12,8 @@
 void Shutdown()
 {
     const bool workerRunning = program.workerRunning.load();
+    // A worker left running starts no further transaction.
+    program.cycleStop.store(true);
 
     if (Connection* connection = program.connection.load()) {
         if (workerRunning) {

@@ -72,11 +72,15 @@ void Connect()
 void Disconnect()
 {
     if (program.workerRunning.load()) {
-        // The worker is using the connection: let it finish its cycle, the
-        // first tick after it ends completes the disconnect.
+        // The worker is using the connection: let it finish its
+        // transaction, the first tick after it ends completes the disconnect.
         program.stopRequest = true;
+        program.cycleStop.store(true);
         EnableConnectButtons(false);
         UpdateConnectionControls();
+        // The cycle ends after its current transaction; a tick right after
+        // that completes the disconnect, whatever the scan rate.
+        StartWindowTimer(kScanTimerId, kMinTimerInterval);
         return;
     }
     program.stopRequest = false;

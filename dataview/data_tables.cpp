@@ -7,6 +7,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/program_state.h"
 #include "common/number_rule.h"
@@ -98,15 +99,22 @@ void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t
     if (table < TableDiscreteInputs || table > TableHoldingRegisters || !buffer)
         return;
     const int selectors[4] = {selectorDI, selectorCoils, selectorIR, selectorHR};
-    const int format = selectors[table - 1];
     const int column = ValueColumnOf(table);
+    const std::vector<std::string> texts = DecodeReadValues(table, buffer, receivedCount, quantity,
+                                                            selectors[table - 1], DataListRowCount());
 
-    const int64_t rows = std::min<int64_t>(quantity, DataListRowCount());
-    for (int64_t r = 0; r < rows; r++) {
+    // A response carries its values from the first row on; the rows after
+    // them have none.
+    size_t shown = 0;
+    while (shown < texts.size() && !texts[shown].empty())
+        shown++;
+    for (size_t r = 0; r < shown; r++) {
         gValuePause.load()();
-        const std::string text = ResponseValueText(table, buffer, receivedCount, r, format);
         // False only when the program is shutting down: stop filling.
-        if (!SetCellText(static_cast<int>(r), column, text))
+        if (!SetCellText(static_cast<int>(r), column, texts[r]))
             return;
     }
+    // The pause belongs to values shown: the rows without one are blanked
+    // together, at once, however many the Length asked for.
+    ClearCellTexts(column, static_cast<int>(shown), static_cast<int>(texts.size()));
 }

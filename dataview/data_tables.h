@@ -12,8 +12,8 @@ void RebuildDataTables();
 // Worker thread, after a valid read response: writes the values of table
 // 1..4 into its value column, one cell at a time in row order with a short
 // pause before each. Only the receivedCount bytes of buffer are read (never
-// more than 512); rows the response holds no data for are blanked; rows
-// beyond the list's rows are ignored.
+// more than 512); the rows the response holds no data for are then blanked
+// in one update, without pauses; rows beyond the list's rows are ignored.
 void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity,
                     int selectorDI, int selectorCoils, int selectorIR, int selectorHR);
 

@@ -12,6 +12,10 @@ namespace {
 
 constexpr int kMaxLogLines = 300;
 
+// Whatever the outcomes, the log never holds more lines than this: without
+// a valid read nothing else would ever cut it.
+constexpr int kLogLineCeiling = 2000;
+
 } // namespace
 
 void AppendLogLine(std::string_view text, Rgb colour)
@@ -35,6 +39,7 @@ void AppendLogLine(std::string_view text, Rgb colour)
         // at the start of their line.
         if (!(colour == kBlue))
             SelectEditorRange(control, last, 1, last, 1);
+        RemoveFirstEditorLines(control, kLogLineCeiling);
         ShowEditorSelection(control);
     });
 }

@@ -6,7 +6,8 @@
 
 #include "common/colours.h"
 
-// Appends text as the new last line in the given colour.
+// Appends text as the new last line in the given colour; beyond 2000 lines
+// the oldest go.
 void AppendLogLine(std::string_view text, Rgb colour);
 
 // Removes lines from the top until at most 300 remain.

@@ -76,6 +76,10 @@ void PollWorker()
     std::array<uint8_t, kCycleBufferSize> buffer{};
 
     for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; ++t) {
+        // Asked to disconnect: the transaction in progress has ended, the
+        // rest of the cycle is not started.
+        if (program.cycleStop.load())
+            break;
         if (snapshot.selectors[t - 1] != FormatNoData)
             ReadTransaction(t, snapshot, buffer.data());
         RefreshCounterFields();

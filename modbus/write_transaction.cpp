@@ -14,8 +14,14 @@
 
 void SendPendingWrites(uint8_t* buffer)
 {
-    while (std::optional<PendingWrite> write = program.pendingWrites.TakeNewest())
+    // After a disconnect is asked for, what is still queued waits for the
+    // next connection.
+    while (!program.cycleStop.load()) {
+        std::optional<PendingWrite> write = program.pendingWrites.TakeNewest();
+        if (!write)
+            return;
         WriteTransaction(*write, buffer);
+    }
 }
 
 void WriteTransaction(const PendingWrite& write, uint8_t* buffer)

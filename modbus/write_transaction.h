@@ -6,7 +6,8 @@
 #include "common/records.h"
 
 // Takes the newest entry of program.pendingWrites and sends it, until the
-// queue is empty; entries appended meanwhile are sent too. Each entry is
+// queue is empty or program.cycleStop is set; entries appended meanwhile
+// are sent too. Each entry is
 // tried once and released whatever the outcome. buffer holds
 // kCycleBufferSize bytes and receives the responses.
 void SendPendingWrites(uint8_t* buffer);

@@ -111,7 +111,7 @@ TEST_F(DataTablesTest, OddLengthsGiveBoundedRows)
     length->setText("99999");
     RebuildDataTables();
     EXPECT_EQ(DataListRowCount(), 65535);
-    EXPECT_EQ(Cell(65534, 6), "105535");
+    EXPECT_EQ(Cell(65534, 6), "465535");
 }
 
 TEST_F(DataTablesTest, WorkerShowsValuesInTheTablesFormat)

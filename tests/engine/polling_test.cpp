@@ -175,7 +175,7 @@ TEST_F(PollingTest, AServerThatClosesItsEndLeavesTheClientConnectedUntilTheUserD
     EXPECT_EQ(Status(), "Read Status: Not Connected");
 }
 
-TEST_F(PollingTest, DisconnectDuringACycleWaitsForItsEnd)
+TEST_F(PollingTest, DisconnectDuringACycleEndsItAfterTheTransactionInProgress)
 {
     server.SetDefault(FakeReply::Delayed(150));
     Connect();
@@ -196,13 +196,12 @@ TEST_F(PollingTest, DisconnectDuringACycleWaitsForItsEnd)
     Click(IdConnectComms);  // disabled: nothing happens
     Tick();                 // the worker still runs: nothing happens either
 
-    ASSERT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }, 10000));
-    EXPECT_NE(program.connection.load(), nullptr);
-    EXPECT_EQ(server.RequestCount(), 5u);  // four reads and the write
-    EXPECT_EQ(Counters(), "Polls: 5 Valid: 5 Bad: 0");
-
-    Tick();
-    EXPECT_EQ(program.connection.load(), nullptr);
+    // The read under way ends as usual; no further read or write follows,
+    // and the disconnect comes with the first tick after it.
+    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
+    EXPECT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(Counters(), "Polls: 1 Valid: 1 Bad: 0");
+    EXPECT_EQ(program.pendingWrites.Size(), 1u);  // sent after the next connect
     EXPECT_FALSE(program.stopRequest);
     EXPECT_EQ(Status(), "Read Status: Not Connected");
     EXPECT_TRUE(IsControlEnabled(IdConnectComms));
@@ -211,7 +210,47 @@ TEST_F(PollingTest, DisconnectDuringACycleWaitsForItsEnd)
     EXPECT_TRUE(IsControlEnabled(IdHostField));
     EXPECT_FALSE(IsWindowTimerActive(kScanTimerId));
     EXPECT_TRUE(server.WaitForClosed(1));
-    EXPECT_EQ(server.RequestCount(), 5u);
+    EXPECT_EQ(server.RequestCount(), 1u);
+}
+
+TEST_F(PollingTest, AHugeBlockAnsweredWithOneValueEndsAtOnceAndDisconnectsPromptly)
+{
+    // Length 65535, and a server that answers one register whatever it is
+    // asked: only the value shown pauses, the blanked rows do not. Without
+    // that, one transaction took over a minute.
+    SetFormats({0, 0, 3, 3});
+    SetControlText(IdLengthField, "65535");
+    server.SetDefault(FakeReply::Raw({0, 4, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
+    Connect();
+    SetCellText(1, 7, "9");
+    RunCycle();
+    EXPECT_EQ(GetCellText(0, 5), "4660");
+    EXPECT_EQ(GetCellText(0, 7), "4660");
+    EXPECT_EQ(GetCellText(1, 7), "");
+    EXPECT_EQ(GetCellText(65534, 7), "");
+    EXPECT_EQ(Counters(), "Polls: 2 Valid: 2 Bad: 0");
+
+    Tick();
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 3; }));
+    Click(IdConnectComms);
+    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
+    EXPECT_EQ(server.RequestCount(), 3u);
+}
+
+TEST_F(PollingTest, TheLogStaysUnderItsCeilingWhileNoReadSucceeds)
+{
+    // Three lines a poll (request, exception, time) and nothing that cuts
+    // them: only the ceiling holds the log. Queued writes make many polls
+    // in one cycle.
+    server.SetDefault(FakeReply::Error(2));
+    Connect();
+    for (int i = 0; i < 700; ++i)
+        program.pendingWrites.Append(PendingWrite{{0, 100, 0, 0, 0, 6, 1, 6, 0, 1, 0, 42}, 12});
+    RunCycle();
+    std::vector<std::string> log = LogTexts();
+    EXPECT_EQ(log.size(), 2000u);
+    EXPECT_TRUE(StartsWith(log.back(), "<> ElapsedTime: ")) << log.back();
+    EXPECT_EQ(Counters(), "Polls: 704 Valid: 0 Bad: 704");
 }
 
 TEST_F(PollingTest, TheRealTimerPollsRepeatedlyAndClearingMidCycleIsHarmless)
