@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "common/number_rule.h"
+#include "common/records.h"
 #include "connection/settings_format.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -40,21 +44,52 @@ std::string ReadFilePrefix(const std::string& path)
     return bytes;
 }
 
-void WriteFile(const std::string& path, const std::string& text)
+bool WriteAll(int fd, const std::string& text)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
     size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            break;
+            return false;
         written += static_cast<size_t>(n);
     }
-    ::close(fd);
+    return true;
+}
+
+// The mode a file made in place would have had: the old file's, or the
+// usual one under the process's umask.
+mode_t NewFileMode(const std::string& path)
+{
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0)
+        return old.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0644 & ~mask;
+}
+
+// Replaces the file at path with text so that a failure at any step (disk
+// full, no permission, a short write) leaves the old file as it was: the
+// text goes to a temporary file beside it, is flushed to disk and only
+// then renamed over the old one. A symbolic link is followed, so the link
+// stays and its target is replaced.
+void ReplaceFile(std::string path, const std::string& text)
+{
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    if (!error)
+        path = target.string();
+
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return;
+    const bool written = ::fchmod(fd, NewFileMode(path)) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0)
+        ::unlink(temporary.c_str());
 }
 
 } // namespace
@@ -77,7 +112,10 @@ void LoadSettings()
     SetControlText(IdPortField, std::to_string(values.Port));
     SetCheckState(IdOffsetCheck, values.CHB_MBS);
     SetControlText(IdUnitField, std::to_string(values.ModbusID));
-    SetControlText(IdStartField, std::to_string(values.StartAddress));
+    // No request can carry a start address beyond 16 bits: such a value is
+    // refused and the field keeps its own.
+    if (values.StartAddress >= 0 && values.StartAddress <= kHighestAddress)
+        SetControlText(IdStartField, std::to_string(values.StartAddress));
     SetControlText(IdLengthField, std::to_string(values.RequestSize));
     SetControlText(IdScanField, std::to_string(values.ScanRate));
     SetSelectorIndex(IdSelectorDI, values.IdxCboDI);
@@ -103,5 +141,5 @@ void SaveSettings()
 
     const std::string path = SettingsPath();
     if (!path.empty())
-        WriteFile(path, WriteSettingsText(values));
+        ReplaceFile(path, WriteSettingsText(values));
 }

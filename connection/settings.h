@@ -4,5 +4,6 @@
 // Fills the controls from the settings file, if there is one. Silent.
 void LoadSettings();
 
-// Writes the settings file from the controls. Silent.
+// Writes the settings file from the controls. Silent; a save that fails
+// leaves the old file as it was.
 void SaveSettings();

@@ -3,7 +3,10 @@
 
 #include <QComboBox>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -101,8 +104,16 @@ TEST_F(Settings, ValuesReachTheirControls)
     WriteConf("[Global]\nIP_URL = plc;7=x  \nport=503\nCHB_MBS = 5\nModbusID = 17\nStartAddress = -4\n"
               "RequestSize = 007\nScanRate = $10\nIdxCboDI = 1\nIdxCboCO = 1\nIdxCboIR = 7\nIdxCboHR = 3\n");
     LoadSettings();
-    EXPECT_EQ(Controls(), "plc;7=x|503|1|17|-4|7|0|1|1|-1|3");
+    // A start address outside 0..65535 is refused: the field keeps its own.
+    EXPECT_EQ(Controls(), "plc;7=x|503|1|17|1|7|0|1|1|-1|3");
     EXPECT_EQ(Control<QComboBox>(IdSelectorIR)->currentText(), "");
+
+    WriteConf("[Global]\nStartAddress = 70000\n");
+    LoadSettings();
+    EXPECT_EQ(GetControlText(IdStartField), "1");
+    WriteConf("[Global]\nStartAddress = 65535\n");
+    LoadSettings();
+    EXPECT_EQ(GetControlText(IdStartField), "65535");
 }
 
 TEST_F(Settings, SaveWritesTheControlsExactly)
@@ -126,6 +137,30 @@ TEST_F(Settings, SaveWritesTheControlsExactly)
     EXPECT_NE(text.find("\r\nRequestSize = 7\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nScanRate = 5\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nModbusID = -3\r\n"), std::string::npos);
+}
+
+TEST_F(Settings, ASaveThatFailsMidWayKeepsTheOldFileByteForByte)
+{
+    const std::string old = "[Global]\r\nIP_URL = plc-7\r\n; kept\r\n";
+    WriteConf(old);
+    SetControlText(IdHostField, "other");
+    // A file-size limit below the new text makes the write fail part way,
+    // as a full disk would (and it binds root too, unlike permissions).
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    SaveSettings();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(ReadConf(), old);
+    // Nothing is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    SaveSettings();
+    EXPECT_EQ(ReadConf().rfind("[Global]\r\nIP_URL = other\r\n", 0), 0u);
 }
 
 TEST_F(Settings, OddValuesAreNormalisedByTheNextSave)
