@@ -7,42 +7,14 @@
 //   event-loop delay          worst lateness of a 2 ms GUI timer while polling
 //                             four tables of 2000 and of 125 values at 10 ms
 //   peak RSS                  of the whole run
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <QWidget>
 
 #include <sys/resource.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "app/dispatch.h"
-#include "app/program_state.h"
-#include "tests/support/fake_modbus_server.h"
-#include "ui/control_ids.h"
-#include "ui/controls.h"
-#include "ui/gui_call.h"
-#include "ui/main_window.h"
-#include "ui/message_box.h"
-#include "ui/rich_text.h"
+#include "bench/polling_harness.h"
 
 namespace {
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Runs the event loop for ms, calling probe every 2 ms; returns the worst
 // lateness of those calls in milliseconds.
@@ -66,45 +38,11 @@ double RunLoopFor(int ms)
     return worst;
 }
 
-void RunLoopUntil(bool (*done)(), int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-bool Connected()
-{
-    return program.connection.load() != nullptr;
-}
-
-bool Disconnected()
-{
-    return !Connected() && !program.workerRunning.load();
-}
-
-bool Connect(int length, int scanMs, int formats[4])
-{
-    SetControlText(IdLengthField, std::to_string(length));
-    SetControlText(IdScanField, std::to_string(scanMs));
-    for (int t = 1; t <= 4; ++t)
-        SetSelectorIndex(SelectorOfTable(t), formats[t - 1]);
-    DispatchControlEvent(IdConnectComms);
-    return Connected();
-}
-
-void Disconnect()
-{
-    DispatchControlEvent(IdConnectComms);  // direct, or once the cycle has ended
-    RunLoopUntil(Disconnected, 30000);
-}
-
 // Median time between the starts of consecutive cycles of one table, as a
 // ratio to the scan rate.
 void CyclePeriod(FakeModbusServer& server, int scanMs, int cycles)
 {
-    int formats[4] = {0, 0, 0, 3};
+    const int formats[4] = {0, 0, 0, 3};
     server.ClearRecords();
     if (!Connect(10, scanMs, formats))
         return;
@@ -125,30 +63,16 @@ void CyclePeriod(FakeModbusServer& server, int scanMs, int cycles)
 
 void ElapsedTime(int cycles)
 {
-    int formats[4] = {0, 0, 0, 3};
+    const int formats[4] = {0, 0, 0, 3};
     if (!Connect(1, 10, formats))
         return;
-    static int wanted;
-    wanted = cycles;
-    RunLoopUntil([] { return program.validCount.load() >= wanted; }, 60000);
+    RunLoopUntil([cycles] { return program.validCount.load() >= cycles; }, 60000);
     Disconnect();
-}
-
-std::vector<double> LoggedElapsedTimes()
-{
-    std::vector<double> times;
-    const int lines = EditorLineCount(IdMessageLog);
-    for (int i = 0; i < lines; ++i) {
-        std::string text = EditorLineText(IdMessageLog, i);
-        if (text.rfind("<> ElapsedTime: ", 0) == 0)
-            times.push_back(std::atof(text.c_str() + 16));
-    }
-    return times;
 }
 
 void EventLoopDelay(int length, int ms)
 {
-    int formats[4] = {1, 1, 3, 2};
+    const int formats[4] = {1, 1, 3, 2};
     if (!Connect(length, 10, formats))
         return;
     int32_t pollsBefore = program.pollCount.load();
@@ -166,22 +90,8 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
-    InitGuiCalls();
-    SetMessageBoxHook([](const std::string&, const std::string& text) {
-        std::fprintf(stderr, "bench_polling: %s\n", text.c_str());
-    });
-
-    // Connecting saves the settings: keep them out of the caller's directory.
-    const std::filesystem::path oldDir = std::filesystem::current_path();
-    char dir[] = "/tmp/sorbel-bench-XXXXXX";
-    if (!mkdtemp(dir))
-        return 1;
-    std::filesystem::current_path(dir);
-
-    FakeModbusServer server;
-    std::unique_ptr<QWidget> window(BuildMainWindow());
-    SetControlText(IdHostField, "127.0.0.1");
-    SetControlText(IdPortField, std::to_string(server.Port()));
+    BenchWindow bench;
+    FakeModbusServer& server = bench.server;
 
     std::printf("Poll-cycle period, one table of 10 holding registers:\n");
     CyclePeriod(server, 100, 30);
@@ -192,8 +102,8 @@ int main(int argc, char** argv)
     ElapsedTime(100);
     std::vector<double> elapsed = LoggedElapsedTimes();
     std::printf("Logged ElapsedTime, one holding register:\n");
-    std::printf("  median %5.1f ms   max %5.1f ms   (%zu transactions)\n", Median(elapsed),
-                elapsed.empty() ? 0.0 : *std::max_element(elapsed.begin(), elapsed.end()), elapsed.size());
+    std::printf("  median %5.1f ms   max %5.1f ms   (%zu transactions)\n", Median(elapsed), Largest(elapsed),
+                elapsed.size());
     DispatchControlEvent(IdClearLog);
 
     std::printf("GUI event-loop delay (2 ms probe timer), scan rate 10 ms:\n");
@@ -204,10 +114,5 @@ int main(int argc, char** argv)
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("Peak RSS: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
-
-    window.reset();
-    ClearControlRegistry();
-    std::filesystem::current_path(oldDir);
-    std::filesystem::remove_all(dir);
     return 0;
 }
