@@ -11,6 +11,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <memory>
 
 #include "common/colours.h"
 #include "ui/control_ids.h"
@@ -99,14 +100,17 @@ public:
     }
 
     // One update for a run of cells of one column, however long.
-    void ClearTexts(int column, int first, int end)
+    void SetTexts(int column, int first, const std::vector<std::string>& texts)
     {
+        const int end = std::min(rowCount(), first + static_cast<int>(texts.size()));
         int changedFirst = -1, changedLast = -1;
         for (int r = first; r < end; r++) {
             QString& cell = rows_[static_cast<size_t>(r)][static_cast<size_t>(column)];
-            if (cell.isEmpty())
+            const std::string& text = texts[static_cast<size_t>(r - first)];
+            const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+            if (cell == q)
                 continue;
-            cell.clear();
+            cell = q;
             if (changedFirst < 0)
                 changedFirst = r;
             changedLast = r;
@@ -215,17 +219,15 @@ bool SetCellText(int row, int column, std::string_view text)
         false);
 }
 
-bool ClearCellTexts(int column, int firstRow, int endRow)
+bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts)
 {
+    auto shared = std::make_shared<const std::vector<std::string>>(std::move(texts));
     return CallOnGui<bool>(
-        [column, firstRow, endRow] {
+        [column, firstRow, shared] {
             DataListModel* model = Model();
-            if (!model || column < 0 || column >= kDataListColumns)
+            if (!model || column < 0 || column >= kDataListColumns || firstRow < 0)
                 return false;
-            const int first = std::max(firstRow, 0);
-            const int end = std::min(endRow, model->rowCount());
-            if (first < end)
-                model->ClearTexts(column, first, end);
+            model->SetTexts(column, firstRow, *shared);
             return true;
         },
         false);

@@ -108,13 +108,17 @@ void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t
     size_t shown = 0;
     while (shown < texts.size() && !texts[shown].empty())
         shown++;
-    for (size_t r = 0; r < shown; r++) {
+    size_t r = 0;
+    // Once a disconnect is asked for, nothing waits for the display: the
+    // values not yet shown go with the rest below.
+    for (; r < shown && !program.cycleStop.load(); r++) {
         gValuePause.load()();
         // False only when the program is shutting down: stop filling.
         if (!SetCellText(static_cast<int>(r), column, texts[r]))
             return;
     }
-    // The pause belongs to values shown: the rows without one are blanked
-    // together, at once, however many the Length asked for.
-    ClearCellTexts(column, static_cast<int>(shown), static_cast<int>(texts.size()));
+    // The pause belongs to values shown one by one: the rows without a
+    // value are blanked together, at once, however many the Length asked for.
+    if (r < texts.size())
+        SetCellTexts(column, static_cast<int>(r), std::vector<std::string>(texts.begin() + static_cast<std::ptrdiff_t>(r), texts.end()));
 }

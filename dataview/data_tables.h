@@ -13,7 +13,8 @@ void RebuildDataTables();
 // 1..4 into its value column, one cell at a time in row order with a short
 // pause before each. Only the receivedCount bytes of buffer are read (never
 // more than 512); the rows the response holds no data for are then blanked
-// in one update, without pauses; rows beyond the list's rows are ignored.
+// in one update, without pauses, and so are the values not yet shown when
+// program.cycleStop is set; rows beyond the list's rows are ignored.
 void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity,
                     int selectorDI, int selectorCoils, int selectorIR, int selectorHR);
 

@@ -1,5 +1,8 @@
 // Poll cycles on the wire and in the window: requests, values, log lines,
 // status texts and counters, for good and for bad servers.
+#include <chrono>
+#include <thread>
+
 #include "engine_fixture.h"
 
 namespace {
@@ -235,6 +238,24 @@ TEST_F(PollingTest, AHugeBlockAnsweredWithOneValueEndsAtOnceAndDisconnectsPrompt
     Click(IdConnectComms);
     ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
     EXPECT_EQ(server.RequestCount(), 3u);
+}
+
+TEST_F(PollingTest, ADisconnectDuringALongTableFillShowsTheRestAtOnce)
+{
+    // A pause long enough that the fill would outlast the test unless the
+    // disconnect cuts it short.
+    SetValuePause([] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
+    SetFormats({0, 1, 0, 0});
+    SetControlText(IdLengthField, "2000");
+    server.SetValue(2, 2000, 1);
+    Connect();
+    Tick();
+    ASSERT_TRUE(WaitUntil([] { return !GetCellText(1, 3).empty(); }));
+    Click(IdConnectComms);
+    EXPECT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
+    SetValuePause(nullptr);
+    EXPECT_EQ(GetCellText(1999, 3), "1");
+    EXPECT_EQ(server.RequestCount(), 1u);
 }
 
 TEST_F(PollingTest, TheLogStaysUnderItsCeilingWhileNoReadSucceeds)
