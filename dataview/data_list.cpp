@@ -99,18 +99,21 @@ public:
         emit dataChanged(at, at, {Qt::DisplayRole});
     }
 
-    // One update for a run of cells of one column, however long.
-    void SetTexts(int column, int first, const std::vector<std::string>& texts)
+    // One update for a run of cells of one column, however long: the texts
+    // from row first on, then empty cells up to row end.
+    void SetTexts(int column, int first, const std::vector<std::string>& texts, int end)
     {
-        const int end = std::min(rowCount(), first + static_cast<int>(texts.size()));
+        end = std::min(rowCount(), end);
         int changedFirst = -1, changedLast = -1;
         for (int r = first; r < end; r++) {
+            const auto i = static_cast<size_t>(r - first);
+            QString text;
+            if (i < texts.size())
+                text = QString::fromUtf8(texts[i].data(), static_cast<qsizetype>(texts[i].size()));
             QString& cell = rows_[static_cast<size_t>(r)][static_cast<size_t>(column)];
-            const std::string& text = texts[static_cast<size_t>(r - first)];
-            const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-            if (cell == q)
+            if (cell == text)
                 continue;
-            cell = q;
+            cell = text;
             if (changedFirst < 0)
                 changedFirst = r;
             changedLast = r;
@@ -219,15 +222,15 @@ bool SetCellText(int row, int column, std::string_view text)
         false);
 }
 
-bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts)
+bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts, int endRow)
 {
     auto shared = std::make_shared<const std::vector<std::string>>(std::move(texts));
     return CallOnGui<bool>(
-        [column, firstRow, shared] {
+        [column, firstRow, shared, endRow] {
             DataListModel* model = Model();
             if (!model || column < 0 || column >= kDataListColumns || firstRow < 0)
                 return false;
-            model->SetTexts(column, firstRow, *shared);
+            model->SetTexts(column, firstRow, *shared, endRow);
             return true;
         },
         false);

@@ -28,10 +28,11 @@ std::string GetCellText(int row, int column);
 // Returns false when nothing was written (no such cell, or shutting down).
 bool SetCellText(int row, int column, std::string_view text);
 
-// Writes texts into a column from firstRow down, with one update of the view
-// however many there are; rows past the list's end are ignored. Returns
-// false when nothing was written (no list, or shutting down).
-bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts);
+// Writes texts into a column from firstRow down and empties the cells after
+// them up to endRow, with one update of the view however many there are;
+// rows past the list's end are ignored. Returns false when nothing was
+// written (no list, or shutting down).
+bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts, int endRow);
 
 // Tells the user something about a cell without stopping the window: a tool
 // tip at the cell and the system beep.

@@ -100,25 +100,22 @@ void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t
         return;
     const int selectors[4] = {selectorDI, selectorCoils, selectorIR, selectorHR};
     const int column = ValueColumnOf(table);
-    const std::vector<std::string> texts = DecodeReadValues(table, buffer, receivedCount, quantity,
-                                                            selectors[table - 1], DataListRowCount());
+    const DecodedValues values =
+        DecodeReadValues(table, buffer, receivedCount, quantity, selectors[table - 1], DataListRowCount());
 
-    // A response carries its values from the first row on; the rows after
-    // them have none.
-    size_t shown = 0;
-    while (shown < texts.size() && !texts[shown].empty())
-        shown++;
     size_t r = 0;
     // Once a disconnect is asked for, nothing waits for the display: the
     // values not yet shown go with the rest below.
-    for (; r < shown && !program.cycleStop.load(); r++) {
+    for (; r < values.texts.size() && !program.cycleStop.load(); r++) {
         gValuePause.load()();
         // False only when the program is shutting down: stop filling.
-        if (!SetCellText(static_cast<int>(r), column, texts[r]))
+        if (!SetCellText(static_cast<int>(r), column, values.texts[r]))
             return;
     }
     // The pause belongs to values shown one by one: the rows without a
     // value are blanked together, at once, however many the Length asked for.
-    if (r < texts.size())
-        SetCellTexts(column, static_cast<int>(r), std::vector<std::string>(texts.begin() + static_cast<std::ptrdiff_t>(r), texts.end()));
+    if (static_cast<int64_t>(r) < values.rows)
+        SetCellTexts(column, static_cast<int>(r),
+                     std::vector<std::string>(values.texts.begin() + static_cast<std::ptrdiff_t>(r), values.texts.end()),
+                     static_cast<int>(values.rows));
 }

@@ -104,15 +104,20 @@ std::string ResponseValueText(int table, const uint8_t* response, int receivedCo
     return {};
 }
 
-std::vector<std::string> DecodeReadValues(int table, const uint8_t* response, int receivedCount,
-                                          int64_t quantity, int format, int64_t rowLimit)
+DecodedValues DecodeReadValues(int table, const uint8_t* response, int receivedCount, int64_t quantity, int format,
+                               int64_t rowLimit)
 {
-    const int64_t rows = std::max<int64_t>(0, std::min(quantity, rowLimit));
-    std::vector<std::string> texts;
-    texts.reserve(static_cast<size_t>(std::min(rows, kMaxDataRows)));
-    for (int64_t r = 0; r < rows; r++)
-        texts.push_back(ResponseValueText(table, response, receivedCount, r, format));
-    return texts;
+    DecodedValues decoded;
+    decoded.rows = std::max<int64_t>(0, std::min(quantity, rowLimit));
+    // A response carries its values from the first row on, so the first row
+    // without one ends them.
+    for (int64_t r = 0; r < decoded.rows; r++) {
+        std::string text = ResponseValueText(table, response, receivedCount, r, format);
+        if (text.empty())
+            break;
+        decoded.texts.push_back(std::move(text));
+    }
+    return decoded;
 }
 
 std::optional<uint16_t> RegisterValueFromText(const std::string& text, int format)

@@ -41,10 +41,15 @@ std::string RegisterText(uint16_t value, int format);
 std::string ResponseValueText(int table, const uint8_t* response, int receivedCount, int64_t row,
                               int format);
 
-// The texts of rows 0 .. min(quantity, rowLimit) - 1 of a read response;
-// none for a negative quantity.
-std::vector<std::string> DecodeReadValues(int table, const uint8_t* response, int receivedCount,
-                                          int64_t quantity, int format, int64_t rowLimit);
+// A read response decoded for the list: rows 0 .. rows - 1 are asked for
+// (min(quantity, rowLimit), none for a negative quantity); the response
+// holds values for the first texts.size() of them, the rest have none.
+struct DecodedValues {
+    std::vector<std::string> texts;
+    int64_t rows = 0;
+};
+DecodedValues DecodeReadValues(int table, const uint8_t* response, int receivedCount, int64_t quantity, int format,
+                               int64_t rowLimit);
 
 // The 16-bit value a typed Holding Registers text stands for, or nothing
 // when the text is not wholly such a value (blanks around it aside) by the

@@ -28,9 +28,18 @@ Response MakeResponse(const std::vector<uint8_t>& data)
     return r;
 }
 
+// Every row asked for, "" for those without a value.
+Texts AllRows(const DecodedValues& decoded)
+{
+    Texts texts = decoded.texts;
+    EXPECT_LE(static_cast<int64_t>(texts.size()), decoded.rows);
+    texts.resize(static_cast<size_t>(decoded.rows));
+    return texts;
+}
+
 Texts Decode(int table, const Response& r, int64_t quantity, int format, int64_t rowLimit = kMaxDataRows)
 {
-    return DecodeReadValues(table, r.bytes.get(), r.size, quantity, format, rowLimit);
+    return AllRows(DecodeReadValues(table, r.bytes.get(), r.size, quantity, format, rowLimit));
 }
 
 Texts Labels(int table, int64_t start, int rows)
@@ -128,7 +137,7 @@ TEST(ValueFormats, NothingBeyondTheCycleBufferIsRead)
     for (int i = 0; i < kResponseBufferSize; i++)
         buffer[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
     for (int received : {kResponseBufferSize, 609}) {
-        Texts regs = DecodeReadValues(4, buffer.get(), received, 300, 2, kMaxDataRows);
+        Texts regs = AllRows(DecodeReadValues(4, buffer.get(), received, 300, 2, kMaxDataRows));
         ASSERT_EQ(regs.size(), 300u);
         EXPECT_EQ(regs[0], "090A");
         EXPECT_EQ(regs[250], "FDFE");
