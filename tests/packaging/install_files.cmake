@@ -7,6 +7,7 @@ set(expected
     bin/sorbel-client
     bin/sorbel-sim
     share/applications/org.example.sorbel.Client.desktop
+    share/doc/sorbel-client/copyright
     share/icons/hicolor/128x128/apps/org.example.sorbel.Client.png
     share/icons/hicolor/16x16/apps/org.example.sorbel.Client.png
     share/icons/hicolor/256x256/apps/org.example.sorbel.Client.png
