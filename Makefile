@@ -13,31 +13,53 @@ export ASAN_OPTIONS  = detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS = halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS  = suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run client sim test unit-tests fuzz fuzz-smoke bench clean
+.PHONY: all deps configure build programs run client sim deb test unit-tests fuzz fuzz-smoke bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# Everything: the programs, the tests and the benchmarks.
+build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# The client and the simulator alone.
+programs: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target sorbel-client sorbel-sim
+
+# The display is checked first, so that a machine without one learns about
+# xvfb-run before waiting for packages and a build.
+run:
+	@scripts/check-display "make run"
+	@$(MAKE) --no-print-directory programs
 	BUILD_DIR=$(BUILD_DIR) scripts/run-demo
 
 # The client alone, for a real device; it keeps its settings in
-# CLIENT_DIR/vidideze.conf.
+# CLIENT_DIR/vidideze.conf and makes CLIENT_DIR when it is missing.
 CLIENT_DIR ?= .
-client: build
-	cd "$(CLIENT_DIR)" && "$(abspath $(BUILD_DIR))/sorbel-client"
+client:
+	@scripts/check-display "make client"
+	@$(MAKE) --no-print-directory programs
+	@dir='$(CLIENT_DIR)'; \
+	case $$dir in '~') dir=$$HOME ;; '~/'*) dir=$$HOME/$${dir#'~/'} ;; esac; \
+	mkdir -p "$$dir" && cd "$$dir" && \
+	echo "Starting the client in $$PWD (settings: $$PWD/vidideze.conf)" && \
+	exec "$(abspath $(BUILD_DIR))/sorbel-client"
 
 # The Modbus/TCP server simulator on 127.0.0.1, logging every request.
 SIM_PORT ?= 1502
 SIM_ARGS ?= --verbose
-sim: build
+sim: programs
 	./$(BUILD_DIR)/sorbel-sim --port $(SIM_PORT) $(SIM_ARGS)
+
+# The Debian package $(BUILD_DIR)/sorbel-client_VERSION_ARCH.deb, made by
+# CPack; install it with sudo apt-get install ./build/sorbel-client_*.deb.
+deb: build
+	cd $(BUILD_DIR) && cpack
 
 unit-tests: deps
 	cmake -S . -B $(TEST_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \

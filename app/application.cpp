@@ -29,6 +29,8 @@ int RunApplication(int argc, char** argv, const StartupHooks& hooks)
     std::unique_ptr<QApplication> ownApplication;
     if (!QApplication::instance())
         ownApplication = std::make_unique<QApplication>(argc, argv);
+    // Lets a Wayland desktop match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName("org.example.sorbel.Client");
     InitGuiCalls();
 
     CreateFonts();

@@ -1,8 +1,11 @@
 // Draws the program's pictures and writes them as PNG files:
 //   logo.png  250 x 250, 8-bit RGB, no transparency (About page)
 //   icon.png   32 x 32,  8-bit RGBA (window icon)
+//   icon-N.png N x N, 8-bit RGBA, N = 16, 48, 64, 128, 256 (the desktop's
+//              icon theme, beside icon.png for 32)
 // Usage: draw_images OUTPUT_DIR. Run by hand when a picture changes; the
-// files it writes are committed and embedded into the program at build time.
+// files it writes are committed, embedded into the program at build time
+// (logo.png, icon.png) and installed (the icons).
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -111,13 +114,14 @@ QImage DrawLogo()
     return image;
 }
 
-QImage DrawIcon()
+// Drawn afresh for each size rather than scaled, so that small sizes stay sharp.
+QImage DrawIcon(int size)
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    DrawEmblem(p, QPointF(16, 16), 15.5);
+    DrawEmblem(p, QPointF(size / 2.0, size / 2.0), size * 15.5 / 32);
     return image;
 }
 
@@ -132,7 +136,10 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     const std::string dir = argv[1];
-    if (!WritePng(dir + "/logo.png", DrawLogo(), false) || !WritePng(dir + "/icon.png", DrawIcon(), true)) {
+    bool written = WritePng(dir + "/logo.png", DrawLogo(), false) && WritePng(dir + "/icon.png", DrawIcon(32), true);
+    for (int size : {16, 48, 64, 128, 256})
+        written = written && WritePng(dir + "/icon-" + std::to_string(size) + ".png", DrawIcon(size), true);
+    if (!written) {
         std::fprintf(stderr, "draw_images: cannot write into %s\n", dir.c_str());
         return 1;
     }
