@@ -1,5 +1,4 @@
 // The data list's tool tips and right-click menu.
-#include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
@@ -10,6 +9,7 @@
 #include "app/looking_closer.h"
 #include "data_view_fixture.h"
 #include "dataview/data_list_menu.h"
+#include "tests/support/menu_choice.h"
 
 namespace {
 
@@ -41,15 +41,8 @@ protected:
     // Chooses the entry of the menu for a right-click on (row, column).
     void Choose(int row, int column, const QString& entry)
     {
-        std::unique_ptr<QMenu> menu(BuildDataListMenu(view, view->model()->index(row, column)));
-        for (QAction* action : menu->actions()) {
-            if (action->text() == entry) {
-                ASSERT_TRUE(action->isEnabled()) << entry.toStdString();
-                action->trigger();
-                return;
-            }
-        }
-        FAIL() << "no entry " << entry.toStdString();
+        const std::unique_ptr<QMenu> menu(BuildDataListMenu(view, view->model()->index(row, column)));
+        ChooseEntry(*menu, entry);
     }
 
     std::string Clipboard() { return QGuiApplication::clipboard()->text().toStdString(); }
