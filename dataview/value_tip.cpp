@@ -51,7 +51,7 @@ std::string Row(const std::string& name, const std::string& value)
 
 std::string ValueCellTip(int row, int column)
 {
-    if (column < 0 || column % 2 == 0)
+    if (column < 0 || column >= kDataListColumns || column % 2 == 0)
         return {};
     const int table = column / 2 + 1;
     const std::optional<uint16_t> value = RowValue(table, row);

@@ -1,5 +1,6 @@
 #include "ui/context_menus.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QPointer>
@@ -16,7 +17,7 @@ class ContextMenuWatcher : public QObject {
 public:
     ContextMenuWatcher(QWidget* control, int id) : QObject(control), control_(control), id_(id) {}
 
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() != QEvent::ContextMenu || !control_)
             return false;
@@ -24,7 +25,16 @@ public:
         if (handler == gHandlers.end() || !handler->second)
             return false;
         const auto* menu = static_cast<QContextMenuEvent*>(event);
-        handler->second(control_, menu->pos(), menu->globalPos());
+        auto* area = qobject_cast<QAbstractScrollArea*>(control_);
+        QWidget* viewport = area ? area->viewport() : control_.data();
+        // The menu key goes to the list or pane itself, a click to its
+        // viewport; the handler always gets viewport coordinates. From the
+        // keyboard a list's menu is about its current cell.
+        QPoint at = watched == viewport ? menu->pos() : viewport->mapFrom(control_, menu->pos());
+        auto* items = qobject_cast<QAbstractItemView*>(control_);
+        if (menu->reason() == QContextMenuEvent::Keyboard && items && items->currentIndex().isValid())
+            at = items->visualRect(items->currentIndex()).center();
+        handler->second(control_, at, viewport->mapToGlobal(at));
         return true;
     }
 
@@ -47,8 +57,9 @@ void WatchContextMenu(QWidget* control, int id)
     for (QObject* child : control->children())
         if (dynamic_cast<ContextMenuWatcher*>(child))
             return;
+    auto* watcher = new ContextMenuWatcher(control, id);
+    control->installEventFilter(watcher);
     // A list or text pane gets its clicks on the viewport.
-    auto* area = qobject_cast<QAbstractScrollArea*>(control);
-    QWidget* target = area ? area->viewport() : control;
-    target->installEventFilter(new ContextMenuWatcher(control, id));
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(control))
+        area->viewport()->installEventFilter(watcher);
 }

@@ -122,4 +122,8 @@ TEST_F(LogMenu, ARightClickOnTheLogReachesItsHandler)
     QApplication::sendEvent(pane->viewport(), &click);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(click.isAccepted());
+    // The menu key reaches the pane itself.
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(10, 10), pane->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(pane, &key);
+    EXPECT_EQ(calls, 2);
 }
