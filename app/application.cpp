@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "app/looking_closer.h"
 #include "connection/settings.h"
 #include "connection/transport.h"
 #include "ui/controls.h"
@@ -42,6 +43,7 @@ int RunApplication(int argc, char** argv, const StartupHooks& hooks)
         return 0;
     }
 
+    RegisterLookingCloserHandlers();
     std::unique_ptr<QWidget> window(BuildMainWindow());
     if (!window) {
         ShowMessageBox(kNoWindowText);

@@ -9,6 +9,7 @@
 
 #include "connection/transport.h"
 #include "modbus/pending_writes.h"
+#include "modbus/response_stats.h"
 
 struct ProgramState {
     // The open connection to the server, null when not connected. Written by
@@ -35,6 +36,9 @@ struct ProgramState {
     std::atomic<int32_t> pollCount{0};
     std::atomic<int32_t> validCount{0};
     std::atomic<int32_t> badCount{0};
+    // Response times and causes of bad responses since the last connect or
+    // clear: recorded by the worker at each outcome, reset and read by main.
+    ResponseStats responseStats;
 
     // Write requests from cell edits: appended by main, drained by the worker.
     PendingWriteQueue pendingWrites;

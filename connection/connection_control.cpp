@@ -58,6 +58,8 @@ void Connect()
         return;
     }
 
+    // The response times and causes describe this connection alone.
+    ResetResponseStats(program.responseStats);
     // The counts go on from where they were; only the clear action resets them.
     RefreshCounterFields();
     UpdateConnectionControls();

@@ -26,6 +26,9 @@ constexpr std::array<const char*, kDataListColumns> kHeaders = {
 constexpr int kNoticeMilliseconds = 6000;
 constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
 
+// GUI thread only.
+CellTipProvider gCellTipProvider = nullptr;
+
 QColor ToQColor(Rgb c)
 {
     return QColor(c.r, c.g, c.b);
@@ -54,6 +57,11 @@ public:
             return rows_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())];
         if (role == Qt::BackgroundRole)
             return QBrush(ToQColor(index.row() % 2 == 0 ? kRowLight : kWindowGrey));
+        if (role == Qt::ToolTipRole && gCellTipProvider) {
+            const std::string tip = gCellTipProvider(index.row(), index.column());
+            if (!tip.empty())
+                return QString::fromStdString(tip);
+        }
         return {};
     }
 
@@ -251,6 +259,11 @@ void ShowCellNotice(int row, int column, std::string_view text)
         QToolTip::showText(at, tip, view->viewport(), cell, kNoticeMilliseconds);
         QApplication::beep();
     });
+}
+
+void SetCellTipProvider(CellTipProvider provider)
+{
+    gCellTipProvider = provider;
 }
 
 void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit)

@@ -38,6 +38,11 @@ bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts, int 
 // tip at the cell and the system beep.
 void ShowCellNotice(int row, int column, std::string_view text);
 
+// Answers the tool tip of a cell (row, column), empty for none. Asked on the
+// GUI thread each time a tip is due.
+using CellTipProvider = std::string (*)(int row, int column);
+void SetCellTipProvider(CellTipProvider provider);
+
 // GUI thread: lets edit change the rows as a plain vector and shows the
 // result with one model reset, however many rows it added or removed.
 void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit);

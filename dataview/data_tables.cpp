@@ -27,6 +27,10 @@ void SleepOneMillisecond()
 // Set by the main thread, read by the worker.
 std::atomic<void (*)()> gValuePause{SleepOneMillisecond};
 
+// Written by the worker as it fills a table, read by main. The selectors
+// may change between connections while the texts stay.
+std::atomic<int> gShownFormat[4] = {-1, -1, -1, -1};
+
 // Main thread: whether our wait cursor is on the override stack.
 bool gBusy = false;
 
@@ -46,6 +50,13 @@ void SetBusyCursor(bool on)
 void SetValuePause(void (*pause)())
 {
     gValuePause = pause ? pause : SleepOneMillisecond;
+}
+
+int ShownValueFormat(int table)
+{
+    if (table < TableDiscreteInputs || table > TableHoldingRegisters)
+        return -1;
+    return gShownFormat[table - 1].load();
 }
 
 void RebuildDataTables()
@@ -100,6 +111,7 @@ void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t
         return;
     const int selectors[4] = {selectorDI, selectorCoils, selectorIR, selectorHR};
     const int column = ValueColumnOf(table);
+    gShownFormat[table - 1].store(selectors[table - 1]);
     const DecodedValues values =
         DecodeReadValues(table, buffer, receivedCount, quantity, selectors[table - 1], DataListRowCount());
 

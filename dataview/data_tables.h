@@ -18,6 +18,11 @@ void RebuildDataTables();
 void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity,
                     int selectorDI, int selectorCoils, int selectorIR, int selectorHR);
 
+// The format the value texts of table 1..4 are in: the selector index
+// ShowReadValues last wrote them with (-1 before the first, and for any
+// other table number). Any thread.
+int ShownValueFormat(int table);
+
 // The pause ShowReadValues makes before each value, which keeps the window
 // responsive while a long table fills; null restores the default 1 ms sleep.
 // For measurements that must not include it.

@@ -71,6 +71,7 @@ void ClearLogAndCounters()
     program.pollCount.store(0);
     program.validCount.store(0);
     program.badCount.store(0);
+    ResetResponseStats(program.responseStats);
     RefreshCounterFields();
     ClearEditor(IdMessageLog);
 }

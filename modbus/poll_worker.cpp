@@ -63,7 +63,7 @@ void ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
     ShowReadValues(table, buffer, wait.received, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
                    s.selectors[3]);
     AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
-    AppendElapsedLine(wait.sendTime);
+    RecordValidResponse(program.responseStats, AppendElapsedLine(wait.sendTime));
     TrimLog();
     ScrollLogToEnd();
 }

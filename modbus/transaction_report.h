@@ -23,5 +23,6 @@ void ReportUnanswered(WaitOutcome outcome);
 //   not logged.
 void ReportInvalidResponse(ResponseKind kind, const uint8_t* buffer, const ResponseWait& wait);
 
-// The dark grey "<> ElapsedTime: ..." line, measured from sendTime to now.
-void AppendElapsedLine(uint32_t sendTime);
+// The dark grey "<> ElapsedTime: ..." line, measured from sendTime to now;
+// returns the milliseconds it shows.
+uint32_t AppendElapsedLine(uint32_t sendTime);

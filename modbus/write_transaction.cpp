@@ -43,7 +43,7 @@ void WriteTransaction(const PendingWrite& write, uint8_t* buffer)
         program.validCount.fetch_add(1);
         SetStatusField(StatusText, kStatusOk);
         AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
-        AppendElapsedLine(wait.sendTime);
+        RecordValidResponse(program.responseStats, AppendElapsedLine(wait.sendTime));
     }
     RefreshCounterFields();
 }

@@ -11,8 +11,10 @@
 
 #include <array>
 
+#include "ui/context_menus.h"
 #include "ui/control_ids.h"
 #include "ui/gui_call.h"
+#include "ui/status_tips.h"
 
 namespace {
 
@@ -61,14 +63,18 @@ void WriteText(QWidget* w, const QString& text)
 
 void RegisterControl(int id, QWidget* widget)
 {
-    if (id >= 0 && id < kControlCount)
+    if (id >= 0 && id < kControlCount) {
         gControls[static_cast<size_t>(id)] = widget;
+        WatchContextMenu(widget, id);
+    }
 }
 
 void RegisterStatusField(int field, QLabel* label)
 {
-    if (field >= 0 && field < 4)
+    if (field >= 0 && field < 4) {
         gStatusFields[static_cast<size_t>(field)] = label;
+        WatchStatusTip(label, field);
+    }
 }
 
 void ClearControlRegistry()

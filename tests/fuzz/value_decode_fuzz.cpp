@@ -2,10 +2,15 @@
 // quantities and formats. The response lies in a heap block of exactly the
 // received size, so any read past it is an AddressSanitizer fault; beyond
 // the 512-byte cycle buffer, where a sanitizer could not tell, every row
-// must be blank. Each text is checked against an independent decoding.
+// must be blank. Each text is checked against an independent decoding, and
+// read back as the data list's tool tip reads it; the tip's float texts
+// must read back to the very same float.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -13,6 +18,7 @@
 #include <vector>
 
 #include "dataview/value_formats.h"
+#include "dataview/value_views.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -78,8 +84,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const size_t at = static_cast<size_t>(9 + 2 * r);
             const long value = bytes[at] << 8 | bytes[at + 1];
             FUZZ_CHECK(ValueOfText(text, format == 1 || format == 2 ? format : 3) == value);
+            FUZZ_CHECK(ShownRegisterValue(text, format) == value);
         } else {
             FUZZ_CHECK(text.empty());
+        }
+    }
+    if (bytes.size() >= 4) {
+        for (const PairViews& v : ViewPair(bytes.data())) {
+            const uint32_t word = static_cast<uint32_t>(std::stoul(v.unsigned32));
+            const float f = std::bit_cast<float>(word);
+            if (std::isnan(f)) {
+                FUZZ_CHECK(v.float32 == "NaN");
+                continue;
+            }
+            float back = 0;
+            const auto parsed = std::from_chars(v.float32.data(), v.float32.data() + v.float32.size(), back);
+            FUZZ_CHECK(std::isinf(f) || (parsed.ec == std::errc() && std::bit_cast<uint32_t>(back) == word));
         }
     }
     return 0;

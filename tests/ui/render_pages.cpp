@@ -1,18 +1,27 @@
 // Renders each page of the window offscreen into OUTPUT_DIR/page-N-name.png
-// for the documentation. Built with the tests, not run by them:
+// for the documentation, and two closer looks at the View Data page: a
+// value's tool tip and the list's right-click menu. Built with the tests,
+// not run by them:
 //   render_pages docs
 #include <QApplication>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTableView>
+#include <QToolTip>
 #include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/looking_closer.h"
 #include "app/program_state.h"
 #include "common/colours.h"
+#include "dataview/data_list_menu.h"
 #include "dataview/data_tables.h"
+#include "dataview/value_tip.h"
 #include "modbus/log_format.h"
 #include "modbus/message_log.h"
 #include "ui/control_ids.h"
@@ -77,6 +86,57 @@ void AddSampleTables()
     ShowReadValues(4, registers, sizeof registers, 20, 1, 1, 3, 2);
 }
 
+// The window with a popup (a tool tip or a menu) drawn where the screen
+// shows it; the picture grows to hold a popup that reaches past the window.
+bool SaveWithPopup(QWidget* window, QWidget* popup, const std::string& path)
+{
+    const QRect frame(window->mapToGlobal(QPoint(0, 0)), window->size());
+    const QRect bounds = frame.united(popup->geometry());
+    QPixmap picture(bounds.size());
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.drawPixmap(frame.topLeft() - bounds.topLeft(), window->grab());
+    painter.drawPixmap(popup->geometry().topLeft() - bounds.topLeft(), popup->grab());
+    painter.end();
+    if (picture.save(QString::fromStdString(path), "PNG"))
+        return true;
+    std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+    return false;
+}
+
+// The View Data page with the tool tip of the first Holding Registers value
+// and with the right-click menu on the Input Registers value of row 3.
+int RenderCloserLooks(QWidget* window, const std::string& dir)
+{
+    auto* list = static_cast<QTableView*>(FindControl(IdDataList));
+    static_cast<QTabWidget*>(FindControl(IdTabPanel))->setCurrentIndex(1);
+    QApplication::processEvents();
+    int failures = 0;
+
+    const QRect cell = list->visualRect(list->model()->index(0, 7));
+    QToolTip::showText(list->viewport()->mapToGlobal(cell.center()), QString::fromStdString(ValueCellTip(0, 7)),
+                       list->viewport());
+    QApplication::processEvents();
+    QWidget* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            tip = w;
+    if (!tip)
+        std::fprintf(stderr, "render_pages: no tool tip to draw\n");
+    if (!tip || !SaveWithPopup(window, tip, dir + "/looking-closer-tip.png"))
+        ++failures;
+    QToolTip::hideText();
+
+    const QModelIndex row = list->model()->index(2, 5);
+    QMenu* menu = BuildDataListMenu(list, row);
+    menu->popup(list->viewport()->mapToGlobal(list->visualRect(row).center()));
+    QApplication::processEvents();
+    if (!SaveWithPopup(window, menu, dir + "/looking-closer-menu.png"))
+        ++failures;
+    delete menu;
+    return failures;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -90,6 +150,7 @@ int main(int argc, char** argv)
     InitGuiCalls();
     CreateFonts();
     DecodeLogo();
+    RegisterLookingCloserHandlers();
     QWidget* window = BuildMainWindow();
     AddSampleTables();
     AddSampleExchange();
@@ -106,6 +167,7 @@ int main(int argc, char** argv)
             ++failures;
         }
     }
+    failures += RenderCloserLooks(window, argv[1]);
     delete window;
     return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,75 @@
+#include "dataview/value_views.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "common/records.h"
+#include "dataview/value_formats.h"
+
+namespace {
+
+// The four orders, as indices into A B C D.
+struct ByteOrder {
+    const char* name;
+    int index[4];
+};
+constexpr ByteOrder kOrders[4] = {
+    {"ABCD", {0, 1, 2, 3}},
+    {"CDAB", {2, 3, 0, 1}},
+    {"BADC", {1, 0, 3, 2}},
+    {"DCBA", {3, 2, 1, 0}},
+};
+
+} // namespace
+
+WordViews ViewWord(const uint8_t bytes[2])
+{
+    const auto value = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+    WordViews views;
+    views.unsigned16 = std::to_string(value);
+    views.signed16 = std::to_string(static_cast<int16_t>(value));
+    char hex[7];
+    std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(value));
+    views.hex = hex;
+    // Grouped by four so that a bit's position can be counted at a glance.
+    const std::string bits = RegisterText(value, FormatBinary);
+    for (size_t i = 0; i < bits.size(); i += 4)
+        views.binary += (i ? " " : "") + bits.substr(i, 4);
+    return views;
+}
+
+std::array<PairViews, 4> ViewPair(const uint8_t bytes[4])
+{
+    std::array<PairViews, 4> views;
+    for (size_t o = 0; o < 4; o++) {
+        uint32_t value = 0;
+        for (int i : kOrders[o].index)
+            value = value << 8 | bytes[i];
+        views[o].order = kOrders[o].name;
+        views[o].unsigned32 = std::to_string(value);
+        views[o].signed32 = std::to_string(static_cast<int32_t>(value));
+        views[o].float32 = FloatText(std::bit_cast<float>(value));
+    }
+    return views;
+}
+
+std::string FloatText(float value)
+{
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value > 0 ? "Infinity" : "-Infinity";
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+std::optional<uint16_t> ShownRegisterValue(const std::string& text, int format)
+{
+    const std::optional<uint16_t> value = RegisterValueFromText(text, format);
+    if (!value || RegisterText(*value, format) != text)
+        return std::nullopt;
+    return value;
+}

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "modbus/response_stats.h"
+
+TEST(ResponseStats, PercentilesOfAKnownSequence)
+{
+    auto stats = std::make_unique<ResponseStats>();
+    std::vector<uint32_t> times(100);
+    std::iota(times.begin(), times.end(), 1);  // 1..100 ms
+    std::shuffle(times.begin(), times.end(), std::mt19937(15));
+    for (uint32_t t : times)
+        RecordValidResponse(*stats, t);
+
+    const ResponseSummary s = SummariseResponseStats(*stats);
+    EXPECT_EQ(s.valid, 100u);
+    EXPECT_EQ(s.last, times.back());
+    EXPECT_EQ(s.lowest, 1u);
+    EXPECT_EQ(s.median, 50u);  // nearest rank: the 50th of 100
+    EXPECT_EQ(s.p95, 95u);
+    EXPECT_EQ(s.highest, 100u);
+}
+
+TEST(ResponseStats, TimesBeyondTheExactBinsStayWithinTheirWidth)
+{
+    auto stats = std::make_unique<ResponseStats>();
+    for (uint32_t t : {3000u, 3010u, 987654u})
+        RecordValidResponse(*stats, t);
+    const ResponseSummary s = SummariseResponseStats(*stats);
+    EXPECT_EQ(s.lowest, 3000u);
+    EXPECT_GE(s.median, 3010u - kCoarseBinWidth);
+    EXPECT_LE(s.median, 3010u);
+    EXPECT_EQ(s.p95, 987654u);  // the top rank is the exact maximum
+    EXPECT_EQ(s.highest, 987654u);
+}
+
+TEST(ResponseStats, BadResponsesByCauseAndTheReset)
+{
+    auto stats = std::make_unique<ResponseStats>();
+    RecordValidResponse(*stats, 7);
+    for (BadCause cause : {BadTimeout, BadTimeout, BadWrongLength, BadTransmission})
+        RecordBadResponse(*stats, cause);
+    for (uint8_t code : {2, 200, 2})
+        RecordBadResponse(*stats, BadException, code);
+    EXPECT_EQ(BadCausesText(SummariseResponseStats(*stats)),
+              "7 bad responses:\n  time-outs: 2\n  wrong length: 1\n  transmission errors: 1\n"
+              "  exception 2 (Illegal Data Address): 2\n  exception 200: 1");
+
+    ResetResponseStats(*stats);
+    EXPECT_EQ(ResponseTimesText(SummariseResponseStats(*stats)), "ElapsedTime of 0 valid responses");
+    EXPECT_EQ(BadCausesText(SummariseResponseStats(*stats)), "0 bad responses");
+    // The extremes start over too.
+    RecordValidResponse(*stats, 40);
+    EXPECT_EQ(ResponseTimesText(SummariseResponseStats(*stats)),
+              "ElapsedTime of 1 valid response:\n  last: 40 ms\n  min: 40 ms\n  median: 40 ms\n"
+              "  95th percentile: 40 ms\n  max: 40 ms");
+}
