@@ -137,6 +137,9 @@ QTableView* CreateDataList(QWidget* parent)
     view->setShowGrid(false);
     view->setWordWrap(false);
     view->setCornerButtonEnabled(false);
+    // Tab and Shift+Tab leave the list as one control instead of walking
+    // its cells.
+    view->setTabKeyNavigation(false);
 
     QHeaderView* rowsHeader = view->verticalHeader();
     rowsHeader->hide();

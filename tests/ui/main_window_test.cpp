@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "dataview/data_list.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
 #include "ui/link_label.h"
@@ -296,6 +297,31 @@ TEST_F(Window, TabKeyMovesThroughThePageAndFocusStartsInTheHostField)
     QTest::keyClick(FindControl(IdHelpPane), Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), FindControl(IdHelpPane));
     Control<QTabWidget>(IdTabPanel)->setCurrentIndex(0);
+}
+
+TEST_F(Window, TabLeavesTheDataListAsOneControlAndWraps)
+{
+    auto* panel = Control<QTabWidget>(IdTabPanel);
+    panel->setCurrentIndex(1);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(PumpUntil([this] { return window->isActiveWindow(); }));
+    ChangeDataListRows([](std::vector<DataRow>& rows) { rows.resize(5); });
+    auto* list = Control<QTableView>(IdDataList);
+    list->setCurrentIndex(list->model()->index(0, 0));
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(IdStartField));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), panel->tabBar());
+    // From the first control back to the page's last, and on round again.
+    QTest::keyClick(panel->tabBar(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(IdConnectData));
+    QTest::keyClick(FindControl(IdConnectData), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), panel->tabBar());
+    EXPECT_EQ(list->currentIndex().row(), 0);
+    panel->setCurrentIndex(0);
 }
 
 TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)
