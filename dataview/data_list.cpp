@@ -12,17 +12,13 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
+#include "ui/widgets.h"
 
 namespace {
 
 constexpr std::array<const char*, kDataListColumns> kHeaders = {
     "Disc. Input", "Values", "Coils Out.", "Values", "Input Reg.", "Values", "Holding Reg.", "Values"};
 constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
-
-QColor ToQColor(Rgb c)
-{
-    return QColor(c.r, c.g, c.b);
-}
 
 // Plain rows of texts; the view asks for them, nothing is cached elsewhere.
 class DataListModel : public QAbstractTableModel {
@@ -129,6 +125,9 @@ QTableView* CreateDataList(QWidget* parent)
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     view->setPalette(palette);
+    // The rows' backgrounds are fixed light greys whatever the desktop's
+    // colour scheme; their text must show on them.
+    KeepTextReadableOnLight(view, QPalette::Text);
 
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);

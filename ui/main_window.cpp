@@ -103,6 +103,9 @@ QWidget* BuildMainWindow()
 
     window->setFont(NormalFont());
     SetBackgroundColour(window, kWindowGrey);
+    // Status bar, labels and checkbox write on the window's and the pages'
+    // light greys.
+    KeepTextReadableOnLight(window, QPalette::WindowText);
 
     BuildStatusBar(window);
 

@@ -14,12 +14,15 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include <string>
 #include <vector>
 
 #include "dataview/data_list.h"
+#include "modbus/message_log.h"
+#include "tests/ui/dark_palette.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
 #include "ui/link_label.h"
@@ -210,6 +213,28 @@ TEST_F(Window, AboutLinksLookLikeLinksAndNameThisProduct)
     EXPECT_EQ(author.back(), ')');
     // The decoded logo fills the image control.
     EXPECT_EQ(Control<QLabel>(IdAboutLogo)->pixmap().size(), QSize(250, 250));
+}
+
+TEST(DarkDesktop, LogPaneKeepsItsOwnBackgroundBehindItsColouredLines)
+{
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(DarkPalette());
+    TestWindow();
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(2);
+    AppendLogLine("->: 12 bytes 00 01 00 00 00 06 01 02 00 01 00 64", kBlue);
+    auto* pane = Control<QTextEdit>(IdMessageLog);
+    pane->setTextCursor(QTextCursor(pane->document()));  // the line unselected
+    const QImage image = pane->viewport()->grab().toImage();
+    QApplication::setPalette(light);
+    TestWindow();
+
+    int blue = 0;
+    for (int y = 0; y < image.height() / 20; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            blue += image.pixelColor(x, y) == QColor(0, 0, 255);
+    EXPECT_GT(blue, 0) << "the line is drawn in its colour";
+    EXPECT_EQ(image.pixelColor(image.width() - 2, image.height() - 2), QColor(255, 255, 255));
+    EXPECT_EQ(image.pixelColor(image.width() - 2, 2), QColor(255, 255, 255));
 }
 
 TEST_F(Window, SelectorsOfferOnlyTheirEntries)
