@@ -16,6 +16,7 @@
 #include "ui/fonts.h"
 #include "ui/logo.h"
 #include "ui/pages.h"
+#include "ui/tab_panel.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -109,7 +110,7 @@ QWidget* BuildMainWindow()
 
     BuildStatusBar(window);
 
-    auto* panel = new QTabWidget(window);
+    QTabWidget* panel = CreateTabPanel(window, kPageGrey);
     panel->setGeometry(0, 0, kClientWidth, kPanelHeight);
     RegisterControl(IdTabPanel, panel);
 

@@ -215,6 +215,24 @@ TEST_F(Window, AboutLinksLookLikeLinksAndNameThisProduct)
     EXPECT_EQ(Control<QLabel>(IdAboutLogo)->pixmap().size(), QSize(250, 250));
 }
 
+TEST_F(Window, TabsAreFilledByTheProgram)
+{
+    QTabBar* bar = Control<QTabWidget>(IdTabPanel)->tabBar();
+    const QImage image = bar->grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    auto at = [&](int x, int y) { return image.pixelColor(QPointF(x, y).toPoint() * ratio); };
+    const QColor fill(230, 230, 230);
+    for (int i = 0; i < bar->count(); ++i) {
+        const QRect tab = bar->tabRect(i);
+        EXPECT_EQ(at(tab.left() + 2, tab.center().y()), fill) << i;
+        // The selected tab's fill starts 2 pixels down, the others' at the top.
+        if (i == bar->currentIndex())
+            EXPECT_NE(at(tab.left() + 2, tab.top() + 1), fill);
+        else
+            EXPECT_EQ(at(tab.left() + 2, tab.top()), fill) << i;
+    }
+}
+
 TEST(DarkDesktop, LogPaneKeepsItsOwnBackgroundBehindItsColouredLines)
 {
     const QPalette light = QApplication::palette();
