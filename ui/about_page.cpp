@@ -17,14 +17,16 @@ constexpr const char* kWebAddress = "https://sorbel.example.org";
 constexpr const char* kMailAddress = "mailto:support@sorbel.example.org";
 constexpr const char* kLicense = "GNU General Public License v3";
 
+// Captions and values are written from the top like the links between
+// them, so that every row stays level.
 void Caption(QWidget* page, int id, int x, int y, const char* text)
 {
-    SetTextColour(CreateLabel(page, id, QRect(x, y, 100, 20), text, Qt::AlignRight), kAccentOrange);
+    SetTextColour(CreateLabel(page, id, QRect(x, y, 100, 20), text, Qt::AlignRight | Qt::AlignTop), kAccentOrange);
 }
 
 void Value(QWidget* page, int id, int x, int y, const char* text)
 {
-    SetTextColour(CreateLabel(page, id, QRect(x, y, 250, 20), text, Qt::AlignLeft), kBlue);
+    SetTextColour(CreateLabel(page, id, QRect(x, y, 250, 20), text, Qt::AlignLeft | Qt::AlignTop), kBlue);
 }
 
 void Link(QWidget* page, int id, int y, const char* address)

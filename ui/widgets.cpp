@@ -50,8 +50,10 @@ QColor ToQColor(Rgb colour)
 void SetTextColour(QWidget* widget, Rgb colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(colour));
-    palette.setColor(QPalette::Text, ToQColor(colour));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, ToQColor(colour));
+        palette.setColor(group, QPalette::Text, ToQColor(colour));
+    }
     widget->setPalette(palette);
 }
 
@@ -82,7 +84,7 @@ QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* te
 {
     auto* label = new QLabel(QString::fromUtf8(text), page);
     label->setTextFormat(Qt::PlainText);
-    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setAlignment(alignment & Qt::AlignVertical_Mask ? alignment : alignment | Qt::AlignVCenter);
     label->setGeometry(geometry);
     RegisterControl(id, label);
     return label;

@@ -21,7 +21,8 @@ class QWidget;
 
 QColor ToQColor(Rgb colour);
 
-// The text colour of a label or link.
+// The text colour of a label or link while it is enabled; disabled, it is
+// drawn greyed like any other control.
 void SetTextColour(QWidget* widget, Rgb colour);
 // A background of the control's own instead of the page's.
 void SetBackgroundColour(QWidget* widget, Rgb colour);
@@ -34,7 +35,8 @@ QColor TextColourOnLight(const QPalette& palette, QPalette::ColorRole role);
 // keeps the system's greyed colour.
 void KeepTextReadableOnLight(QWidget* widget, QPalette::ColorRole role);
 
-// One-line static text, never read as rich text.
+// One-line static text, never read as rich text; centred vertically unless
+// alignment gives a vertical place.
 QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* text, Qt::Alignment alignment);
 
 // Single-line field. With digitsOnly, typed characters other than 0-9 are

@@ -215,6 +215,26 @@ TEST_F(Window, AboutLinksLookLikeLinksAndNameThisProduct)
     EXPECT_EQ(Control<QLabel>(IdAboutLogo)->pixmap().size(), QSize(250, 250));
 }
 
+TEST_F(Window, DisabledLinkIsDrawnGreyed)
+{
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(3);
+    QWidget* link = FindControl(IdAboutWebLink);
+    auto pixelsOf = [link](const QColor& colour) {
+        const QImage image = link->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) == colour;
+        return count;
+    };
+    const QColor blue(0, 0, 255);
+    EXPECT_GT(pixelsOf(blue), 0);
+    link->setEnabled(false);
+    EXPECT_EQ(pixelsOf(blue), 0);
+    EXPECT_GT(pixelsOf(link->palette().color(QPalette::Disabled, QPalette::WindowText)), 0);
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(0);
+}
+
 TEST_F(Window, TabsAreFilledByTheProgram)
 {
     QTabBar* bar = Control<QTabWidget>(IdTabPanel)->tabBar();
