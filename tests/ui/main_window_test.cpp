@@ -24,6 +24,7 @@
 #include "modbus/message_log.h"
 #include "tests/ui/dark_palette.h"
 #include "tests/ui/test_window.h"
+#include "ui/main_window.h"
 #include "ui/control_ids.h"
 #include "ui/link_label.h"
 
@@ -177,6 +178,15 @@ TEST_F(Window, TitleSizeFrameAndPlace)
     // Centred, give or take the frame around the client area.
     EXPECT_LE(std::abs(window->geometry().center().x() - screen.center().x()), 4);
     EXPECT_LE(std::abs(window->geometry().center().y() - screen.center().y()), 4);
+}
+
+TEST(WindowPlacement, OuterRectIsCentredAndClippedToTheScreen)
+{
+    const QMargins frame(4, 24, 4, 4);
+    EXPECT_EQ(OuterWindowRect(QRect(0, 0, 1280, 1024), QSize(510, 561), frame), QRect(381, 217, 518, 589));
+    // A 1280 x 1024 screen scaled by 2, below a 20-pixel panel: the window
+    // is cut to the free height and its title bar stays on the screen.
+    EXPECT_EQ(OuterWindowRect(QRect(0, 20, 640, 492), QSize(510, 561), frame), QRect(61, 20, 518, 492));
 }
 
 TEST_F(Window, LabelColours)
