@@ -1,6 +1,8 @@
 // Draws the program's pictures and writes them as PNG files:
-//   logo.png  250 x 250, 8-bit RGB, no transparency (About page)
-//   icon.png   32 x 32,  8-bit RGBA (window icon)
+//   logo.png     250 x 250, 8-bit RGB, no transparency (About page)
+//   logo_2x.png  500 x 500, the same drawing at twice the resolution, for
+//                screens scaled by 2 or more
+//   icon.png      32 x 32,  8-bit RGBA (window icon)
 // Usage: draw_images OUTPUT_DIR. Run by hand when a picture changes; the
 // files it writes are committed and embedded into the program at build time.
 #include <QFont>
@@ -83,11 +85,12 @@ void DrawEmblem(QPainter& p, QPointF centre, qreal radius)
     }
 }
 
-QImage DrawLogo()
+QImage DrawLogo(int scale)
 {
-    QImage image(250, 250, QImage::Format_RGB32);
+    QImage image(250 * scale, 250 * scale, QImage::Format_RGB32);
     image.fill(kPage);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
 
@@ -132,7 +135,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     const std::string dir = argv[1];
-    if (!WritePng(dir + "/logo.png", DrawLogo(), false) || !WritePng(dir + "/icon.png", DrawIcon(), true)) {
+    if (!WritePng(dir + "/logo.png", DrawLogo(1), false) || !WritePng(dir + "/logo_2x.png", DrawLogo(2), false) ||
+        !WritePng(dir + "/icon.png", DrawIcon(), true)) {
         std::fprintf(stderr, "draw_images: cannot write into %s\n", dir.c_str());
         return 1;
     }

@@ -37,6 +37,20 @@ void Link(QWidget* page, int id, int y, const char* address)
     SetTextColour(link, kBlue);
 }
 
+// The logo in the screen's own pixels: on a scaled screen the large picture
+// brought to the screen's size of the 250-pixel control, so that it stays
+// sharp instead of being blown up pixel by pixel.
+QPixmap LogoPixmap(qreal ratio)
+{
+    if (ratio <= 1.0 || LargeLogoImage().isNull())
+        return QPixmap::fromImage(LogoImage());
+    const int side = qRound(LogoImage().width() * ratio);
+    QPixmap pixmap = QPixmap::fromImage(
+        LargeLogoImage().scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
 } // namespace
 
 void BuildAboutPage(QWidget* page)
@@ -60,6 +74,6 @@ void BuildAboutPage(QWidget* page)
     logo->setTextFormat(Qt::PlainText);
     logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (!LogoImage().isNull())
-        logo->setPixmap(QPixmap::fromImage(LogoImage()));
+        logo->setPixmap(LogoPixmap(logo->devicePixelRatioF()));
     RegisterControl(IdAboutLogo, logo);
 }
