@@ -1,8 +1,18 @@
-// Renders each page of the window offscreen into OUTPUT_DIR/page-N-name.png
-// for the documentation. Built with the tests, not run by them:
+// Renders the pages of the window offscreen for the documentation:
+//   OUTPUT_DIR/page-N-name.png         every page, as the window opens
+//   OUTPUT_DIR/page-N-name-dark.png    View Data and View Messages under a
+//                                      dark desktop colour scheme
+//   OUTPUT_DIR/page-N-name-scale-2.png the same two at QT_SCALE_FACTOR=2
+// Built with the tests, not run by them:
 //   render_pages docs
+// The pictures come out the same on every machine: the screen, the style,
+// the scale and the fonts are fixed here (DejaVu Sans from fonts-dejavu-core
+// only, through a fontconfig set-up of the renderer's own), not taken from
+// the desktop.
 #include <QApplication>
 #include <QPixmap>
+#include <QProcess>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QWidget>
 
@@ -15,6 +25,7 @@
 #include "dataview/data_tables.h"
 #include "modbus/log_format.h"
 #include "modbus/message_log.h"
+#include "tests/ui/dark_palette.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/fonts.h"
@@ -77,35 +88,87 @@ void AddSampleTables()
     ShowReadValues(4, registers, sizeof registers, 20, 1, 1, 3, 2);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Fixes everything the pictures would otherwise take from the machine.
+void FixRenderingEnvironment(const char* scale)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
-        return 2;
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
-    InitGuiCalls();
+    for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
+                             "QT_FONT_DPI", "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "FREETYPE_PROPERTIES"})
+        unsetenv(name);
+    // A screen large enough for the whole window at scale 2.
+    setenv("QT_QPA_PLATFORM", "offscreen:configfile=" SORBEL_RENDER_SCREEN, 1);
+    setenv("FONTCONFIG_FILE", SORBEL_RENDER_FONTS, 1);
+    if (scale)
+        setenv("QT_SCALE_FACTOR", scale, 1);
+}
+
+QWidget* BuildSampleWindow()
+{
+    ClearControlRegistry();
+    ResetGuiCalls();
     CreateFonts();
     DecodeLogo();
     QWidget* window = BuildMainWindow();
     AddSampleTables();
     AddSampleExchange();
+    return window;
+}
 
+struct Page {
+    int index;
+    const char* name;
+};
+
+// Saves the given pages of a freshly built window; the number of failures.
+int RenderPages(const std::string& dir, std::initializer_list<Page> pages, const char* suffix)
+{
+    QWidget* window = BuildSampleWindow();
     auto* panel = static_cast<QTabWidget*>(FindControl(IdTabPanel));
-    const char* names[] = {"communications", "view-data", "view-messages", "about", "help"};
     int failures = 0;
-    for (int page = 0; page < 5; ++page) {
-        panel->setCurrentIndex(page);
+    for (const Page& page : pages) {
+        panel->setCurrentIndex(page.index);
         QApplication::processEvents();
-        const std::string path = std::string(argv[1]) + "/page-" + std::to_string(page + 1) + "-" + names[page] + ".png";
+        const std::string path =
+            dir + "/page-" + std::to_string(page.index + 1) + "-" + page.name + suffix + ".png";
         if (!window->grab().save(QString::fromStdString(path), "PNG")) {
             std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
             ++failures;
         }
     }
     delete window;
+    return failures;
+}
+
+constexpr Page kViewData{1, "view-data"};
+constexpr Page kViewMessages{2, "view-messages"};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Run again by itself with --scale-2 for the pictures at scale 2, which
+    // must be set before the application starts.
+    const bool scaled = argc == 3 && std::string(argv[1]) == "--scale-2";
+    if (argc != 2 && !scaled) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[argc - 1];
+    FixRenderingEnvironment(scaled ? "2" : nullptr);
+    QApplication application(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    InitGuiCalls();
+
+    if (scaled)
+        return RenderPages(dir, {kViewData, kViewMessages}, "-scale-2") == 0 ? 0 : 1;
+
+    int failures = RenderPages(
+        dir, {{0, "communications"}, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(DarkPalette());
+    failures += RenderPages(dir, {kViewData, kViewMessages}, "-dark");
+    QApplication::setPalette(light);
+
+    failures += QProcess::execute(QCoreApplication::applicationFilePath(),
+                                  {QStringLiteral("--scale-2"), QString::fromStdString(dir)}) != 0;
     return failures == 0 ? 0 : 1;
 }
