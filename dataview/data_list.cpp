@@ -17,6 +17,7 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
+#include "ui/widgets.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 7
 
 // GUI thread only.
 CellTipProvider gCellTipProvider = nullptr;
-
-QColor ToQColor(Rgb c)
-{
-    return QColor(c.r, c.g, c.b);
-}
 
 // Plain rows of texts; the view asks for them, nothing is cached elsewhere.
 class DataListModel : public QAbstractTableModel {
@@ -167,6 +163,9 @@ QTableView* CreateDataList(QWidget* parent)
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     view->setPalette(palette);
+    // The rows' backgrounds are fixed light greys whatever the desktop's
+    // colour scheme; their text must show on them.
+    KeepTextReadableOnLight(view, QPalette::Text);
 
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -175,6 +174,9 @@ QTableView* CreateDataList(QWidget* parent)
     view->setShowGrid(false);
     view->setWordWrap(false);
     view->setCornerButtonEnabled(false);
+    // Tab and Shift+Tab leave the list as one control instead of walking
+    // its cells.
+    view->setTabKeyNavigation(false);
 
     QHeaderView* rowsHeader = view->verticalHeader();
     rowsHeader->hide();

@@ -50,6 +50,35 @@ public:
     }
 };
 
+// The editor's text field. Keys it has no use for (arrows, PageUp,
+// PageDown, function keys) end here instead of moving and scrolling the list
+// under it. Tab and Shift+Tab move on from the list as a whole, and the field
+// is no Tab stop of its own.
+class EditorField : public QLineEdit {
+public:
+    EditorField(const QString& text, QTableView* list) : QLineEdit(text, list->viewport()), list_(list)
+    {
+        setFocusPolicy(Qt::ClickFocus);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        QLineEdit::keyPressEvent(event);
+        event->accept();
+    }
+
+    bool focusNextPrevChild(bool next) override
+    {
+        if (list_)
+            list_->setFocus(Qt::OtherFocusReason);
+        return QLineEdit::focusNextPrevChild(next);
+    }
+
+private:
+    QPointer<QTableView> list_;
+};
+
 class ListEventFilter;
 
 struct AttachedList {
@@ -141,13 +170,16 @@ void PlaceEditor()
     const QRect cell = view->visualRect(index);
     const bool choice = !gEdit->choices.empty();
 
-    // Hidden while its row lies above the first visible row; below the view
-    // the viewport clips it.
-    const bool visible = index.isValid() && cell.top() >= 0;
+    // Hidden while its row lies above the first visible row, and also while
+    // it is below the last one or scrolled off sideways, so that it never
+    // takes keys the user cannot see. The list keeps the focus meanwhile.
+    const bool visible = index.isValid() && cell.top() >= 0 && view->viewport()->rect().intersects(cell);
     QRect field(cell.left() + 1, cell.top(), cell.width() - 1, cell.height() - 1);
     if (choice)
         field.setWidth(field.width() - 2 * kChoiceButtonWidth);
     gEdit->field->setGeometry(field);
+    if (!visible && view->window()->focusWidget() == gEdit->field)
+        view->setFocus(Qt::OtherFocusReason);
     gEdit->field->setVisible(visible);
     if (choice && gEdit->up && gEdit->down) {
         gEdit->up->setGeometry(field.right() + 1, field.top(), kChoiceButtonWidth, field.height());
@@ -207,6 +239,14 @@ public:
         case QEvent::MouseButtonDblClick:
             if (watched == viewport_)
                 DoubleClick(static_cast<QMouseEvent*>(event));
+            break;
+        case QEvent::FocusIn:
+            // Tabbing onto the list while an edit is open lands in the editor.
+            if (watched == view_ && gEdit && gEdit->view == view_ && gEdit->field && gEdit->field->isVisible()) {
+                const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+                if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+                    gEdit->field->setFocus(reason);
+            }
             break;
         default:
             break;
@@ -314,7 +354,7 @@ private:
         }
 
         QWidget* viewport = view_->viewport();
-        auto* field = new QLineEdit(shown, viewport);
+        auto* field = new EditorField(shown, view_);
         field->setFrame(false);
         field->setStyleSheet(EditorStyle(field));
         field->setContextMenuPolicy(Qt::NoContextMenu);
@@ -423,6 +463,7 @@ int RegisterEditableList(int listId, int headerMode)
     if (!list->filter) {
         auto* filter = new ListEventFilter(view);
         list->filter = filter;
+        view->installEventFilter(filter);
         view->viewport()->installEventFilter(filter);
 
         QHeaderView* header = view->horizontalHeader();

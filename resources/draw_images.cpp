@@ -1,8 +1,10 @@
 // Draws the program's pictures and writes them as PNG files:
-//   logo.png  250 x 250, 8-bit RGB, no transparency (About page)
-//   icon.png   32 x 32,  8-bit RGBA (window icon)
-//   icon-N.png N x N, 8-bit RGBA, N = 16, 48, 64, 128, 256 (the desktop's
-//              icon theme, beside icon.png for 32)
+//   logo.png     250 x 250, 8-bit RGB, no transparency (About page)
+//   logo_2x.png  500 x 500, the same drawing at twice the resolution, for
+//                screens scaled by 2 or more
+//   icon.png      32 x 32,  8-bit RGBA (window icon)
+//   icon-N.png    N x N, 8-bit RGBA, N = 16, 48, 64, 128, 256 (the desktop's
+//                 icon theme, beside icon.png for 32)
 // Usage: draw_images OUTPUT_DIR. Run by hand when a picture changes; the
 // files it writes are committed, embedded into the program at build time
 // (logo.png, icon.png) and installed (the icons).
@@ -86,11 +88,12 @@ void DrawEmblem(QPainter& p, QPointF centre, qreal radius)
     }
 }
 
-QImage DrawLogo()
+QImage DrawLogo(int scale)
 {
-    QImage image(250, 250, QImage::Format_RGB32);
+    QImage image(250 * scale, 250 * scale, QImage::Format_RGB32);
     image.fill(kPage);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
 
@@ -136,7 +139,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     const std::string dir = argv[1];
-    bool written = WritePng(dir + "/logo.png", DrawLogo(), false) && WritePng(dir + "/icon.png", DrawIcon(32), true);
+    bool written = WritePng(dir + "/logo.png", DrawLogo(1), false) &&
+                   WritePng(dir + "/logo_2x.png", DrawLogo(2), false) && WritePng(dir + "/icon.png", DrawIcon(32), true);
     for (int size : {16, 48, 64, 128, 256})
         written = written && WritePng(dir + "/icon-" + std::to_string(size) + ".png", DrawIcon(size), true);
     if (!written) {

@@ -17,14 +17,16 @@ constexpr const char* kWebAddress = "https://sorbel.example.org";
 constexpr const char* kMailAddress = "mailto:support@sorbel.example.org";
 constexpr const char* kLicense = "GNU General Public License v3";
 
+// Captions and values are written from the top like the links between
+// them, so that every row stays level.
 void Caption(QWidget* page, int id, int x, int y, const char* text)
 {
-    SetTextColour(CreateLabel(page, id, QRect(x, y, 100, 20), text, Qt::AlignRight), kAccentOrange);
+    SetTextColour(CreateLabel(page, id, QRect(x, y, 100, 20), text, Qt::AlignRight | Qt::AlignTop), kAccentOrange);
 }
 
 void Value(QWidget* page, int id, int x, int y, const char* text)
 {
-    SetTextColour(CreateLabel(page, id, QRect(x, y, 250, 20), text, Qt::AlignLeft), kBlue);
+    SetTextColour(CreateLabel(page, id, QRect(x, y, 250, 20), text, Qt::AlignLeft | Qt::AlignTop), kBlue);
 }
 
 void Link(QWidget* page, int id, int y, const char* address)
@@ -33,6 +35,20 @@ void Link(QWidget* page, int id, int y, const char* address)
     link->setGeometry(188, y, 250, 20);
     RegisterControl(id, link);
     SetTextColour(link, kBlue);
+}
+
+// The logo in the screen's own pixels: on a scaled screen the large picture
+// brought to the screen's size of the 250-pixel control, so that it stays
+// sharp instead of being blown up pixel by pixel.
+QPixmap LogoPixmap(qreal ratio)
+{
+    if (ratio <= 1.0 || LargeLogoImage().isNull())
+        return QPixmap::fromImage(LogoImage());
+    const int side = qRound(LogoImage().width() * ratio);
+    QPixmap pixmap = QPixmap::fromImage(
+        LargeLogoImage().scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
 }
 
 } // namespace
@@ -58,6 +74,6 @@ void BuildAboutPage(QWidget* page)
     logo->setTextFormat(Qt::PlainText);
     logo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (!LogoImage().isNull())
-        logo->setPixmap(QPixmap::fromImage(LogoImage()));
+        logo->setPixmap(LogoPixmap(logo->devicePixelRatioF()));
     RegisterControl(IdAboutLogo, logo);
 }

@@ -7,8 +7,8 @@
 LinkLabel::LinkLabel(int id, const QString& text, QWidget* parent) : QLabel(text, parent), id_(id)
 {
     setTextFormat(Qt::PlainText);
-    // Level with the captions beside it, which are centred vertically.
-    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Written from the top-left corner, as a static text is.
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont underlined = font();
     underlined.setUnderline(true);
     setFont(underlined);

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <vector>
 
-// Generated at build time from resources/logo.png and resources/icon.png.
+// Generated at build time from resources/logo.png, logo_2x.png and icon.png.
 extern const unsigned char kLogoPng[];
 extern const size_t kLogoPng_size;
+extern const unsigned char kLogo2xPng[];
+extern const size_t kLogo2xPng_size;
 extern const unsigned char kIconPng[];
 extern const size_t kIconPng_size;
 
@@ -85,6 +87,7 @@ bool DecodeSteps(png_structp png, png_infop info, DecodeResult* out)
 }
 
 QImage gLogo;
+QImage gLogo2x;
 QImage gIcon;
 
 } // namespace
@@ -113,12 +116,18 @@ QImage DecodePng(const unsigned char* data, size_t size)
 void DecodeLogo()
 {
     gLogo = DecodePng(kLogoPng, kLogoPng_size);
+    gLogo2x = DecodePng(kLogo2xPng, kLogo2xPng_size);
     gIcon = DecodePng(kIconPng, kIconPng_size);
 }
 
 const QImage& LogoImage()
 {
     return gLogo;
+}
+
+const QImage& LargeLogoImage()
+{
+    return gLogo2x;
 }
 
 const QImage& IconImage()

@@ -1,5 +1,5 @@
-// The pictures stored in the program: the About page's logo and the window
-// icon, both PNG images decoded with libpng.
+// The pictures stored in the program: the About page's logo (in two
+// resolutions) and the window icon, PNG images decoded with libpng.
 #pragma once
 
 #include <cstddef>
@@ -16,5 +16,8 @@ void DecodeLogo();
 
 // The decoded logo (250 x 250), null if it could not be decoded.
 const QImage& LogoImage();
+// The same picture drawn at 500 x 500, for scaled screens; null if it could
+// not be decoded.
+const QImage& LargeLogoImage();
 // The decoded window icon (32 x 32), null if it could not be decoded.
 const QImage& IconImage();

@@ -16,6 +16,7 @@
 #include "ui/fonts.h"
 #include "ui/logo.h"
 #include "ui/pages.h"
+#include "ui/tab_panel.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -28,6 +29,20 @@ constexpr int kPanelHeight = 540;
 constexpr int kStatusFieldWidths[4] = {160, 120, 120, 120};
 constexpr const char* kStatusFieldTexts[4] = {"Read Status: Not Connected", "Polls: 0", "Valid: 0", "Bad: 0"};
 
+// Centres the window's outer rectangle, frame included, on the screen's
+// available area. A window larger than the area is clipped to it, so that its
+// top-left corner (title bar and tab bar) is always on the screen.
+void PlaceOnScreen(QWidget* window, const QMargins& frame)
+{
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect outer = OuterWindowRect(screen->availableGeometry(), QSize(kClientWidth, kClientHeight), frame);
+    window->setFixedSize(outer.size().shrunkBy(frame));
+    // The position of a window is that of its frame.
+    window->move(outer.topLeft());
+}
+
 class MainWindow : public QWidget {
 protected:
     void closeEvent(QCloseEvent* event) override
@@ -35,16 +50,29 @@ protected:
         Shutdown();
         event->accept();
     }
-};
 
-void CentreOnScreen(QWidget* window)
-{
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    window->move(area.x() + (area.width() - kClientWidth) / 2, area.y() + (area.height() - kClientHeight) / 2);
-}
+    // The frame's size is known only once the window manager has framed the
+    // shown window; then the window is placed again, once, by its real outer
+    // size.
+    bool event(QEvent* event) override
+    {
+        const bool result = QWidget::event(event);
+        if (!placedByFrame_ && event->type() == QEvent::Move && isVisible()) {
+            const QRect outer = frameGeometry();
+            const QRect inner = geometry();
+            const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                                 outer.right() - inner.right(), outer.bottom() - inner.bottom());
+            if (!frame.isNull()) {
+                placedByFrame_ = true;
+                PlaceOnScreen(this, frame);
+            }
+        }
+        return result;
+    }
+
+private:
+    bool placedByFrame_ = false;
+};
 
 // The system's font, made smaller where needed so that the usual status
 // texts fit the 160-pixel field (Linux fonts run wider than the ones the
@@ -90,23 +118,33 @@ QWidget* AddPage(QTabWidget* panel, const char* title)
 
 } // namespace
 
+QRect OuterWindowRect(const QRect& area, const QSize& client, const QMargins& frame)
+{
+    const QSize outer = client.grownBy(frame).boundedTo(area.size());
+    return QRect(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2,
+                 outer.width(), outer.height());
+}
+
 QWidget* BuildMainWindow()
 {
     auto* window = new MainWindow;
     window->setWindowTitle(QStringLiteral("Sorbel-Client"));
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    window->setFixedSize(kClientWidth, kClientHeight);
-    CentreOnScreen(window);
+    // Placed as if without a frame until the frame is known.
+    PlaceOnScreen(window, QMargins());
     if (!IconImage().isNull())
         window->setWindowIcon(QIcon(QPixmap::fromImage(IconImage())));
 
     window->setFont(NormalFont());
     SetBackgroundColour(window, kWindowGrey);
+    // Status bar, labels and checkbox write on the window's and the pages'
+    // light greys.
+    KeepTextReadableOnLight(window, QPalette::WindowText);
 
     BuildStatusBar(window);
 
-    auto* panel = new QTabWidget(window);
+    QTabWidget* panel = CreateTabPanel(window, kPageGrey);
     panel->setGeometry(0, 0, kClientWidth, kPanelHeight);
     RegisterControl(IdTabPanel, panel);
 

@@ -74,8 +74,10 @@ QColor ToQColor(Rgb colour)
 void SetTextColour(QWidget* widget, Rgb colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, ToQColor(colour));
-    palette.setColor(QPalette::Text, ToQColor(colour));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, ToQColor(colour));
+        palette.setColor(group, QPalette::Text, ToQColor(colour));
+    }
     widget->setPalette(palette);
 }
 
@@ -87,11 +89,26 @@ void SetBackgroundColour(QWidget* widget, Rgb colour)
     widget->setAutoFillBackground(true);
 }
 
+QColor TextColourOnLight(const QPalette& palette, QPalette::ColorRole role)
+{
+    const QColor system = palette.color(QPalette::Active, role);
+    return system.lightness() < 128 ? system : QColor(Qt::black);
+}
+
+void KeepTextReadableOnLight(QWidget* widget, QPalette::ColorRole role)
+{
+    QPalette palette = widget->palette();
+    const QColor text = TextColourOnLight(palette, role);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, role, text);
+    widget->setPalette(palette);
+}
+
 QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* text, Qt::Alignment alignment)
 {
     auto* label = new QLabel(QString::fromUtf8(text), page);
     label->setTextFormat(Qt::PlainText);
-    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setAlignment(alignment & Qt::AlignVertical_Mask ? alignment : alignment | Qt::AlignVCenter);
     label->setGeometry(geometry);
     RegisterControl(id, label);
     return label;
@@ -158,11 +175,16 @@ QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setTabChangesFocus(true);
     pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    // Keep the selection as visible as with focus.
+    // The lines are written in fixed colours (blue, black, red, grey,
+    // orange), so the pane's background is fixed as well: white, as under a
+    // light desktop scheme, whatever the desktop's scheme.
     QPalette palette = pane->palette();
+    palette.setColor(QPalette::Base, ToQColor(kWhite));
+    // Keep the selection as visible as with focus.
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     pane->setPalette(palette);
+    KeepTextReadableOnLight(pane, QPalette::Text);
     RegisterControl(id, pane);
     return pane;
 }

@@ -5,12 +5,12 @@
 
 #include <initializer_list>
 
+#include <QPalette>
 #include <Qt>
 
 #include "common/colours.h"
 
 class QCheckBox;
-class QColor;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -21,12 +21,22 @@ class QWidget;
 
 QColor ToQColor(Rgb colour);
 
-// The text colour of a label or link.
+// The text colour of a label or link while it is enabled; disabled, it is
+// drawn greyed like any other control.
 void SetTextColour(QWidget* widget, Rgb colour);
 // A background of the control's own instead of the page's.
 void SetBackgroundColour(QWidget* widget, Rgb colour);
 
-// One-line static text, never read as rich text.
+// The system's text colour (role) for text drawn on one of the program's
+// fixed light backgrounds, or black where the desktop's colour scheme is dark
+// and its light text would not show there.
+QColor TextColourOnLight(const QPalette& palette, QPalette::ColorRole role);
+// Gives the widget that colour for its enabled text in role; disabled text
+// keeps the system's greyed colour.
+void KeepTextReadableOnLight(QWidget* widget, QPalette::ColorRole role);
+
+// One-line static text, never read as rich text; centred vertically unless
+// alignment gives a vertical place.
 QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* text, Qt::Alignment alignment);
 
 // Single-line field. With digitsOnly, typed characters other than 0-9 are

@@ -395,6 +395,40 @@ TEST_F(CellEditTest, EditorFollowsItsCellWhenScrolling)
     EXPECT_EQ(OpenEditorField(), field);
 }
 
+TEST_F(CellEditTest, KeysStayInTheFreeTextEditorAndAnEditorOutOfViewTakesNone)
+{
+    Connect(1, 300, {0, 0, 0, 3});
+    view->scrollTo(view->model()->index(60, 7), QAbstractItemView::PositionAtTop);
+    DoubleClickCell(62, 7);
+    QLineEdit* field = Editor();
+    ASSERT_NE(field, nullptr);
+    const QModelIndex current = view->currentIndex();
+    const int scroll = view->verticalScrollBar()->value();
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown})
+        Key(key);
+    EXPECT_EQ(view->currentIndex(), current);
+    EXPECT_EQ(view->verticalScrollBar()->value(), scroll);
+    EXPECT_TRUE(field->isVisible());
+    EXPECT_TRUE(field->hasFocus());
+
+    // Scrolled below the list's last visible row: typing reaches the list,
+    // not the editor, until its row comes back.
+    field->setText("7");
+    view->scrollTo(view->model()->index(0, 7), QAbstractItemView::PositionAtTop);
+    EXPECT_FALSE(field->isVisible());
+    QTest::keyClicks(QApplication::focusWidget(), "9");
+    EXPECT_EQ(field->text(), "7");
+    view->scrollTo(view->model()->index(60, 7), QAbstractItemView::PositionAtTop);
+    EXPECT_TRUE(field->hasFocus());
+    // Tab leaves the list, editor and all; Shift+Tab comes back to the editor.
+    QTest::keyClick(field, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), unit);
+    QTest::keyClick(unit, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), field);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Drain(), (Frames{WriteFrame(6, 63, 7)}));
+}
+
 TEST_F(CellEditTest, SingleClickFramesOnlyEditableCells)
 {
     Connect(1, 3, {1, 1, 1, 1});

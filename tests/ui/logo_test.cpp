@@ -12,6 +12,8 @@
 
 extern const unsigned char kLogoPng[];
 extern const size_t kLogoPng_size;
+extern const unsigned char kLogo2xPng[];
+extern const size_t kLogo2xPng_size;
 
 TEST(Logo, StoredLogoDecodesToA250SquareRgbImage)
 {
@@ -21,6 +23,8 @@ TEST(Logo, StoredLogoDecodesToA250SquareRgbImage)
     EXPECT_EQ(logo.format(), QImage::Format_RGB888);
     // Its corner is the page colour, so it sits on the page without a box.
     EXPECT_EQ(logo.pixelColor(0, 0), QColor(230, 230, 230));
+    // Its twice-as-large drawing for scaled screens.
+    EXPECT_EQ(DecodePng(kLogo2xPng, kLogo2xPng_size).size(), QSize(500, 500));
 }
 
 TEST(Logo, BadBytesGiveNoImageAndNoCrash)

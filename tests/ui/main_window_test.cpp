@@ -14,12 +14,17 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include <string>
 #include <vector>
 
+#include "dataview/data_list.h"
+#include "modbus/message_log.h"
+#include "tests/ui/dark_palette.h"
 #include "tests/ui/test_window.h"
+#include "ui/main_window.h"
 #include "ui/control_ids.h"
 #include "ui/link_label.h"
 
@@ -175,6 +180,15 @@ TEST_F(Window, TitleSizeFrameAndPlace)
     EXPECT_LE(std::abs(window->geometry().center().y() - screen.center().y()), 4);
 }
 
+TEST(WindowPlacement, OuterRectIsCentredAndClippedToTheScreen)
+{
+    const QMargins frame(4, 24, 4, 4);
+    EXPECT_EQ(OuterWindowRect(QRect(0, 0, 1280, 1024), QSize(510, 561), frame), QRect(381, 217, 518, 589));
+    // A 1280 x 1024 screen scaled by 2, below a 20-pixel panel: the window
+    // is cut to the free height and its title bar stays on the screen.
+    EXPECT_EQ(OuterWindowRect(QRect(0, 20, 640, 492), QSize(510, 561), frame), QRect(61, 20, 518, 492));
+}
+
 TEST_F(Window, LabelColours)
 {
     for (int id : {31, 33, 35, 37, 39, 42})
@@ -209,6 +223,66 @@ TEST_F(Window, AboutLinksLookLikeLinksAndNameThisProduct)
     EXPECT_EQ(author.back(), ')');
     // The decoded logo fills the image control.
     EXPECT_EQ(Control<QLabel>(IdAboutLogo)->pixmap().size(), QSize(250, 250));
+}
+
+TEST_F(Window, DisabledLinkIsDrawnGreyed)
+{
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(3);
+    QWidget* link = FindControl(IdAboutWebLink);
+    auto pixelsOf = [link](const QColor& colour) {
+        const QImage image = link->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) == colour;
+        return count;
+    };
+    const QColor blue(0, 0, 255);
+    EXPECT_GT(pixelsOf(blue), 0);
+    link->setEnabled(false);
+    EXPECT_EQ(pixelsOf(blue), 0);
+    EXPECT_GT(pixelsOf(link->palette().color(QPalette::Disabled, QPalette::WindowText)), 0);
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(0);
+}
+
+TEST_F(Window, TabsAreFilledByTheProgram)
+{
+    QTabBar* bar = Control<QTabWidget>(IdTabPanel)->tabBar();
+    const QImage image = bar->grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    auto at = [&](int x, int y) { return image.pixelColor(QPointF(x, y).toPoint() * ratio); };
+    const QColor fill(230, 230, 230);
+    for (int i = 0; i < bar->count(); ++i) {
+        const QRect tab = bar->tabRect(i);
+        EXPECT_EQ(at(tab.left() + 2, tab.center().y()), fill) << i;
+        // The selected tab's fill starts 2 pixels down, the others' at the top.
+        if (i == bar->currentIndex())
+            EXPECT_NE(at(tab.left() + 2, tab.top() + 1), fill);
+        else
+            EXPECT_EQ(at(tab.left() + 2, tab.top()), fill) << i;
+    }
+}
+
+TEST(DarkDesktop, LogPaneKeepsItsOwnBackgroundBehindItsColouredLines)
+{
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(DarkPalette());
+    TestWindow();
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(2);
+    AppendLogLine("->: 12 bytes 00 01 00 00 00 06 01 02 00 01 00 64", kBlue);
+    auto* pane = Control<QTextEdit>(IdMessageLog);
+    pane->setTextCursor(QTextCursor(pane->document()));  // the line unselected
+    const QImage image = pane->viewport()->grab().toImage();
+    QApplication::setPalette(light);
+    TestWindow();
+
+    int blue = 0;
+    for (int y = 0; y < image.height() / 20; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            blue += image.pixelColor(x, y) == QColor(0, 0, 255);
+    EXPECT_GT(blue, 0) << "the line is drawn in its colour";
+    EXPECT_EQ(image.pixelColor(image.width() - 2, image.height() - 2), QColor(255, 255, 255));
+    EXPECT_EQ(image.pixelColor(image.width() - 2, 2), QColor(255, 255, 255));
 }
 
 TEST_F(Window, SelectorsOfferOnlyTheirEntries)
@@ -296,6 +370,31 @@ TEST_F(Window, TabKeyMovesThroughThePageAndFocusStartsInTheHostField)
     QTest::keyClick(FindControl(IdHelpPane), Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), FindControl(IdHelpPane));
     Control<QTabWidget>(IdTabPanel)->setCurrentIndex(0);
+}
+
+TEST_F(Window, TabLeavesTheDataListAsOneControlAndWraps)
+{
+    auto* panel = Control<QTabWidget>(IdTabPanel);
+    panel->setCurrentIndex(1);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(PumpUntil([this] { return window->isActiveWindow(); }));
+    ChangeDataListRows([](std::vector<DataRow>& rows) { rows.resize(5); });
+    auto* list = Control<QTableView>(IdDataList);
+    list->setCurrentIndex(list->model()->index(0, 0));
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(IdStartField));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), panel->tabBar());
+    // From the first control back to the page's last, and on round again.
+    QTest::keyClick(panel->tabBar(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), FindControl(IdConnectData));
+    QTest::keyClick(FindControl(IdConnectData), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), panel->tabBar());
+    EXPECT_EQ(list->currentIndex().row(), 0);
+    panel->setCurrentIndex(0);
 }
 
 TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)

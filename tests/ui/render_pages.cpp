@@ -1,12 +1,22 @@
-// Renders each page of the window offscreen into OUTPUT_DIR/page-N-name.png
-// for the documentation, and two closer looks at the View Data page: a
-// value's tool tip and the list's right-click menu. Built with the tests,
-// not run by them:
+// Renders the pages of the window offscreen for the documentation:
+//   OUTPUT_DIR/page-N-name.png         every page, as the window opens
+//   OUTPUT_DIR/page-N-name-dark.png    View Data and View Messages under a
+//                                      dark desktop colour scheme
+//   OUTPUT_DIR/page-N-name-scale-2.png the same two at QT_SCALE_FACTOR=2
+//   OUTPUT_DIR/looking-closer-*.png    a value's tool tip and the list's
+//                                      right-click menu on View Data
+// Built with the tests, not run by them:
 //   render_pages docs
+// The pictures come out the same on every machine: the screen, the style,
+// the scale and the fonts are fixed here (DejaVu Sans from fonts-dejavu-core
+// only, through a fontconfig set-up of the renderer's own), not taken from
+// the desktop.
 #include <QApplication>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QProcess>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolTip>
@@ -24,6 +34,7 @@
 #include "dataview/value_tip.h"
 #include "modbus/log_format.h"
 #include "modbus/message_log.h"
+#include "tests/ui/dark_palette.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/fonts.h"
@@ -86,6 +97,57 @@ void AddSampleTables()
     ShowReadValues(4, registers, sizeof registers, 20, 1, 1, 3, 2);
 }
 
+// Fixes everything the pictures would otherwise take from the machine.
+void FixRenderingEnvironment(const char* scale)
+{
+    for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
+                             "QT_FONT_DPI", "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "FREETYPE_PROPERTIES"})
+        unsetenv(name);
+    // A screen large enough for the whole window at scale 2.
+    setenv("QT_QPA_PLATFORM", "offscreen:configfile=" SORBEL_RENDER_SCREEN, 1);
+    setenv("FONTCONFIG_FILE", SORBEL_RENDER_FONTS, 1);
+    if (scale)
+        setenv("QT_SCALE_FACTOR", scale, 1);
+}
+
+QWidget* BuildSampleWindow()
+{
+    ClearControlRegistry();
+    ResetGuiCalls();
+    CreateFonts();
+    DecodeLogo();
+    RegisterLookingCloserHandlers();
+    QWidget* window = BuildMainWindow();
+    AddSampleTables();
+    AddSampleExchange();
+    return window;
+}
+
+struct Page {
+    int index;
+    const char* name;
+};
+
+// Saves the given pages of a freshly built window; the number of failures.
+int RenderPages(const std::string& dir, std::initializer_list<Page> pages, const char* suffix)
+{
+    QWidget* window = BuildSampleWindow();
+    auto* panel = static_cast<QTabWidget*>(FindControl(IdTabPanel));
+    int failures = 0;
+    for (const Page& page : pages) {
+        panel->setCurrentIndex(page.index);
+        QApplication::processEvents();
+        const std::string path =
+            dir + "/page-" + std::to_string(page.index + 1) + "-" + page.name + suffix + ".png";
+        if (!window->grab().save(QString::fromStdString(path), "PNG")) {
+            std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+            ++failures;
+        }
+    }
+    delete window;
+    return failures;
+}
+
 // The window with a popup (a tool tip or a menu) drawn where the screen
 // shows it; the picture grows to hold a popup that reaches past the window.
 bool SaveWithPopup(QWidget* window, QWidget* popup, const std::string& path)
@@ -106,8 +168,9 @@ bool SaveWithPopup(QWidget* window, QWidget* popup, const std::string& path)
 
 // The View Data page with the tool tip of the first Holding Registers value
 // and with the right-click menu on the Input Registers value of row 3.
-int RenderCloserLooks(QWidget* window, const std::string& dir)
+int RenderCloserLooks(const std::string& dir)
 {
+    QWidget* window = BuildSampleWindow();
     auto* list = static_cast<QTableView*>(FindControl(IdDataList));
     static_cast<QTabWidget*>(FindControl(IdTabPanel))->setCurrentIndex(1);
     QApplication::processEvents();
@@ -134,40 +197,42 @@ int RenderCloserLooks(QWidget* window, const std::string& dir)
     if (!SaveWithPopup(window, menu, dir + "/looking-closer-menu.png"))
         ++failures;
     delete menu;
+    delete window;
     return failures;
 }
+
+constexpr Page kViewData{1, "view-data"};
+constexpr Page kViewMessages{2, "view-messages"};
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
+    // Run again by itself with --scale-2 for the pictures at scale 2, which
+    // must be set before the application starts.
+    const bool scaled = argc == 3 && std::string(argv[1]) == "--scale-2";
+    if (argc != 2 && !scaled) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
         return 2;
     }
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const std::string dir = argv[argc - 1];
+    FixRenderingEnvironment(scaled ? "2" : nullptr);
     QApplication application(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     InitGuiCalls();
-    CreateFonts();
-    DecodeLogo();
-    RegisterLookingCloserHandlers();
-    QWidget* window = BuildMainWindow();
-    AddSampleTables();
-    AddSampleExchange();
 
-    auto* panel = static_cast<QTabWidget*>(FindControl(IdTabPanel));
-    const char* names[] = {"communications", "view-data", "view-messages", "about", "help"};
-    int failures = 0;
-    for (int page = 0; page < 5; ++page) {
-        panel->setCurrentIndex(page);
-        QApplication::processEvents();
-        const std::string path = std::string(argv[1]) + "/page-" + std::to_string(page + 1) + "-" + names[page] + ".png";
-        if (!window->grab().save(QString::fromStdString(path), "PNG")) {
-            std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
-            ++failures;
-        }
-    }
-    failures += RenderCloserLooks(window, argv[1]);
-    delete window;
+    if (scaled)
+        return RenderPages(dir, {kViewData, kViewMessages}, "-scale-2") == 0 ? 0 : 1;
+
+    int failures = RenderPages(
+        dir, {{0, "communications"}, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
+    failures += RenderCloserLooks(dir);
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(DarkPalette());
+    failures += RenderPages(dir, {kViewData, kViewMessages}, "-dark");
+    QApplication::setPalette(light);
+
+    failures += QProcess::execute(QCoreApplication::applicationFilePath(),
+                                  {QStringLiteral("--scale-2"), QString::fromStdString(dir)}) != 0;
     return failures == 0 ? 0 : 1;
 }
