@@ -6,15 +6,20 @@
 
 #include <memory>
 
+#include "app/dispatch.h"
 #include "app/looking_closer.h"
+#include "app/shutdown.h"
 #include "connection/settings.h"
 #include "connection/transport.h"
+#include "dataview/cell_edit.h"
+#include "dataview/editable_list.h"
 #include "ui/controls.h"
 #include "ui/fonts.h"
 #include "ui/gui_call.h"
 #include "ui/logo.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/window_handlers.h"
 
 namespace {
 
@@ -22,6 +27,16 @@ constexpr const char* kNoNetworkText = "There is no TCP/IP stack available on th
 constexpr const char* kNoWindowText = "The main window could not be created. ";
 
 } // namespace
+
+void InstallHandlers()
+{
+    SetControlEventHandler(DispatchControlEvent);
+    SetTimerEventHandler(DispatchTimerEvent);
+    SetCloseHandler(Shutdown);
+    SetEditCallback(HandleCellEdit);
+    SetCompareCallback(CompareCells);
+    RegisterLookingCloserHandlers();
+}
 
 int RunApplication(int argc, char** argv, const StartupHooks& hooks)
 {
@@ -43,7 +58,7 @@ int RunApplication(int argc, char** argv, const StartupHooks& hooks)
         return 0;
     }
 
-    RegisterLookingCloserHandlers();
+    InstallHandlers();
     std::unique_ptr<QWidget> window(BuildMainWindow());
     if (!window) {
         ShowMessageBox(kNoWindowText);

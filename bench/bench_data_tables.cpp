@@ -19,6 +19,7 @@
 #include "dataview/data_tables.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/fonts.h"
 #include "ui/gui_call.h"
 
 namespace {
@@ -70,7 +71,7 @@ int main(int argc, char** argv)
 
     QWidget window;
     window.resize(510, 520);
-    QTableView* view = CreateDataList(&window);
+    QTableView* view = CreateDataList(&window, TableFont());
     view->setGeometry(3, 88, 497, 420);
     RegisterControl(IdDataList, view);
     auto* start = new QLineEdit("1", &window);

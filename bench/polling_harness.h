@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "app/dispatch.h"
 #include "app/program_state.h"
 #include "tests/support/fake_modbus_server.h"
@@ -105,6 +106,7 @@ public:
             dir_ = dir;
             std::filesystem::current_path(dir_);
         }
+        InstallHandlers();
         window_.reset(BuildMainWindow());
         SetControlText(IdHostField, "127.0.0.1");
         SetControlText(IdPortField, std::to_string(server.Port()));

@@ -2,10 +2,12 @@
 
 #include "app/program_state.h"
 #include "common/number_rule.h"
+#include "common/records.h"
 #include "connection/settings.h"
 #include "connection/transport.h"
 #include "dataview/data_tables.h"
 #include "dataview/editable_list.h"
+#include "dataview/value_formats.h"
 #include "modbus/message_log.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -28,8 +30,6 @@ constexpr int kParameterControls[] = {
 
 constexpr int kConnectButtons[] = {IdConnectComms, IdConnectData, IdConnectMessages};
 
-constexpr int kCoilsValueColumn = 3;
-constexpr int kHoldingValueColumn = 7;
 
 void EnableConnectButtons(bool enabled)
 {
@@ -109,8 +109,8 @@ void UpdateConnectionControls()
     for (int id : kParameterControls)
         EnableControl(id, !connected);
     // Switching editing off commits an edit that is open right now.
-    SetColumnEditable(IdDataList, kCoilsValueColumn, connected);
-    SetColumnEditable(IdDataList, kHoldingValueColumn, connected);
+    SetColumnEditable(IdDataList, ValueColumnOf(TableCoils), connected);
+    SetColumnEditable(IdDataList, ValueColumnOf(TableHoldingRegisters), connected);
 }
 
 void FinishDeferredDisconnect()

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr int kCoilValueColumn = 3;
-constexpr int kHoldingValueColumn = 7;
+constexpr int kCoilValueColumn = ValueColumnOf(TableCoils);
+constexpr int kHoldingValueColumn = ValueColumnOf(TableHoldingRegisters);
 
 // The one edit that can be open, between EditBegin and its commit or cancel.
 struct EditState {
@@ -24,7 +24,7 @@ struct EditState {
     std::string newText;
 };
 
-EditState gEdit;
+EditState gCellEdit;
 
 // Shown quoted in a refusal; a long text is cut so the tip stays short.
 std::string Quoted(const std::string& text)
@@ -80,47 +80,47 @@ EditAnswer HandleCellEdit(int event, int list, int column, int row, const std::s
         // address the user has seen, so they are not edited at all.
         if ((column == kCoilValueColumn || column == kHoldingValueColumn) &&
             GetCellText(row, column - 1).empty()) {
-            gEdit.open = false;
+            gCellEdit.open = false;
             EditAnswer refuse;
             refuse.refuse = true;
             return refuse;
         }
-        gEdit.open = true;
-        gEdit.list = list;
-        gEdit.row = row;
-        gEdit.column = column;
-        gEdit.oldText = GetCellText(row, column);
-        gEdit.newText = gEdit.oldText;
+        gCellEdit.open = true;
+        gCellEdit.list = list;
+        gCellEdit.row = row;
+        gCellEdit.column = column;
+        gCellEdit.oldText = GetCellText(row, column);
+        gCellEdit.newText = gCellEdit.oldText;
         if (column == kCoilValueColumn)
             return {true, "1|0", false};
         return {};
     }
     case EditKey:
-        if (gEdit.open)
-            gEdit.newText = text;
+        if (gCellEdit.open)
+            gCellEdit.newText = text;
         return {};
     case EditCommit: {
-        if (!gEdit.open)
+        if (!gCellEdit.open)
             return {};
-        gEdit.open = false;
+        gCellEdit.open = false;
         // The list has just written the editor's final text into the cell;
         // that, not the text before the last key, is what the user typed.
-        gEdit.newText = GetCellText(gEdit.row, gEdit.column);
-        if (gEdit.newText != gEdit.oldText) {
+        gCellEdit.newText = GetCellText(gCellEdit.row, gCellEdit.column);
+        if (gCellEdit.newText != gCellEdit.oldText) {
             std::string refusal;
-            if (gEdit.column == kCoilValueColumn || gEdit.column == kHoldingValueColumn)
-                refusal = QueueWrite(gEdit);
+            if (gCellEdit.column == kCoilValueColumn || gCellEdit.column == kHoldingValueColumn)
+                refusal = QueueWrite(gCellEdit);
             // The cell shows what the server holds, not the wish.
-            SetCellText(gEdit.row, gEdit.column, gEdit.oldText);
+            SetCellText(gCellEdit.row, gCellEdit.column, gCellEdit.oldText);
             // Told at the cell, without a box that would stop the window.
             if (!refusal.empty())
-                ShowCellNotice(gEdit.row, gEdit.column, refusal);
+                ShowCellNotice(gCellEdit.row, gCellEdit.column, refusal);
         }
-        FocusControl(gEdit.list);
+        FocusControl(gCellEdit.list);
         return {};
     }
     case EditCancel:
-        gEdit.open = false;
+        gCellEdit.open = false;
         return {};
     default:
         return {};

@@ -146,13 +146,12 @@ DataListModel* Model()
 
 } // namespace
 
-QTableView* CreateDataList(QWidget* parent)
+QTableView* CreateDataList(QWidget* parent, const QFont& font)
 {
     auto* view = new QTableView(parent);
     view->setModel(new DataListModel(view));
 
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
+    // Set before the rows are sized, which follow the font's height.
     view->setFont(font);
 
     // The list's own background below the last row; the rows paint their

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+class QFont;
 class QTableView;
 class QWidget;
 
@@ -17,8 +18,9 @@ constexpr int kDataListColumns = 8;
 using DataRow = std::array<QString, kDataListColumns>;
 
 // GUI thread: creates the view with its model, the eight columns with their
-// headers and widths, the table font and the row colours.
-QTableView* CreateDataList(QWidget* parent);
+// headers and widths, the row colours, and rows as high as the given font
+// (the table font) needs.
+QTableView* CreateDataList(QWidget* parent, const QFont& font);
 
 // These act on the list registered as control 12; without one the list reads
 // as empty and writes do nothing. A cell outside the rows or columns reads as

@@ -88,7 +88,6 @@ struct AttachedList {
     QPointer<ListEventFilter> filter;
     std::array<uint8_t, kColumnLimit> sortType{};
     std::array<bool, kColumnLimit> editable{};
-    int headerMode = 0;
     int lastSortColumn = -1;
     int sortDirection = 1;
 };
@@ -110,7 +109,7 @@ std::optional<Rgb> gEditText;
 EditCallback gEditCallback = nullptr;
 CompareCallback gCompareCallback = nullptr;
 std::vector<std::unique_ptr<AttachedList>> gLists;
-std::optional<OpenEdit> gEdit;
+std::optional<OpenEdit> gOpenEdit;
 
 // The list attached under id, provided the control registered under that id
 // is still the one that was attached.
@@ -157,18 +156,18 @@ QString EditorStyle(const QWidget* field)
 // An edit whose list is gone has nothing left to write into or report on.
 void DropOrphanEdit()
 {
-    if (gEdit && (!gEdit->view || !gEdit->field))
-        gEdit.reset();
+    if (gOpenEdit && (!gOpenEdit->view || !gOpenEdit->field))
+        gOpenEdit.reset();
 }
 
 void PlaceEditor()
 {
-    if (!gEdit || !gEdit->view || !gEdit->field)
+    if (!gOpenEdit || !gOpenEdit->view || !gOpenEdit->field)
         return;
-    QTableView* view = gEdit->view;
-    const QModelIndex index = view->model()->index(gEdit->row, gEdit->column);
+    QTableView* view = gOpenEdit->view;
+    const QModelIndex index = view->model()->index(gOpenEdit->row, gOpenEdit->column);
     const QRect cell = view->visualRect(index);
-    const bool choice = !gEdit->choices.empty();
+    const bool choice = !gOpenEdit->choices.empty();
 
     // Hidden while its row lies above the first visible row, and also while
     // it is below the last one or scrolled off sideways, so that it never
@@ -177,30 +176,30 @@ void PlaceEditor()
     QRect field(cell.left() + 1, cell.top(), cell.width() - 1, cell.height() - 1);
     if (choice)
         field.setWidth(field.width() - 2 * kChoiceButtonWidth);
-    gEdit->field->setGeometry(field);
-    if (!visible && view->window()->focusWidget() == gEdit->field)
+    gOpenEdit->field->setGeometry(field);
+    if (!visible && view->window()->focusWidget() == gOpenEdit->field)
         view->setFocus(Qt::OtherFocusReason);
-    gEdit->field->setVisible(visible);
-    if (choice && gEdit->up && gEdit->down) {
-        gEdit->up->setGeometry(field.right() + 1, field.top(), kChoiceButtonWidth, field.height());
-        gEdit->down->setGeometry(cell.right() + 1 - kChoiceButtonWidth, field.top(), kChoiceButtonWidth,
+    gOpenEdit->field->setVisible(visible);
+    if (choice && gOpenEdit->up && gOpenEdit->down) {
+        gOpenEdit->up->setGeometry(field.right() + 1, field.top(), kChoiceButtonWidth, field.height());
+        gOpenEdit->down->setGeometry(cell.right() + 1 - kChoiceButtonWidth, field.top(), kChoiceButtonWidth,
                                  field.height());
-        gEdit->up->setVisible(visible);
-        gEdit->down->setVisible(visible);
+        gOpenEdit->up->setVisible(visible);
+        gOpenEdit->down->setVisible(visible);
     }
     if (visible)
-        gEdit->field->setFocus(Qt::OtherFocusReason);
+        gOpenEdit->field->setFocus(Qt::OtherFocusReason);
 }
 
 void StepChoice(int delta)
 {
-    if (!gEdit || gEdit->choices.empty() || !gEdit->field)
+    if (!gOpenEdit || gOpenEdit->choices.empty() || !gOpenEdit->field)
         return;
-    const auto last = static_cast<long>(gEdit->choices.size()) - 1;
-    const long next = std::clamp(static_cast<long>(gEdit->choice) + delta, 0L, last);
-    gEdit->choice = static_cast<size_t>(next);
-    gEdit->field->setText(gEdit->choices[gEdit->choice]);
-    gEdit->field->setFocus(Qt::OtherFocusReason);
+    const auto last = static_cast<long>(gOpenEdit->choices.size()) - 1;
+    const long next = std::clamp(static_cast<long>(gOpenEdit->choice) + delta, 0L, last);
+    gOpenEdit->choice = static_cast<size_t>(next);
+    gOpenEdit->field->setText(gOpenEdit->choices[gOpenEdit->choice]);
+    gOpenEdit->field->setFocus(Qt::OtherFocusReason);
 }
 
 // Closes the editor's widgets. Called from inside the field's own event
@@ -229,7 +228,7 @@ public:
     {
         switch (event->type()) {
         case QEvent::KeyPress:
-            if (gEdit && watched == gEdit->field)
+            if (gOpenEdit && watched == gOpenEdit->field)
                 return EditorKey(static_cast<QKeyEvent*>(event));
             break;
         case QEvent::MouseButtonPress:
@@ -242,10 +241,10 @@ public:
             break;
         case QEvent::FocusIn:
             // Tabbing onto the list while an edit is open lands in the editor.
-            if (watched == view_ && gEdit && gEdit->view == view_ && gEdit->field && gEdit->field->isVisible()) {
+            if (watched == view_ && gOpenEdit && gOpenEdit->view == view_ && gOpenEdit->field && gOpenEdit->field->isVisible()) {
                 const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
                 if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
-                    gEdit->field->setFocus(reason);
+                    gOpenEdit->field->setFocus(reason);
             }
             break;
         default:
@@ -261,15 +260,15 @@ private:
     // Every key reaching the editor is reported before the editor sees it.
     bool EditorKey(QKeyEvent* key)
     {
-        OpenEdit& edit = *gEdit;
+        OpenEdit& edit = *gOpenEdit;
         const bool choice = !edit.choices.empty();
         const EditAnswer answer =
             CallEdit(EditKey, edit.listId, edit.column, edit.row, edit.field->text().toStdString());
-        if (!gEdit || !gEdit->field)
+        if (!gOpenEdit || !gOpenEdit->field)
             return true;
         if (answer.hasText) {
-            gEdit->field->setText(QString::fromStdString(answer.text));
-            gEdit->field->end(false);
+            gOpenEdit->field->setText(QString::fromStdString(answer.text));
+            gOpenEdit->field->end(false);
         }
         switch (key->key()) {
         case Qt::Key_Return:
@@ -326,11 +325,11 @@ private:
             return;
         const QModelIndex cell = view_->indexAt(mouse->position().toPoint());
         if (!cell.isValid() || cell.column() >= kColumnLimit ||
-            !list->editable[static_cast<size_t>(cell.column())] || gEdit)
+            !list->editable[static_cast<size_t>(cell.column())] || gOpenEdit)
             return;
 
         const EditAnswer answer = CallEdit(EditBegin, list->id, cell.column(), cell.row(), {});
-        if (answer.refuse || gEdit || !view_)
+        if (answer.refuse || gOpenEdit || !view_)
             return;
         Open(*list, cell, answer);
     }
@@ -379,7 +378,7 @@ private:
             edit.down = makeButton(QStringLiteral("\u2193"), +1);
         }
 
-        gEdit = std::move(edit);
+        gOpenEdit = std::move(edit);
         PlaceEditor();  // places, shows and focuses the new widgets
     }
 };
@@ -433,13 +432,13 @@ void HeaderClicked(AttachedList* list, int column)
 
 } // namespace
 
-int RegisterEditableList(int listId, int headerMode)
+int RegisterEditableList(int listId, int /*headerMode*/)
 {
     auto* view = qobject_cast<QTableView*>(FindControl(listId));
     if (!view)
         return ListNoControl;
 
-    if (gEdit && gEdit->listId == listId)
+    if (gOpenEdit && gOpenEdit->listId == listId)
         CancelEdit();
     gLists.erase(std::remove_if(gLists.begin(), gLists.end(),
                                 [&](const auto& l) { return l->id == listId || !l->view || l->view == view; }),
@@ -448,7 +447,6 @@ int RegisterEditableList(int listId, int headerMode)
     auto list = std::make_unique<AttachedList>();
     list->id = listId;
     list->view = view;
-    list->headerMode = headerMode;
 
     // One delegate and one filter per view, however often it is attached.
     list->delegate = dynamic_cast<FrameDelegate*>(view->itemDelegate());
@@ -541,10 +539,10 @@ int SetColumnEditable(int listId, int column, bool editable)
 void CommitEdit()
 {
     DropOrphanEdit();
-    if (!gEdit)
+    if (!gOpenEdit)
         return;
-    OpenEdit edit = std::move(*gEdit);
-    gEdit.reset();
+    OpenEdit edit = std::move(*gOpenEdit);
+    gOpenEdit.reset();
     if (edit.view && edit.field) {
         QAbstractItemModel* model = edit.view->model();
         const QModelIndex cell = model->index(edit.row, edit.column);
@@ -558,10 +556,10 @@ void CommitEdit()
 void CancelEdit()
 {
     DropOrphanEdit();
-    if (!gEdit)
+    if (!gOpenEdit)
         return;
-    OpenEdit edit = std::move(*gEdit);
-    gEdit.reset();
+    OpenEdit edit = std::move(*gOpenEdit);
+    gOpenEdit.reset();
     DestroyEditor(edit);
     CallEdit(EditCancel, -1, -1, -1, {});
 }
@@ -569,14 +567,14 @@ void CancelEdit()
 QLineEdit* OpenEditorField()
 {
     DropOrphanEdit();
-    return gEdit ? gEdit->field.data() : nullptr;
+    return gOpenEdit ? gOpenEdit->field.data() : nullptr;
 }
 
 QToolButton* OpenEditorButton(int which)
 {
-    if (!gEdit)
+    if (!gOpenEdit)
         return nullptr;
-    return which == 0 ? gEdit->up.data() : which == 1 ? gEdit->down.data() : nullptr;
+    return which == 0 ? gOpenEdit->up.data() : which == 1 ? gOpenEdit->down.data() : nullptr;
 }
 
 int CompareCells(int, int, const std::string&, const std::string&)

@@ -34,7 +34,8 @@ enum SortType { SortNone = 7, SortByCallback = 11 };
 
 // Attaches editing to the list control (a table view registered under
 // listId); 1 attached, 2 no such control. Attaching again resets the list's
-// column settings.
+// column settings. Only header mode 0 (no sort marks in the header) is
+// built, so the mode is not kept.
 int RegisterEditableList(int listId, int headerMode);
 // Colours of the editor while it has the keyboard focus.
 void SetEditColours(Rgb background, Rgb text);

@@ -84,7 +84,7 @@ std::string ResponseValueText(int table, const uint8_t* response, int receivedCo
     if (!response || row < 0)
         return {};
     // Bytes past what one receive delivered may be a previous response's.
-    const int64_t received = std::min(receivedCount, kResponseBufferSize);
+    const int64_t received = std::min(receivedCount, kCycleBufferSize);
     const int64_t dataBytes = received - kResponseDataOffset;
     if (dataBytes <= 0)
         return {};

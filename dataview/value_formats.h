@@ -11,9 +11,6 @@
 // says: a typed Length of millions must not exhaust memory.
 constexpr int64_t kMaxDataRows = 65535;
 
-// The poll cycle's buffer; nothing beyond it is ever part of a response.
-constexpr int kResponseBufferSize = 512;
-
 // Columns of table 1..4 in the data list.
 constexpr int AddressColumnOf(int table) { return 2 * (table - 1); }
 constexpr int ValueColumnOf(int table) { return 2 * (table - 1) + 1; }

@@ -4,6 +4,11 @@
 
 #include <cstdint>
 
+// Every cycle owns one buffer of this size; a response is taken with one
+// receive of at most this many bytes, and nothing beyond it is ever part of
+// a response.
+constexpr int kCycleBufferSize = 512;
+
 constexpr int kRequestLength = 12;        // every request this client sends
 constexpr int kExceptionLength = 9;       // MBAP header + function + code
 constexpr int kResponseDataOffset = 9;    // data bytes of a read response

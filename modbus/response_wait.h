@@ -5,10 +5,7 @@
 #include <cstdint>
 
 #include "connection/transport.h"
-
-// Every cycle owns one buffer of this size; a response is taken with one
-// receive of at most this many bytes.
-constexpr int kCycleBufferSize = 512;
+#include "modbus/frames.h"
 
 // A response seen later than this after the send is a time-out; one seen at
 // exactly this many milliseconds is still taken.

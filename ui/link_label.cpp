@@ -2,7 +2,7 @@
 
 #include <QMouseEvent>
 
-#include "app/dispatch.h"
+#include "ui/window_handlers.h"
 
 LinkLabel::LinkLabel(int id, const QString& text, QWidget* parent) : QLabel(text, parent), id_(id)
 {
@@ -24,6 +24,6 @@ void LinkLabel::mousePressEvent(QMouseEvent* event)
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && isEnabled())
-        DispatchControlEvent(id_);
+        ReportControlEvent(id_);
     event->accept();
 }

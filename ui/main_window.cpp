@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QTabWidget>
 
-#include "app/shutdown.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/fonts.h"
@@ -18,6 +17,7 @@
 #include "ui/pages.h"
 #include "ui/tab_panel.h"
 #include "ui/widgets.h"
+#include "ui/window_handlers.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ class MainWindow : public QWidget {
 protected:
     void closeEvent(QCloseEvent* event) override
     {
-        Shutdown();
+        ReportCloseRequest();
         event->accept();
     }
 

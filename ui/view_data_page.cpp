@@ -3,7 +3,6 @@
 #include <QTableView>
 
 #include "common/records.h"
-#include "dataview/cell_edit.h"
 #include "dataview/data_list.h"
 #include "dataview/editable_list.h"
 #include "ui/control_ids.h"
@@ -16,21 +15,18 @@ namespace {
 
 // The sort type that lets the compare callback decide every column.
 constexpr int kCallbackSort = 11;
-constexpr int kDataColumns = 8;
 
 void BuildDataList(QWidget* page)
 {
-    QTableView* list = CreateDataList(page);
+    QTableView* list = CreateDataList(page, TableFont());
     list->setGeometry(3, 88, 497, 420);
-    list->setFont(TableFont());
     RegisterControl(IdDataList, list);
-    // Without in-place editing the list still shows the data.
+    // Without in-place editing the list still shows the data. The edit and
+    // compare callbacks are the program's, given at start-up.
     if (RegisterEditableList(IdDataList, 0) != ListDone)
         return;
     SetEditColours(kAccentOrange, kWhite);
-    SetEditCallback(HandleCellEdit);
-    SetCompareCallback(CompareCells);
-    for (int column = 0; column < kDataColumns; ++column)
+    for (int column = 0; column < kDataListColumns; ++column)
         SetColumnSortType(IdDataList, column, kCallbackSort);
 }
 

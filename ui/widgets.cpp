@@ -11,8 +11,8 @@
 #include <QTextEdit>
 #include <QValidator>
 
-#include "app/dispatch.h"
 #include "ui/controls.h"
+#include "ui/window_handlers.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ QLineEdit* CreateTextField(QWidget* page, int id, const QRect& geometry, const c
     field->setGeometry(geometry);
     if (digitsOnly)
         field->installEventFilter(new DigitsOnlyFilter(field));
-    QObject::connect(field, &QLineEdit::textEdited, [id] { DispatchControlEvent(id); });
+    QObject::connect(field, &QLineEdit::textEdited, [id] { ReportControlEvent(id); });
     RegisterControl(id, field);
     return field;
 }
@@ -135,7 +135,7 @@ QPushButton* CreateButton(QWidget* page, int id, const QRect& geometry, const ch
     auto* button = new QPushButton(QString::fromUtf8(caption), page);
     button->setGeometry(geometry);
     button->setAutoDefault(false);
-    QObject::connect(button, &QPushButton::clicked, [id] { DispatchControlEvent(id); });
+    QObject::connect(button, &QPushButton::clicked, [id] { ReportControlEvent(id); });
     RegisterControl(id, button);
     return button;
 }
@@ -144,7 +144,7 @@ QCheckBox* CreateCheckBox(QWidget* page, int id, const QRect& geometry, const ch
 {
     auto* box = new QCheckBox(QString::fromUtf8(caption), page);
     box->setGeometry(geometry);
-    QObject::connect(box, &QCheckBox::clicked, [id] { DispatchControlEvent(id); });
+    QObject::connect(box, &QCheckBox::clicked, [id] { ReportControlEvent(id); });
     RegisterControl(id, box);
     return box;
 }
@@ -158,7 +158,7 @@ QComboBox* CreateSelector(QWidget* page, int id, int x, int y, int width, std::i
     selector->setCurrentIndex(0);
     selector->setMaxVisibleItems(kSelectorVisibleEntries);
     selector->setGeometry(x, y, width, kSelectorHeight);
-    QObject::connect(selector, &QComboBox::activated, [id] { DispatchControlEvent(id); });
+    QObject::connect(selector, &QComboBox::activated, [id] { ReportControlEvent(id); });
     RegisterControl(id, selector);
     return selector;
 }

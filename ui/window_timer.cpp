@@ -5,7 +5,7 @@
 #include <climits>
 #include <map>
 
-#include "app/dispatch.h"
+#include "ui/window_handlers.h"
 
 namespace {
 std::map<int, QTimer*> gTimers;  // GUI thread only
@@ -22,7 +22,7 @@ void StartWindowTimer(int id, long long intervalMs)
     if (!timer) {
         timer = new QTimer;
         timer->setTimerType(Qt::PreciseTimer);
-        QObject::connect(timer, &QTimer::timeout, [id] { DispatchTimerEvent(id); });
+        QObject::connect(timer, &QTimer::timeout, [id] { ReportTimerEvent(id); });
     }
     timer->start(static_cast<int>(intervalMs));
 }

@@ -1,5 +1,5 @@
-// Timers of the main window, by logical id. Each tick calls
-// DispatchTimerEvent(id). GUI thread only.
+// Timers of the main window, by logical id. Each tick is reported with
+// ReportTimerEvent(id). GUI thread only.
 #pragma once
 
 // Shortest interval a timer runs at, in milliseconds; shorter or negative

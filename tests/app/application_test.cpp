@@ -179,6 +179,7 @@ TEST_F(Application, ShutdownWithoutWorkerClosesAndForgetsTheConnection)
 
 TEST_F(Application, LinksOpenTheirAddressWithTheDesktopHandler)
 {
+    InstallHandlers();
     TestWindow();
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler("https", &recorder, "open");

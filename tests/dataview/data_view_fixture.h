@@ -24,6 +24,7 @@
 #include "dataview/editable_list.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/fonts.h"
 
 struct RecordedEvent {
     int event;
@@ -46,7 +47,7 @@ protected:
     {
         window_ = std::make_unique<QWidget>();
         window_->resize(510, 520);
-        view = CreateDataList(window_.get());
+        view = CreateDataList(window_.get(), TableFont());
         view->setGeometry(3, 88, 497, 420);
         RegisterControl(IdDataList, view);
 

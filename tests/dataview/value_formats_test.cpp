@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dataview/value_formats.h"
+#include "modbus/frames.h"
 
 namespace {
 
@@ -133,10 +134,10 @@ TEST(ValueFormats, NothingBeyondTheCycleBufferIsRead)
 {
     // 300 registers want 600 data bytes; a 512-byte buffer holds 503, that
     // is 251 whole registers.
-    auto buffer = std::make_unique<uint8_t[]>(kResponseBufferSize);
-    for (int i = 0; i < kResponseBufferSize; i++)
+    auto buffer = std::make_unique<uint8_t[]>(kCycleBufferSize);
+    for (int i = 0; i < kCycleBufferSize; i++)
         buffer[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-    for (int received : {kResponseBufferSize, 609}) {
+    for (int received : {kCycleBufferSize, 609}) {
         Texts regs = AllRows(DecodeReadValues(4, buffer.get(), received, 300, 2, kMaxDataRows));
         ASSERT_EQ(regs.size(), 300u);
         EXPECT_EQ(regs[0], "090A");

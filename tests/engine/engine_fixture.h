@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "app/dispatch.h"
 #include "app/program_state.h"
 #include "common/colours.h"
@@ -79,6 +80,7 @@ protected:
         program.badCount = 0;
         program.stopRequest = false;
 
+        InstallHandlers();
         window.reset(BuildMainWindow());
         ASSERT_NE(window, nullptr);
         SetControlText(IdHostField, "127.0.0.1");

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dataview/value_formats.h"
+#include "modbus/frames.h"
 #include "dataview/value_views.h"
 #include "tests/fuzz/fuzz_check.h"
 
@@ -66,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> texts = decoded.texts;
     texts.resize(static_cast<size_t>(rows));
 
-    const int64_t dataBytes = std::max(0, std::min(received, kResponseBufferSize) - 9);
+    const int64_t dataBytes = std::max(0, std::min(received, kCycleBufferSize) - 9);
     for (int64_t r = 0; r < rows; r++) {
         const std::string& text = texts[static_cast<size_t>(r)];
         if (table == 1 || table == 2) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "app/application.h"
 #include "app/program_state.h"
 #include "modbus/log_format.h"
 #include "modbus/message_log.h"
@@ -26,6 +27,7 @@ class MessageLog : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        InstallHandlers();  // the clear button's click reaches the program
         TestWindow();
         pane = Control<QTextEdit>(IdMessageLog);
         ClearLogAndCounters();

@@ -26,7 +26,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/looking_closer.h"
+#include "app/application.h"
 #include "app/program_state.h"
 #include "common/colours.h"
 #include "dataview/data_list_menu.h"
@@ -116,7 +116,7 @@ QWidget* BuildSampleWindow()
     ResetGuiCalls();
     CreateFonts();
     DecodeLogo();
-    RegisterLookingCloserHandlers();
+    InstallHandlers();
     QWidget* window = BuildMainWindow();
     AddSampleTables();
     AddSampleExchange();
