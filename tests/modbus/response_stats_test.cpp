@@ -45,7 +45,7 @@ TEST(ResponseStats, BadResponsesByCauseAndTheReset)
     RecordValidResponse(*stats, 7);
     for (BadCause cause : {BadTimeout, BadTimeout, BadWrongLength, BadTransmission})
         RecordBadResponse(*stats, cause);
-    for (uint8_t code : {2, 200, 2})
+    for (uint8_t code : {uint8_t{2}, uint8_t{200}, uint8_t{2}})
         RecordBadResponse(*stats, BadException, code);
     EXPECT_EQ(BadCausesText(SummariseResponseStats(*stats)),
               "7 bad responses:\n  time-outs: 2\n  wrong length: 1\n  transmission errors: 1\n"

@@ -66,8 +66,8 @@ TEST(RequestFraming, ChecksTheBodyAgainstItsFunction)
     EXPECT_EQ(check({0, 1, 0, 0, 0, 10, 1, 16, 0, 0, 0, 2, 4, 0, 1, 0}), RequestCheck::BadLength);
     EXPECT_EQ(check({0, 1, 0, 0, 0, 6, 1, 15, 0, 0, 0, 1}), RequestCheck::BadLength);
     EXPECT_EQ(check({0, 1, 0, 0, 0, 8, 1, 15, 0, 0, 0, 3, 1, 7}), RequestCheck::Serve);
-    for (uint8_t function : {0, 7, 8, 17, 22, 23, 43, 0x83})
-        EXPECT_EQ(check({0, 1, 0, 0, 0, 2, 1, function}), RequestCheck::BadFunction) << int(function);
+    for (int function : {0, 7, 8, 17, 22, 23, 43, 0x83})
+        EXPECT_EQ(check({0, 1, 0, 0, 0, 2, 1, static_cast<uint8_t>(function)}), RequestCheck::BadFunction) << function;
 }
 
 TEST(SimOptions, ReadsTheCommandLine)

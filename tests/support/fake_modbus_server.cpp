@@ -116,7 +116,7 @@ FakeModbusServer::FakeModbusServer()
         values_[t].resize(65536);
     // Recognisable defaults; tests set the values they look at.
     for (int a = 0; a < 65536; ++a) {
-        values_[0][a] = a % 2;
+        values_[0][a] = static_cast<uint16_t>(a % 2);
         values_[1][a] = a % 3 == 0;
         values_[2][a] = static_cast<uint16_t>(1000 + a);
         values_[3][a] = static_cast<uint16_t>(a);
