@@ -1,35 +1,82 @@
 #include "ui/gui_call.h"
 
 #include <QCoreApplication>
-#include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QThread>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
 
 namespace {
 
-// Lives on the GUI thread; posted calls run in its thread's event loop.
-// Guarded so that a QApplication destroyed and made anew (tests) is noticed.
-QPointer<QObject> gGuiObject;
+enum CallState : uint32_t { CallPending, CallDone, CallReleased };
 
-std::mutex gMutex;
-std::condition_variable gApplied;
+// One waiting call, on its caller's stack until state leaves CallPending.
+struct PendingCall {
+    void (*call)(void*) = nullptr;
+    void* context = nullptr;
+    PendingCall* next = nullptr;
+    std::atomic<uint32_t> state{CallPending};
+};
+
+// Calls waiting for the GUI thread, newest first. Callers push without a
+// lock; the GUI thread takes them all at once.
+std::atomic<PendingCall*> gQueue{nullptr};
 std::atomic<bool> gReleased{false};
 
-struct PostedCall {
-    std::function<void()> fn;
-    bool done = false;  // guarded by gMutex
-};
+// Written when a call finds the queue empty; its notifier wakes the GUI
+// thread's event loop, which then runs the queue.
+int gWakeFd = -1;
+// Lives on the GUI thread; guarded so that a QApplication destroyed and
+// made anew (tests) is noticed.
+QPointer<QSocketNotifier> gNotifier;
+
+// GUI thread: runs (or, once released, drops) every queued call in the
+// order queued and lets each caller go.
+void RunQueuedCalls()
+{
+    PendingCall* newestFirst = gQueue.exchange(nullptr, std::memory_order_acquire);
+    PendingCall* oldestFirst = nullptr;
+    while (newestFirst) {
+        PendingCall* next = newestFirst->next;
+        newestFirst->next = oldestFirst;
+        oldestFirst = newestFirst;
+        newestFirst = next;
+    }
+    while (oldestFirst) {
+        // Read before the caller is let go: its record goes with its stack.
+        PendingCall* call = oldestFirst;
+        oldestFirst = call->next;
+        const bool run = !gReleased.load();
+        if (run)
+            call->call(call->context);
+        call->state.store(run ? CallDone : CallReleased, std::memory_order_release);
+        call->state.notify_one();
+    }
+}
+
+void OnWake()
+{
+    uint64_t count = 0;
+    // Reset first: a call queued from here on writes again.
+    [[maybe_unused]] ssize_t n = read(gWakeFd, &count, sizeof count);
+    RunQueuedCalls();
+}
 
 } // namespace
 
 void InitGuiCalls()
 {
-    if (!gGuiObject)
-        gGuiObject = new QObject(QCoreApplication::instance());
+    if (gWakeFd < 0)
+        gWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (!gNotifier && gWakeFd >= 0) {
+        gNotifier = new QSocketNotifier(gWakeFd, QSocketNotifier::Read, QCoreApplication::instance());
+        QObject::connect(gNotifier, &QSocketNotifier::activated, [] { OnWake(); });
+    }
     gReleased = false;
 }
 
@@ -39,41 +86,45 @@ bool OnGuiThread()
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-bool RunOnGui(const std::function<void()>& fn)
+bool RunOnGuiThread(void (*call)(void*), void* context)
 {
     if (gReleased)
         return false;
     if (OnGuiThread()) {
-        fn();
+        call(context);
         return true;
     }
-    if (!gGuiObject)
+    if (!gNotifier)
         return false;  // no GUI thread to run it on: touching widgets here is unsafe
 
-    auto call = std::make_shared<PostedCall>();
-    call->fn = fn;
-    // Events posted from one thread are delivered in the order posted.
-    QMetaObject::invokeMethod(
-        gGuiObject,
-        [call] {
-            if (!gReleased)
-                call->fn();
-            std::lock_guard<std::mutex> lock(gMutex);
-            call->done = true;
-            gApplied.notify_all();
-        },
-        Qt::QueuedConnection);
-
-    std::unique_lock<std::mutex> lock(gMutex);
-    gApplied.wait(lock, [&] { return call->done || gReleased.load(); });
-    return call->done;
+    PendingCall pending;
+    pending.call = call;
+    pending.context = context;
+    PendingCall* head = gQueue.load(std::memory_order_relaxed);
+    do {
+        pending.next = head;
+    } while (!gQueue.compare_exchange_weak(head, &pending, std::memory_order_release, std::memory_order_relaxed));
+    // Only the call that finds the queue empty wakes the GUI thread; the
+    // others are taken with it.
+    if (!head) {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(gWakeFd, &one, sizeof one);
+    }
+    // Once released, the GUI thread still takes the queue (and drops it) the
+    // next time it looks, so no record is left behind on a stack that is gone.
+    uint32_t state = pending.state.load(std::memory_order_acquire);
+    while (state == CallPending) {
+        pending.state.wait(CallPending, std::memory_order_acquire);
+        state = pending.state.load(std::memory_order_acquire);
+    }
+    return state == CallDone;
 }
 
 void ReleaseGuiCallers()
 {
-    std::lock_guard<std::mutex> lock(gMutex);
     gReleased = true;
-    gApplied.notify_all();
+    if (OnGuiThread())
+        RunQueuedCalls();
 }
 
 void ResetGuiCalls()
