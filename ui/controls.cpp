@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextEdit>
 #include <QWidget>
@@ -42,6 +43,8 @@ std::string ReadText(QWidget* w)
         return ToStdString(combo->currentText());
     if (auto* pane = qobject_cast<QTextEdit*>(w))
         return ToStdString(pane->toPlainText());
+    if (auto* pane = qobject_cast<QPlainTextEdit*>(w))
+        return ToStdString(pane->toPlainText());
     return {};
 }
 
@@ -54,6 +57,8 @@ void WriteText(QWidget* w, const QString& text)
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
         button->setText(text);
     else if (auto* pane = qobject_cast<QTextEdit*>(w))
+        pane->setPlainText(text);
+    else if (auto* pane = qobject_cast<QPlainTextEdit*>(w))
         pane->setPlainText(text);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/rich_text.h"
 
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -15,10 +16,50 @@
 
 namespace {
 
-QTextEdit* Pane(int control)
-{
-    return qobject_cast<QTextEdit*>(FindControl(control));
-}
+// A text pane of either kind: rich (the Help page) or plain (the message
+// log, which a plain pane appends to and cuts from the top at a cost that
+// does not grow with its length). Both hold a document of coloured lines.
+class Pane {
+public:
+    explicit Pane(int control)
+        : rich_(qobject_cast<QTextEdit*>(FindControl(control))),
+          plain_(qobject_cast<QPlainTextEdit*>(FindControl(control)))
+    {
+    }
+    explicit operator bool() const { return rich_ || plain_; }
+
+    QAbstractScrollArea* operator->() const
+    {
+        return rich_ ? static_cast<QAbstractScrollArea*>(rich_) : plain_;
+    }
+    QTextDocument* document() const { return rich_ ? rich_->document() : plain_->document(); }
+    QTextCursor textCursor() const { return rich_ ? rich_->textCursor() : plain_->textCursor(); }
+    void setTextCursor(const QTextCursor& cursor) const
+    {
+        if (rich_)
+            rich_->setTextCursor(cursor);
+        else
+            plain_->setTextCursor(cursor);
+    }
+    void ensureCursorVisible() const
+    {
+        if (rich_)
+            rich_->ensureCursorVisible();
+        else
+            plain_->ensureCursorVisible();
+    }
+    void clear() const
+    {
+        if (rich_)
+            rich_->clear();
+        else
+            plain_->clear();
+    }
+
+private:
+    QTextEdit* rich_;
+    QPlainTextEdit* plain_;
+};
 
 // Scroll position of a pane whose selection is hidden, restored when it is
 // shown again. GUI thread only.
@@ -83,13 +124,13 @@ QTextCharFormat FormatOf(int effects)
     return format;
 }
 
-int SelectionEffects(QTextEdit* pane)
+int SelectionEffects(const Pane& pane)
 {
-    const QTextCursor selection = pane->textCursor();
+    const QTextCursor selection = pane.textCursor();
     if (!selection.hasSelection())
         return EffectsOf(selection.charFormat());
     // A cursor reports the format of the character before it.
-    QTextCursor first(pane->document());
+    QTextCursor first(pane.document());
     first.setPosition(selection.selectionStart() + 1);
     return EffectsOf(first.charFormat());
 }
@@ -99,46 +140,46 @@ int SelectionEffects(QTextEdit* pane)
 void SelectEditorRange(int control, int firstLine, int firstChar, int lastLine, int lastChar)
 {
     RunOnGui([=] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane)
             return;
-        const QTextDocument* doc = pane->document();
+        const QTextDocument* doc = pane.document();
         const int lastIndex = doc->blockCount() - 1;
         const int first = firstLine == -1 ? lastIndex : firstLine;
         const int last = lastLine == -1 ? lastIndex : lastLine;
-        QTextCursor cursor(pane->document());
+        QTextCursor cursor(pane.document());
         cursor.setPosition(PositionOf(doc, first, firstChar, false));
         cursor.setPosition(PositionOf(doc, last, lastChar, lastChar == -1), QTextCursor::KeepAnchor);
-        pane->setTextCursor(cursor);
+        pane.setTextCursor(cursor);
     });
 }
 
 void SetSelectionColour(int control, Rgb colour)
 {
     RunOnGui([=] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane)
             return;
         QTextCharFormat format;
         format.setForeground(ToQColor(colour));
-        QTextCursor cursor = pane->textCursor();
+        QTextCursor cursor = pane.textCursor();
         cursor.mergeCharFormat(format);
-        pane->setTextCursor(cursor);
+        pane.setTextCursor(cursor);
     });
 }
 
 void SetSelectionEffects(int control, int effects, int toggle)
 {
     RunOnGui([=] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane)
             return;
         int applied = effects & kAllEffects;
         if (toggle != 0)
             applied ^= SelectionEffects(pane);
-        QTextCursor cursor = pane->textCursor();
+        QTextCursor cursor = pane.textCursor();
         cursor.mergeCharFormat(FormatOf(applied));
-        pane->setTextCursor(cursor);
+        pane.setTextCursor(cursor);
     });
 }
 
@@ -146,7 +187,7 @@ int GetSelectionEffects(int control)
 {
     return CallOnGui<int>(
         [control] {
-            QTextEdit* pane = Pane(control);
+            const Pane pane(control);
             return pane ? SelectionEffects(pane) : 0;
         },
         0);
@@ -155,7 +196,7 @@ int GetSelectionEffects(int control)
 void SetParagraphAlignment(int control, int alignment)
 {
     RunOnGui([=] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane)
             return;
         QTextBlockFormat format;
@@ -172,9 +213,9 @@ void SetParagraphAlignment(int control, int alignment)
         default:
             return;
         }
-        QTextCursor cursor = pane->textCursor();
+        QTextCursor cursor = pane.textCursor();
         cursor.mergeBlockFormat(format);
-        pane->setTextCursor(cursor);
+        pane.setTextCursor(cursor);
     });
 }
 
@@ -184,20 +225,51 @@ void AppendEditorText(int control, std::string_view text)
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     RunOnGui([control, lines] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane)
             return;
-        QTextCursor end(pane->document());
+        QTextCursor end(pane.document());
         end.movePosition(QTextCursor::End);
         // New text starts in the pane's own look, not the last line's.
         end.insertText(lines, QTextCharFormat());
     });
 }
 
+void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selectLine)
+{
+    const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    RunOnGui([&] {
+        const Pane pane(control);
+        if (!pane)
+            return;
+        QTextDocument* doc = pane.document();
+        QTextCharFormat format;
+        format.setForeground(ToQColor(colour));
+        // One cursor at the end: the new line is laid out, nothing else is.
+        QTextCursor end(doc);
+        end.movePosition(QTextCursor::End);
+        if (!doc->isEmpty())
+            end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        end.insertText(line, format);
+
+        // Moving the caret would scroll to it: the view stays where it is.
+        QScrollBar* horizontal = pane->horizontalScrollBar();
+        QScrollBar* vertical = pane->verticalScrollBar();
+        const int across = horizontal->value();
+        const int down = vertical->value();
+        QTextCursor caret(doc->lastBlock());
+        if (selectLine)
+            caret.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        pane.setTextCursor(caret);
+        horizontal->setValue(across);
+        vertical->setValue(down);
+    });
+}
+
 void HideEditorSelection(int control)
 {
     RunOnGui([control] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane || gHidden.count(control))
             return;
         gHidden[control] = {pane->horizontalScrollBar()->value(), pane->verticalScrollBar()->value()};
@@ -208,7 +280,7 @@ void HideEditorSelection(int control)
 void ShowEditorSelection(int control)
 {
     RunOnGui([control] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         auto it = gHidden.find(control);
         if (it == gHidden.end())
             return;
@@ -226,8 +298,8 @@ int EditorLineCount(int control)
 {
     return CallOnGui<int>(
         [control] {
-            QTextEdit* pane = Pane(control);
-            return pane ? pane->document()->blockCount() : 0;
+            const Pane pane(control);
+            return pane ? pane.document()->blockCount() : 0;
         },
         0);
 }
@@ -236,8 +308,8 @@ bool EditorIsEmpty(int control)
 {
     return CallOnGui<bool>(
         [control] {
-            QTextEdit* pane = Pane(control);
-            return !pane || pane->document()->isEmpty();
+            const Pane pane(control);
+            return !pane || pane.document()->isEmpty();
         },
         true);
 }
@@ -246,10 +318,10 @@ std::string EditorLineText(int control, int line)
 {
     return CallOnGui<std::string>(
         [control, line] {
-            QTextEdit* pane = Pane(control);
+            const Pane pane(control);
             if (!pane)
                 return std::string();
-            return pane->document()->findBlockByNumber(line).text().toStdString();
+            return pane.document()->findBlockByNumber(line).text().toStdString();
         },
         {});
 }
@@ -257,10 +329,10 @@ std::string EditorLineText(int control, int line)
 void ScrollCaretIntoView(int control)
 {
     RunOnGui([control] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane)
             return;
-        pane->ensureCursorVisible();
+        pane.ensureCursorVisible();
         // While the selection is hidden, this is where the view goes back to.
         auto it = gHidden.find(control);
         if (it != gHidden.end())
@@ -271,10 +343,10 @@ void ScrollCaretIntoView(int control)
 void RemoveFirstEditorLines(int control, int maxLines)
 {
     RunOnGui([control, maxLines] {
-        QTextEdit* pane = Pane(control);
+        const Pane pane(control);
         if (!pane || maxLines < 1)
             return;
-        QTextDocument* doc = pane->document();
+        QTextDocument* doc = pane.document();
         const int surplus = doc->blockCount() - maxLines;
         if (surplus <= 0)
             return;
@@ -288,7 +360,7 @@ void RemoveFirstEditorLines(int control, int maxLines)
 void ClearEditor(int control)
 {
     RunOnGui([control] {
-        if (QTextEdit* pane = Pane(control))
-            pane->clear();
+        if (const Pane pane{control})
+            pane.clear();
     });
 }

@@ -14,7 +14,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <unistd.h>
@@ -185,7 +185,7 @@ protected:
     std::vector<LogLine> Log()
     {
         std::vector<LogLine> lines;
-        auto* pane = qobject_cast<QTextEdit*>(FindControl(IdMessageLog));
+        auto* pane = qobject_cast<QPlainTextEdit*>(FindControl(IdMessageLog));
         if (!pane || pane->document()->isEmpty())
             return lines;
         for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {

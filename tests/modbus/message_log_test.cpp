@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include <atomic>
 #include <string>
@@ -27,7 +27,7 @@ protected:
     void SetUp() override
     {
         TestWindow();
-        pane = Control<QTextEdit>(IdMessageLog);
+        pane = Control<QPlainTextEdit>(IdMessageLog);
         ClearLogAndCounters();
     }
 
@@ -46,7 +46,7 @@ protected:
         return pane->document()->findBlockByNumber(line).begin().fragment().charFormat().foreground().color();
     }
 
-    QTextEdit* pane = nullptr;
+    QPlainTextEdit* pane = nullptr;
 };
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 
 #include <string>
@@ -99,6 +100,8 @@ bool IsKind(QWidget* w, Kind kind)
     case List:
         return qobject_cast<QTableView*>(w) != nullptr;
     case Pane:
+        if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
+            return plain->isReadOnly();
         return qobject_cast<QTextEdit*>(w) && static_cast<QTextEdit*>(w)->isReadOnly();
     case Link:
         return dynamic_cast<LinkLabel*>(w) != nullptr;

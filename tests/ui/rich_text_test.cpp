@@ -3,7 +3,7 @@
 
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include <atomic>
 #include <thread>
@@ -20,13 +20,13 @@ protected:
     void SetUp() override
     {
         TestWindow();
-        pane = Control<QTextEdit>(IdMessageLog);
+        pane = Control<QPlainTextEdit>(IdMessageLog);
         ClearEditor(IdMessageLog);
         AppendEditorText(IdMessageLog, "first\r\nsecond line\nthird");
     }
     int Start() const { return pane->textCursor().selectionStart(); }
     int End() const { return pane->textCursor().selectionEnd(); }
-    QTextEdit* pane = nullptr;
+    QPlainTextEdit* pane = nullptr;
 };
 
 } // namespace
