@@ -1,15 +1,15 @@
 #include "ui/gui_call.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
 #include <QPointer>
-#include <QSocketNotifier>
 #include <QThread>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 namespace {
 
@@ -27,13 +27,6 @@ struct PendingCall {
 // lock; the GUI thread takes them all at once.
 std::atomic<PendingCall*> gQueue{nullptr};
 std::atomic<bool> gReleased{false};
-
-// Written when a call finds the queue empty; its notifier wakes the GUI
-// thread's event loop, which then runs the queue.
-int gWakeFd = -1;
-// Lives on the GUI thread; guarded so that a QApplication destroyed and
-// made anew (tests) is noticed.
-QPointer<QSocketNotifier> gNotifier;
 
 // GUI thread: runs (or, once released, drops) every queued call in the
 // order queued and lets each caller go.
@@ -59,24 +52,67 @@ void RunQueuedCalls()
     }
 }
 
-void OnWake()
-{
-    uint64_t count = 0;
-    // Reset first: a call queued from here on writes again.
-    [[maybe_unused]] ssize_t n = read(gWakeFd, &count, sizeof count);
-    RunQueuedCalls();
-}
+// The event that wakes the GUI thread to run the queue: posted only by the
+// call that finds the queue empty, so rarely more than one or two are on
+// their way, and those come from a small pool instead of the heap.
+class WakeEvent : public QEvent {
+public:
+    static const QEvent::Type kType;
+    WakeEvent() : QEvent(kType) {}
+
+    static void* operator new(std::size_t size)
+    {
+        for (std::size_t i = 0; size <= sizeof(Slot) && i < kSlots; ++i) {
+            if (!slotTaken_[i].exchange(true, std::memory_order_acquire))
+                return &slots_[i];
+        }
+        return ::operator new(size);
+    }
+    static void operator delete(void* p)
+    {
+        for (std::size_t i = 0; i < kSlots; ++i) {
+            if (p == &slots_[i]) {
+                slotTaken_[i].store(false, std::memory_order_release);
+                return;
+            }
+        }
+        ::operator delete(p);
+    }
+
+private:
+    static constexpr std::size_t kSlots = 4;
+    struct Slot {
+        alignas(std::max_align_t) unsigned char bytes[sizeof(QEvent) + 16];
+    };
+    static inline Slot slots_[kSlots];
+    static inline std::atomic<bool> slotTaken_[kSlots];
+};
+const QEvent::Type WakeEvent::kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Lives on the GUI thread and runs the queue when woken.
+class QueueRunner : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != WakeEvent::kType)
+            return QObject::event(event);
+        RunQueuedCalls();
+        return true;
+    }
+};
+
+// Guarded so that a QApplication destroyed and made anew (tests) is noticed.
+QPointer<QueueRunner> gRunner;
 
 } // namespace
 
 void InitGuiCalls()
 {
-    if (gWakeFd < 0)
-        gWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (!gNotifier && gWakeFd >= 0) {
-        gNotifier = new QSocketNotifier(gWakeFd, QSocketNotifier::Read, QCoreApplication::instance());
-        QObject::connect(gNotifier, &QSocketNotifier::activated, [] { OnWake(); });
-    }
+    if (!gRunner)
+        gRunner = new QueueRunner(QCoreApplication::instance());
     gReleased = false;
 }
 
@@ -94,7 +130,8 @@ bool RunOnGuiThread(void (*call)(void*), void* context)
         call(context);
         return true;
     }
-    if (!gNotifier)
+    QueueRunner* runner = gRunner;
+    if (!runner)
         return false;  // no GUI thread to run it on: touching widgets here is unsafe
 
     PendingCall pending;
@@ -106,10 +143,8 @@ bool RunOnGuiThread(void (*call)(void*), void* context)
     } while (!gQueue.compare_exchange_weak(head, &pending, std::memory_order_release, std::memory_order_relaxed));
     // Only the call that finds the queue empty wakes the GUI thread; the
     // others are taken with it.
-    if (!head) {
-        const uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(gWakeFd, &one, sizeof one);
-    }
+    if (!head)
+        QCoreApplication::postEvent(runner, new WakeEvent);
     // Once released, the GUI thread still takes the queue (and drops it) the
     // next time it looks, so no record is left behind on a stack that is gone.
     uint32_t state = pending.state.load(std::memory_order_acquire);

@@ -8,7 +8,8 @@
 // waiting worker go at once and makes later calls return without effect.
 //
 // A hand-off allocates nothing: the operation stays on the waiting caller's
-// stack, and the caller sleeps on a futex of its own until it is done.
+// stack, queued without a lock, and the caller sleeps on a futex of its own
+// until it is done.
 #pragma once
 
 #include <type_traits>
