@@ -245,12 +245,15 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         QTextDocument* doc = pane.document();
         QTextCharFormat format;
         format.setForeground(ToQColor(colour));
-        // One cursor at the end: the new line is laid out, nothing else is.
+        // One cursor at the end, one edit: the new line is laid out once,
+        // nothing else is.
         QTextCursor end(doc);
+        end.beginEditBlock();
         end.movePosition(QTextCursor::End);
         if (!doc->isEmpty())
             end.insertBlock(QTextBlockFormat(), QTextCharFormat());
         end.insertText(line, format);
+        end.endEditBlock();
 
         // Moving the caret would scroll to it: the view stays where it is.
         QScrollBar* horizontal = pane->horizontalScrollBar();
@@ -350,10 +353,13 @@ void RemoveFirstEditorLines(int control, int maxLines)
         const int surplus = doc->blockCount() - maxLines;
         if (surplus <= 0)
             return;
-        // One removal for all surplus lines keeps a long log cheap to cut.
+        // One removal for all surplus lines keeps a long log cheap to cut;
+        // inside an edit the cursor does not lay out the line it stops at.
         QTextCursor head(doc);
+        head.beginEditBlock();
         head.setPosition(doc->findBlockByNumber(surplus).position(), QTextCursor::KeepAnchor);
         head.removeSelectedText();
+        head.endEditBlock();
     });
 }
 
