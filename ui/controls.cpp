@@ -173,6 +173,9 @@ void SetStatusField(int field, std::string_view text)
         if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
             return;
         QLabel* label = gStatusFields[static_cast<size_t>(field)];
+        // The counters are rewritten after every table, mostly unchanged.
+        if (label->text() == q)
+            return;
         label->setText(q);
         // A text wider than its field can still be read in full.
         label->setToolTip(q);

@@ -16,6 +16,7 @@
 #include "ui/fonts.h"
 #include "ui/logo.h"
 #include "ui/pages.h"
+#include "ui/repaint_pacing.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -118,6 +119,7 @@ QWidget* BuildMainWindow()
     panel->setCurrentIndex(0);
 
     FocusControl(IdHostField);
+    PaceRepaints(window);
     window->show();
     return window;
 }
