@@ -95,8 +95,6 @@ protected:
     {
         // Leave no worker, connection or timer to the next test.
         EXPECT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }, 15000));
-        if (program.worker.joinable())
-            program.worker.join();
         CloseConnection(program.connection.exchange(nullptr));
         program.stopRequest = false;
         StopAllWindowTimers();
