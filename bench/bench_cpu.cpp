@@ -11,7 +11,9 @@
 //   log line   GUI-thread CPU per AppendLogLine with the log page in view,
 //              paint included, the log holding 300 and 2000 lines
 //
-//   bench_cpu [seconds per window]     default 10
+//   bench_cpu [seconds per window] [text]
+//       windows of 10 s unless given; with a text, only the cases that
+//       contain it (the log-line figures are "log line")
 //
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise (xcb under Xvfb, say).
 #include <QEventLoop>
@@ -34,6 +36,12 @@ namespace {
 
 constexpr int kWindows = 3;
 int gWindowSeconds = 10;
+std::string gOnly;
+
+bool Wanted(const std::string& what)
+{
+    return what.find(gOnly) != std::string::npos;
+}
 
 bool WriteAll(int fd, const void* data, size_t size)
 {
@@ -214,6 +222,8 @@ std::vector<Period> gPeriods;
 void Polling(ServerProcess& server, const char* what, int length, int scanMs, std::array<int, 4> formats,
              int page)
 {
+    if (!Wanted(what))
+        return;
     ShowPage(page);
     if (!Connect(length, scanMs, formats.data())) {
         std::printf("  %s: cannot connect\n", what);
@@ -297,6 +307,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1)
         gWindowSeconds = std::max(1, std::atoi(argv[1]));
+    if (argc > 2)
+        gOnly = argv[2];
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     ServerProcess server;  // before Qt: the child must not inherit it
@@ -310,7 +322,8 @@ int main(int argc, char** argv)
 
     std::printf("CPU of the client, %% of one core (median of %d x %d s, spread):\n", kWindows, gWindowSeconds);
     Idle(2000);
-    MeasureCpu("not connected, idle");
+    if (Wanted("not connected, idle"))
+        MeasureCpu("not connected, idle");
     Polling(server, "10 holding registers at 100 ms", 10, 100, {0, 0, 0, 3}, kPageCommunications);
     Polling(server, "10 holding registers at 20 ms", 10, 20, {0, 0, 0, 3}, kPageCommunications);
     Polling(server, "four tables of 125 at 100 ms", 125, 100, {1, 1, 3, 2}, kPageCommunications);
@@ -322,9 +335,11 @@ int main(int argc, char** argv)
     for (const Period& p : gPeriods)
         PrintPeriod(p);
 
-    std::printf("GUI-thread CPU per log line, log in view, paint included:\n");
-    LogLineCost(300);
-    LogLineCost(2000);
+    if (Wanted("log line")) {
+        std::printf("GUI-thread CPU per log line, log in view, paint included:\n");
+        LogLineCost(300);
+        LogLineCost(2000);
+    }
 
     std::printf("Machine load (/proc/loadavg) at end: %s\n", LoadAverage().c_str());
     return 0;
