@@ -1,5 +1,7 @@
 #include "ui/rich_text.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -16,15 +18,131 @@
 
 namespace {
 
+// Sets a pane's caret (or selection) without moving its view: setting it
+// would scroll to it.
+template <class Edit>
+void SetCaretKeepingView(Edit* pane, const QTextCursor& caret)
+{
+    QScrollBar* horizontal = pane->horizontalScrollBar();
+    QScrollBar* vertical = pane->verticalScrollBar();
+    const int across = horizontal->value();
+    const int down = vertical->value();
+    pane->setTextCursor(caret);
+    horizontal->setValue(across);
+    vertical->setValue(down);
+}
+
+// While the log is out of view (another page is shown) its view is not
+// kept up to date: the document still takes every line and every cut, but
+// its layout tells the view nothing and the caret waits, so a line costs no
+// text shaping. Shown again, the view catches up before it is painted; so
+// does any other operation on the pane, except the scroll to the end that
+// follows a valid read.
+class HeldView : public QObject {
+public:
+    static constexpr const char* kName = "sorbel-held-view";
+
+    explicit HeldView(QPlainTextEdit* pane) : QObject(pane), pane_(pane)
+    {
+        setObjectName(QLatin1String(kName));
+        pane->installEventFilter(this);
+    }
+
+    bool Held() const { return held_; }
+    void Hold()
+    {
+        if (held_)
+            return;
+        held_ = true;
+        caret_ = pane_->textCursor();
+        pane_->document()->documentLayout()->blockSignals(true);
+    }
+    QTextCursor Caret() const { return caret_; }
+    void SetCaret(const QTextCursor& caret) { caret_ = caret; }
+
+    // Scrolling to a caret at the start of the last line (the log after a
+    // valid read) is noted, not done: it puts the view at the end as it was
+    // then. False for any other caret.
+    bool NoteScrollToEnd()
+    {
+        const QTextBlock last = pane_->document()->lastBlock();
+        if (caret_.hasSelection() || caret_.position() != last.position())
+            return false;
+        linesAtScroll_ = pane_->document()->blockCount();
+        return true;
+    }
+
+    void CatchUp()
+    {
+        if (!held_)
+            return;
+        held_ = false;
+        QAbstractTextDocumentLayout* layout = pane_->document()->documentLayout();
+        layout->blockSignals(false);
+        // What the layout did not tell the view: its size, and everything
+        // is to be painted anew.
+        emit layout->documentSizeChanged(layout->documentSize());
+        pane_->viewport()->update();
+        if (linesAtScroll_ > 0) {
+            // Every line is one row of the view, so the end as it was then
+            // lies as many rows above today's end as lines came since; lines
+            // cut from the top since leave the view where it was, as far as
+            // the text still reaches.
+            QScrollBar* vertical = pane_->verticalScrollBar();
+            const int end = vertical->maximum();
+            const int rowsInView = pane_->document()->blockCount() - end;
+            vertical->setValue(std::clamp(linesAtScroll_ - rowsInView, 0, end));
+            pane_->horizontalScrollBar()->setValue(0);
+            linesAtScroll_ = 0;
+        }
+        SetCaretKeepingView(pane_, caret_);
+        caret_ = QTextCursor();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == pane_ && event->type() == QEvent::Show)
+            CatchUp();
+        return false;
+    }
+
+private:
+    QPlainTextEdit* pane_;
+    bool held_ = false;
+    QTextCursor caret_;
+    int linesAtScroll_ = 0;  // 0: no scroll noted
+};
+
+HeldView* HeldViewOf(QPlainTextEdit* pane)
+{
+    return static_cast<HeldView*>(
+        pane->findChild<QObject*>(QLatin1String(HeldView::kName), Qt::FindDirectChildrenOnly));
+}
+
 // A text pane of either kind: rich (the Help page) or plain (the message
 // log, which a plain pane appends to and cuts from the top at a cost that
 // does not grow with its length). Both hold a document of coloured lines.
+// Made for an operation that may be held back (see HeldView), a plain pane
+// out of view is held; for any other, a held pane catches up first.
 class Pane {
 public:
-    explicit Pane(int control)
+    enum Use { Settled, MayHold };
+
+    explicit Pane(int control, Use use = Settled)
         : rich_(qobject_cast<QTextEdit*>(FindControl(control))),
           plain_(qobject_cast<QPlainTextEdit*>(FindControl(control)))
     {
+        if (!plain_)
+            return;
+        held_ = HeldViewOf(plain_);
+        if (use == MayHold && !plain_->isVisible()) {
+            if (!held_)
+                held_ = new HeldView(plain_);
+            held_->Hold();
+        } else if (held_) {
+            held_->CatchUp();
+        }
     }
     explicit operator bool() const { return rich_ || plain_; }
 
@@ -32,8 +150,24 @@ public:
     {
         return rich_ ? static_cast<QAbstractScrollArea*>(rich_) : plain_;
     }
+    bool Held() const { return held_ && held_->Held(); }
     QTextDocument* document() const { return rich_ ? rich_->document() : plain_->document(); }
-    QTextCursor textCursor() const { return rich_ ? rich_->textCursor() : plain_->textCursor(); }
+    QTextCursor textCursor() const
+    {
+        if (Held())
+            return held_->Caret();
+        return rich_ ? rich_->textCursor() : plain_->textCursor();
+    }
+    // Without moving the view.
+    void setCaret(const QTextCursor& caret) const
+    {
+        if (Held())
+            held_->SetCaret(caret);
+        else if (rich_)
+            SetCaretKeepingView(rich_, caret);
+        else
+            SetCaretKeepingView(plain_, caret);
+    }
     void setTextCursor(const QTextCursor& cursor) const
     {
         if (rich_)
@@ -43,6 +177,10 @@ public:
     }
     void ensureCursorVisible() const
     {
+        if (Held() && held_->NoteScrollToEnd())
+            return;
+        if (held_)
+            held_->CatchUp();
         if (rich_)
             rich_->ensureCursorVisible();
         else
@@ -59,6 +197,7 @@ public:
 private:
     QTextEdit* rich_;
     QPlainTextEdit* plain_;
+    HeldView* held_ = nullptr;
 };
 
 // Scroll position of a pane whose selection is hidden, restored when it is
@@ -239,14 +378,14 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
 {
     const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     RunOnGui([&] {
-        const Pane pane(control);
+        const Pane pane(control, Pane::MayHold);
         if (!pane)
             return;
         QTextDocument* doc = pane.document();
         QTextCharFormat format;
         format.setForeground(ToQColor(colour));
-        // One cursor at the end, one edit: the new line is laid out once,
-        // nothing else is.
+        // One cursor at the end, one edit: the new line is laid out once (or,
+        // out of view, not at all), nothing else is.
         QTextCursor end(doc);
         end.beginEditBlock();
         end.movePosition(QTextCursor::End);
@@ -255,17 +394,13 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         end.insertText(line, format);
         end.endEditBlock();
 
-        // Moving the caret would scroll to it: the view stays where it is.
-        QScrollBar* horizontal = pane->horizontalScrollBar();
-        QScrollBar* vertical = pane->verticalScrollBar();
-        const int across = horizontal->value();
-        const int down = vertical->value();
         QTextCursor caret(doc->lastBlock());
-        if (selectLine)
+        if (selectLine) {
+            caret.beginEditBlock();  // so the selection does not lay the line out either
             caret.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        pane.setTextCursor(caret);
-        horizontal->setValue(across);
-        vertical->setValue(down);
+            caret.endEditBlock();
+        }
+        pane.setCaret(caret);
     });
 }
 
@@ -301,7 +436,7 @@ int EditorLineCount(int control)
 {
     return CallOnGui<int>(
         [control] {
-            const Pane pane(control);
+            const Pane pane(control, Pane::MayHold);
             return pane ? pane.document()->blockCount() : 0;
         },
         0);
@@ -311,7 +446,7 @@ bool EditorIsEmpty(int control)
 {
     return CallOnGui<bool>(
         [control] {
-            const Pane pane(control);
+            const Pane pane(control, Pane::MayHold);
             return !pane || pane.document()->isEmpty();
         },
         true);
@@ -321,7 +456,7 @@ std::string EditorLineText(int control, int line)
 {
     return CallOnGui<std::string>(
         [control, line] {
-            const Pane pane(control);
+            const Pane pane(control, Pane::MayHold);
             if (!pane)
                 return std::string();
             return pane.document()->findBlockByNumber(line).text().toStdString();
@@ -332,7 +467,7 @@ std::string EditorLineText(int control, int line)
 void ScrollCaretIntoView(int control)
 {
     RunOnGui([control] {
-        const Pane pane(control);
+        const Pane pane(control, Pane::MayHold);
         if (!pane)
             return;
         pane.ensureCursorVisible();
@@ -346,7 +481,7 @@ void ScrollCaretIntoView(int control)
 void RemoveFirstEditorLines(int control, int maxLines)
 {
     RunOnGui([control, maxLines] {
-        const Pane pane(control);
+        const Pane pane(control, Pane::MayHold);
         if (!pane || maxLines < 1)
             return;
         QTextDocument* doc = pane.document();

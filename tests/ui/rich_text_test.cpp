@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QPlainTextEdit>
 
@@ -20,6 +21,7 @@ protected:
     void SetUp() override
     {
         TestWindow();
+        Control<QTabWidget>(IdTabPanel)->setCurrentIndex(2);  // the log in view
         pane = Control<QPlainTextEdit>(IdMessageLog);
         ClearEditor(IdMessageLog);
         AppendEditorText(IdMessageLog, "first\r\nsecond line\nthird");
