@@ -271,9 +271,9 @@ double ThreadCpuUs()
 // GUI-thread CPU per log line, the log holding `lines` lines; as the worker
 // writes them: request, response and time, then the cut to 300 and the
 // scroll to the end after each valid read.
-void LogLineCost(int lines)
+void LogLineCost(int lines, int page = kPageViewMessages)
 {
-    ShowPage(kPageViewMessages);
+    ShowPage(page);
     DispatchControlEvent(IdClearLog);
     const std::string request = "->: 12 bytes 00 04 00 00 00 06 01 03 00 00 00 0A";
     const std::string response = "<-: 29 bytes 00 04 00 00 00 17 01 03 14 00 01 00 02 00 03 00 04 00 05 00 06 00 "
@@ -339,6 +339,8 @@ int main(int argc, char** argv)
         std::printf("GUI-thread CPU per log line, log in view, paint included:\n");
         LogLineCost(300);
         LogLineCost(2000);
+        LogLineCost(300, kPageCommunications);
+        LogLineCost(2000, kPageCommunications);
     }
 
     std::printf("Machine load (/proc/loadavg) at end: %s\n", LoadAverage().c_str());
