@@ -3,9 +3,11 @@
 // starts failed, for the client and for a bare Qt 6 window with one table
 // view and one text pane, started alternately in the same run.
 //
-//   bench_startup CLIENT [runs] [seconds]
+//   bench_startup [runs] [seconds] [client]
 //       runs: starts of each program (default 20); seconds: how long each
-//       runs before it is ended (default 1.5). Needs DISPLAY (xvfb-run).
+//       runs before it is ended (default 1.5); client: the program to start
+//       (default the build's sorbel-client). Needs DISPLAY (xvfb-run);
+//       without one it says so and ends.
 //   bench_startup --bare
 //       the bare window itself (the bench starts itself with it)
 //
@@ -159,16 +161,19 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--bare") == 0)
         return BareWindow(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_startup CLIENT [runs] [seconds]\n");
-        return 2;
-    }
     if (!std::getenv("DISPLAY")) {
         std::printf("bench_startup: needs an X display (run it under xvfb-run)\n");
         return 0;
     }
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
-    const double seconds = argc > 3 ? std::atof(argv[3]) : 1.5;
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const double seconds = argc > 2 ? std::atof(argv[2]) : 1.5;
+
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
+        return 1;
+    std::string client = argc > 3 ? argv[3] : std::string(self);
+    if (argc <= 3)
+        client = client.substr(0, client.rfind('/')) + "/../sorbel-client";
 
     xcb_connection_t* x = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(x)) {
@@ -181,9 +186,6 @@ int main(int argc, char** argv)
     xcb_change_window_attributes(x, screen->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(x);
 
-    char self[4096] = {};
-    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
-        return 1;
     // The client keeps its settings in the working directory: use a scratch one.
     char dir[] = "/tmp/sorbel-startup-XXXXXX";
     if (mkdtemp(dir) && chdir(dir) != 0)
@@ -193,14 +195,14 @@ int main(int argc, char** argv)
     std::getline(std::ifstream("/proc/loadavg"), load);
     std::printf("Start-up under %s, %d starts each, alternating, %.1f s each (load %s):\n", std::getenv("DISPLAY"),
                 runs, seconds, load.c_str());
-    Result client, bare;
+    Result ours, bare;
     for (int i = 0; i < runs; ++i) {
-        StartOnce(x, {argv[1]}, seconds, client);
+        StartOnce(x, {client}, seconds, ours);
         StartOnce(x, {self, "--bare"}, seconds, bare);
     }
-    Print("client", client, runs);
+    Print("client", ours, runs);
     Print("bare", bare, runs);
-    std::printf("  ratio of the medians: %.2f\n", Median(bare.mapMs) > 0 ? Median(client.mapMs) / Median(bare.mapMs) : 0);
+    std::printf("  ratio of the medians: %.2f\n", Median(bare.mapMs) > 0 ? Median(ours.mapMs) / Median(bare.mapMs) : 0);
     xcb_disconnect(x);
     rmdir(dir);
     return 0;
