@@ -295,7 +295,8 @@ void LogLineCost(int lines, int page = kPageViewMessages)
         // The worker's pace: the GUI thread idles between lines.
         Idle(2);
     }
-    std::printf("  log of %4d lines%s   median %7.1f us   (%d lines now)\n", lines,
+    std::printf("  log %s, %4d lines%s   median %7.1f us   (%d lines now)\n",
+                page == kPageViewMessages ? "in view    " : "out of view", lines,
                 valid ? ", cut to 300 " : ", at the ceiling", Median(costs), EditorLineCount(IdMessageLog));
     DispatchControlEvent(IdClearLog);
     ShowPage(kPageCommunications);
@@ -336,7 +337,7 @@ int main(int argc, char** argv)
         PrintPeriod(p);
 
     if (Wanted("log line")) {
-        std::printf("GUI-thread CPU per log line, log in view, paint included:\n");
+        std::printf("GUI-thread CPU per log line, paint included:\n");
         LogLineCost(300);
         LogLineCost(2000);
         LogLineCost(300, kPageCommunications);
