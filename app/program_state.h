@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
 #include "connection/transport.h"
 #include "modbus/pending_writes.h"
@@ -16,11 +15,14 @@ struct ProgramState {
     // main only while no worker runs (and at shutdown); read by the worker.
     std::atomic<Connection*> connection{nullptr};
 
-    // The poll worker thread of the most recent scan tick. Main only.
-    std::thread worker;
-    // Its number, handed out from 1 upwards; 0 for none or a failed start.
+    // The poll worker: one thread, started by the first scan tick that
+    // polls and kept for the rest of the run, that runs one cycle each time
+    // this count goes up. Raised by main only, and only while no cycle runs.
+    std::atomic<uint32_t> cycleRequests{0};
+    // The number of the most recent cycle, handed out from 1 upwards; 0 for
+    // none or when the worker thread could not be started. Main only.
     uint32_t pollWorker = 0;
-    // True from the moment main starts a worker until the worker's last step.
+    // True from the moment main asks for a cycle until the cycle's last step.
     std::atomic<bool> workerRunning{false};
 
     // Disconnect asked for while the worker was running. Main only.

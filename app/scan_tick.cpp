@@ -7,15 +7,43 @@
 #include "connection/connection_control.h"
 #include "modbus/poll_worker.h"
 
+namespace {
+
+// Body of the worker thread: sleeps until main asks for a cycle, runs it.
+void PollThread()
+{
+    uint32_t served = 0;
+    for (;;) {
+        program.cycleRequests.wait(served);
+        served = program.cycleRequests.load();
+        PollWorker();
+    }
+}
+
+// The worker thread, started once and never ended: the process ends
+// around it. Main only.
+bool StartPollThread()
+{
+    static bool started = false;
+    if (!started) {
+        try {
+            std::thread(PollThread).detach();
+            started = true;
+        } catch (const std::system_error&) {
+            // No thread this time; the next tick tries again.
+        }
+    }
+    return started;
+}
+
+} // namespace
+
 void ScanTick()
 {
-    // One worker at a time: a slow server lowers the poll rate instead of
-    // piling up workers. The tick is not remembered.
+    // One cycle at a time: a slow server lowers the poll rate instead of
+    // piling up cycles. The tick is not remembered.
     if (program.workerRunning.load())
         return;
-    // The previous worker has ended; collect its thread.
-    if (program.worker.joinable())
-        program.worker.join();
 
     if (program.stopRequest) {
         FinishDeferredDisconnect();
@@ -24,15 +52,14 @@ void ScanTick()
     if (!program.connection.load())
         return;  // a stray tick after the connection went
 
+    if (!StartPollThread()) {
+        program.pollWorker = 0;
+        return;
+    }
     static uint32_t lastWorkerNumber = 0;
     program.cycleStop.store(false);
     program.workerRunning.store(true);
-    try {
-        program.worker = std::thread(PollWorker);
-        program.pollWorker = ++lastWorkerNumber;
-    } catch (const std::system_error&) {
-        // No thread this time; the next tick tries again.
-        program.pollWorker = 0;
-        program.workerRunning.store(false);
-    }
+    program.pollWorker = ++lastWorkerNumber;
+    program.cycleRequests.fetch_add(1);
+    program.cycleRequests.notify_one();
 }

@@ -33,13 +33,7 @@ void Shutdown()
     ReleaseGuiCallers();
     StopAllWindowTimers();
 
-    if (program.worker.joinable()) {
-        if (workerRunning)
-            program.worker.detach();
-        else
-            program.worker.join();
-    }
-
+    // A cycle still running is not waited for: the process ends right after.
     StopNetwork();
     QCoreApplication::exit(0);
 }

@@ -90,11 +90,11 @@ inline std::vector<double> LoggedElapsedTimes()
     return times;
 }
 
-// The window pointed at a fake server, in a working directory of its own
-// (connecting saves the settings there), removed again at the end.
-class BenchWindow {
+// The window pointed at a server on 127.0.0.1:port, in a working directory
+// of its own (connecting saves the settings there), removed again at the end.
+class BenchClient {
 public:
-    BenchWindow()
+    explicit BenchClient(uint16_t port)
     {
         InitGuiCalls();
         SetMessageBoxHook([](const std::string&, const std::string& text) {
@@ -109,9 +109,9 @@ public:
         InstallHandlers();
         window_.reset(BuildMainWindow());
         SetControlText(IdHostField, "127.0.0.1");
-        SetControlText(IdPortField, std::to_string(server.Port()));
+        SetControlText(IdPortField, std::to_string(port));
     }
-    ~BenchWindow()
+    ~BenchClient()
     {
         window_.reset();
         ClearControlRegistry();
@@ -119,12 +119,21 @@ public:
         if (!dir_.empty())
             std::filesystem::remove_all(dir_);
     }
-    BenchWindow(const BenchWindow&) = delete;
-    BenchWindow& operator=(const BenchWindow&) = delete;
-
-    FakeModbusServer server;
+    BenchClient(const BenchClient&) = delete;
+    BenchClient& operator=(const BenchClient&) = delete;
 
 private:
     std::filesystem::path oldDir_, dir_;
     std::unique_ptr<QWidget> window_;
+};
+
+// The window pointed at a fake server in this process.
+class BenchWindow {
+public:
+    BenchWindow() : client_(server.Port()) {}
+
+    FakeModbusServer server;
+
+private:
+    BenchClient client_;
 };

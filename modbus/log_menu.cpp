@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QMenu>
 #include <QSaveFile>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include <memory>
 
@@ -24,12 +24,12 @@ std::string OneLine(std::string text)
 
 } // namespace
 
-QMenu* BuildLogMenu(QTextEdit* log)
+QMenu* BuildLogMenu(QPlainTextEdit* log)
 {
     auto* menu = new QMenu(log);
-    QAction* copy = menu->addAction(QStringLiteral("Copy"), log, &QTextEdit::copy);
+    QAction* copy = menu->addAction(QStringLiteral("Copy"), log, &QPlainTextEdit::copy);
     copy->setEnabled(log->textCursor().hasSelection());
-    menu->addAction(QStringLiteral("Select All"), log, &QTextEdit::selectAll)->setEnabled(!log->document()->isEmpty());
+    menu->addAction(QStringLiteral("Select All"), log, &QPlainTextEdit::selectAll)->setEnabled(!log->document()->isEmpty());
     menu->addSeparator();
     menu->addAction(QStringLiteral("Save Log As\u2026"), [] { SaveLogAs(); });
     return menu;
@@ -37,7 +37,7 @@ QMenu* BuildLogMenu(QTextEdit* log)
 
 void ShowLogMenu(QWidget* log, const QPoint&, const QPoint& global)
 {
-    auto* pane = qobject_cast<QTextEdit*>(log);
+    auto* pane = qobject_cast<QPlainTextEdit*>(log);
     if (!pane)
         return;
     const std::unique_ptr<QMenu> menu(BuildLogMenu(pane));

@@ -6,11 +6,11 @@
 
 class QMenu;
 class QPoint;
-class QTextEdit;
+class QPlainTextEdit;
 class QWidget;
 
 // The menu for the log pane; the caller owns it. GUI thread.
-QMenu* BuildLogMenu(QTextEdit* log);
+QMenu* BuildLogMenu(QPlainTextEdit* log);
 
 // Context-menu handler of the message log.
 void ShowLogMenu(QWidget* log, const QPoint& at, const QPoint& global);

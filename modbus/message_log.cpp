@@ -27,20 +27,11 @@ void AppendLogLine(std::string_view text, Rgb colour)
             c = ' ';
     }
     // The whole step runs as one call on the GUI thread, so a line from the
-    // worker is never seen half-added or uncoloured.
-    RunOnGui([line, colour] {
-        const int control = IdMessageLog;
-        AppendEditorText(control, EditorIsEmpty(control) ? line : "\r\n" + line);
-        HideEditorSelection(control);
-        const int last = EditorLineCount(control) - 1;
-        SelectEditorRange(control, last, 1, last, -1);
-        SetSelectionColour(control, colour);
-        // A request line stays selected; answers and times leave the caret
-        // at the start of their line.
-        if (!(colour == kBlue))
-            SelectEditorRange(control, last, 1, last, 1);
-        RemoveFirstEditorLines(control, kLogLineCeiling);
-        ShowEditorSelection(control);
+    // worker is never seen half-added or uncoloured. A request line stays
+    // selected; answers and times leave the caret at the start of their line.
+    RunOnGui([&] {
+        AppendEditorLine(IdMessageLog, line, colour, colour == kBlue);
+        RemoveFirstEditorLines(IdMessageLog, kLogLineCeiling);
     });
 }
 

@@ -15,6 +15,7 @@
 #include "modbus/write_transaction.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/gui_call.h"
 
 namespace {
 
@@ -31,12 +32,16 @@ struct CycleSnapshot {
 CycleSnapshot TakeSnapshot()
 {
     CycleSnapshot s;
-    s.unit = TextToInt32(GetControlText(IdUnitField));
-    s.startAddress = TextToInt32(GetControlText(IdStartField));
-    s.quantity = TextToInt32(GetControlText(IdLengthField));
-    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; ++t)
-        s.selectors[t - 1] = GetSelectorIndex(SelectorOfTable(t));
-    s.offsetOn = GetCheckState(IdOffsetCheck) != 0;
+    // One trip to the GUI thread for all of it (the reads inside run there
+    // directly). Shutting down, nothing is read and no table is polled.
+    RunOnGui([&] {
+        s.unit = TextToInt32(GetControlText(IdUnitField));
+        s.startAddress = TextToInt32(GetControlText(IdStartField));
+        s.quantity = TextToInt32(GetControlText(IdLengthField));
+        for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; ++t)
+            s.selectors[t - 1] = GetSelectorIndex(SelectorOfTable(t));
+        s.offsetOn = GetCheckState(IdOffsetCheck) != 0;
+    });
     return s;
 }
 

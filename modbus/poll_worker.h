@@ -1,5 +1,6 @@
 // One poll cycle: the reads of the enabled tables, then the queued writes.
 #pragma once
 
-// Body of the poll worker thread; one run is one cycle.
+// One poll cycle, run on the poll worker thread for each cycle a scan tick
+// asks for.
 void PollWorker();

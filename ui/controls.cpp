@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTextEdit>
 #include <QWidget>
@@ -44,6 +45,8 @@ std::string ReadText(QWidget* w)
         return ToStdString(combo->currentText());
     if (auto* pane = qobject_cast<QTextEdit*>(w))
         return ToStdString(pane->toPlainText());
+    if (auto* pane = qobject_cast<QPlainTextEdit*>(w))
+        return ToStdString(pane->toPlainText());
     return {};
 }
 
@@ -56,6 +59,8 @@ void WriteText(QWidget* w, const QString& text)
     else if (auto* button = qobject_cast<QAbstractButton*>(w))
         button->setText(text);
     else if (auto* pane = qobject_cast<QTextEdit*>(w))
+        pane->setPlainText(text);
+    else if (auto* pane = qobject_cast<QPlainTextEdit*>(w))
         pane->setPlainText(text);
 }
 
@@ -174,6 +179,9 @@ void SetStatusField(int field, std::string_view text)
         if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
             return;
         QLabel* label = gStatusFields[static_cast<size_t>(field)];
+        // The counters are rewritten after every table, mostly unchanged.
+        if (label->text() == q)
+            return;
         label->setText(q);
         // A text wider than its field can still be read in full.
         label->setToolTip(q);

@@ -1,35 +1,118 @@
 #include "ui/gui_call.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
 #include <QPointer>
 #include <QThread>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <cstddef>
+#include <cstdint>
+#include <new>
 
 namespace {
 
-// Lives on the GUI thread; posted calls run in its thread's event loop.
-// Guarded so that a QApplication destroyed and made anew (tests) is noticed.
-QPointer<QObject> gGuiObject;
+enum CallState : uint32_t { CallPending, CallDone, CallReleased };
 
-std::mutex gMutex;
-std::condition_variable gApplied;
+// One waiting call, on its caller's stack until state leaves CallPending.
+struct PendingCall {
+    void (*call)(void*) = nullptr;
+    void* context = nullptr;
+    PendingCall* next = nullptr;
+    std::atomic<uint32_t> state{CallPending};
+};
+
+// Calls waiting for the GUI thread, newest first. Callers push without a
+// lock; the GUI thread takes them all at once.
+std::atomic<PendingCall*> gQueue{nullptr};
 std::atomic<bool> gReleased{false};
 
-struct PostedCall {
-    std::function<void()> fn;
-    bool done = false;  // guarded by gMutex
+// GUI thread: runs (or, once released, drops) every queued call in the
+// order queued and lets each caller go.
+void RunQueuedCalls()
+{
+    PendingCall* newestFirst = gQueue.exchange(nullptr, std::memory_order_acquire);
+    PendingCall* oldestFirst = nullptr;
+    while (newestFirst) {
+        PendingCall* next = newestFirst->next;
+        newestFirst->next = oldestFirst;
+        oldestFirst = newestFirst;
+        newestFirst = next;
+    }
+    while (oldestFirst) {
+        // Read before the caller is let go: its record goes with its stack.
+        PendingCall* call = oldestFirst;
+        oldestFirst = call->next;
+        const bool run = !gReleased.load();
+        if (run)
+            call->call(call->context);
+        call->state.store(run ? CallDone : CallReleased, std::memory_order_release);
+        call->state.notify_one();
+    }
+}
+
+// The event that wakes the GUI thread to run the queue: posted only by the
+// call that finds the queue empty, so rarely more than one or two are on
+// their way, and those come from a small pool instead of the heap.
+class WakeEvent : public QEvent {
+public:
+    static const QEvent::Type kType;
+    WakeEvent() : QEvent(kType) {}
+
+    static void* operator new(std::size_t size)
+    {
+        for (std::size_t i = 0; size <= sizeof(Slot) && i < kSlots; ++i) {
+            if (!slotTaken_[i].exchange(true, std::memory_order_acquire))
+                return &slots_[i];
+        }
+        return ::operator new(size);
+    }
+    static void operator delete(void* p)
+    {
+        for (std::size_t i = 0; i < kSlots; ++i) {
+            if (p == &slots_[i]) {
+                slotTaken_[i].store(false, std::memory_order_release);
+                return;
+            }
+        }
+        ::operator delete(p);
+    }
+
+private:
+    static constexpr std::size_t kSlots = 4;
+    struct Slot {
+        alignas(std::max_align_t) unsigned char bytes[sizeof(QEvent) + 16];
+    };
+    static inline Slot slots_[kSlots];
+    static inline std::atomic<bool> slotTaken_[kSlots];
 };
+const QEvent::Type WakeEvent::kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// Lives on the GUI thread and runs the queue when woken.
+class QueueRunner : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() != WakeEvent::kType)
+            return QObject::event(event);
+        RunQueuedCalls();
+        return true;
+    }
+};
+
+// Guarded so that a QApplication destroyed and made anew (tests) is noticed.
+QPointer<QueueRunner> gRunner;
 
 } // namespace
 
 void InitGuiCalls()
 {
-    if (!gGuiObject)
-        gGuiObject = new QObject(QCoreApplication::instance());
+    if (!gRunner)
+        gRunner = new QueueRunner(QCoreApplication::instance());
     gReleased = false;
 }
 
@@ -39,41 +122,44 @@ bool OnGuiThread()
            QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-bool RunOnGui(const std::function<void()>& fn)
+bool RunOnGuiThread(void (*call)(void*), void* context)
 {
     if (gReleased)
         return false;
     if (OnGuiThread()) {
-        fn();
+        call(context);
         return true;
     }
-    if (!gGuiObject)
+    QueueRunner* runner = gRunner;
+    if (!runner)
         return false;  // no GUI thread to run it on: touching widgets here is unsafe
 
-    auto call = std::make_shared<PostedCall>();
-    call->fn = fn;
-    // Events posted from one thread are delivered in the order posted.
-    QMetaObject::invokeMethod(
-        gGuiObject,
-        [call] {
-            if (!gReleased)
-                call->fn();
-            std::lock_guard<std::mutex> lock(gMutex);
-            call->done = true;
-            gApplied.notify_all();
-        },
-        Qt::QueuedConnection);
-
-    std::unique_lock<std::mutex> lock(gMutex);
-    gApplied.wait(lock, [&] { return call->done || gReleased.load(); });
-    return call->done;
+    PendingCall pending;
+    pending.call = call;
+    pending.context = context;
+    PendingCall* head = gQueue.load(std::memory_order_relaxed);
+    do {
+        pending.next = head;
+    } while (!gQueue.compare_exchange_weak(head, &pending, std::memory_order_release, std::memory_order_relaxed));
+    // Only the call that finds the queue empty wakes the GUI thread; the
+    // others are taken with it.
+    if (!head)
+        QCoreApplication::postEvent(runner, new WakeEvent);
+    // Once released, the GUI thread still takes the queue (and drops it) the
+    // next time it looks, so no record is left behind on a stack that is gone.
+    uint32_t state = pending.state.load(std::memory_order_acquire);
+    while (state == CallPending) {
+        pending.state.wait(CallPending, std::memory_order_acquire);
+        state = pending.state.load(std::memory_order_acquire);
+    }
+    return state == CallDone;
 }
 
 void ReleaseGuiCallers()
 {
-    std::lock_guard<std::mutex> lock(gMutex);
     gReleased = true;
-    gApplied.notify_all();
+    if (OnGuiThread())
+        RunQueuedCalls();
 }
 
 void ResetGuiCalls()

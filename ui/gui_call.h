@@ -2,34 +2,47 @@
 //
 // Called on the GUI thread, an operation runs at once (a blocking queued call
 // from the GUI thread to itself would deadlock). Called from another thread
-// (the poll worker), it is posted to the GUI thread and the caller waits
+// (the poll worker), it is handed to the GUI thread and the caller waits
 // until it has been applied, so updates land in the order issued. The GUI
 // thread never waits for the worker. At shutdown, ReleaseGuiCallers lets a
 // waiting worker go at once and makes later calls return without effect.
+//
+// A hand-off allocates nothing: the operation stays on the waiting caller's
+// stack, queued without a lock, and the caller sleeps on a futex of its own
+// until it is done.
 #pragma once
 
-#include <functional>
-#include <memory>
-
-class QObject;
+#include <type_traits>
+#include <utility>
 
 // Binds the layer to the current (GUI) thread. Call once after QApplication.
 void InitGuiCalls();
 
 bool OnGuiThread();
 
+// Runs call(context) on the GUI thread, waiting for it when called from
+// another thread. Returns false when it was not run because the program is
+// shutting down (or there is no GUI thread).
+bool RunOnGuiThread(void (*call)(void*), void* context);
+
 // Runs fn on the GUI thread, waiting for it when called from another thread.
 // Returns false when fn was not run because the program is shutting down.
-bool RunOnGui(const std::function<void()>& fn);
+template <class Fn>
+bool RunOnGui(Fn&& fn)
+{
+    using Callable = std::remove_reference_t<Fn>;
+    return RunOnGuiThread([](void* f) { (*static_cast<Callable*>(f))(); },
+                          const_cast<void*>(static_cast<const void*>(std::addressof(fn))));
+}
 
 // Like RunOnGui, for an operation with a result; fallback when not run.
-template <class T>
-T CallOnGui(const std::function<T()>& fn, T fallback)
+template <class T, class Fn>
+T CallOnGui(Fn&& fn, T fallback)
 {
-    auto result = std::make_shared<T>(fallback);
-    if (!RunOnGui([fn, result] { *result = fn(); }))
+    T result = fallback;
+    if (!RunOnGui([&] { result = fn(); }))
         return fallback;
-    return *result;
+    return result;
 }
 
 // Shutdown: waiting callers return at once, later calls do nothing.

@@ -15,6 +15,7 @@
 #include "ui/fonts.h"
 #include "ui/logo.h"
 #include "ui/pages.h"
+#include "ui/repaint_pacing.h"
 #include "ui/tab_panel.h"
 #include "ui/widgets.h"
 #include "ui/window_handlers.h"
@@ -156,6 +157,7 @@ QWidget* BuildMainWindow()
     panel->setCurrentIndex(0);
 
     FocusControl(IdHostField);
+    PaceRepaints(window);
     window->show();
     return window;
 }

@@ -50,6 +50,12 @@ void SetParagraphAlignment(int control, int alignment);
 // to an empty pane adds no leading line break.
 void AppendEditorText(int control, std::string_view text);
 
+// Appends text (one line, no line break in it) as the new last line in
+// colour, as one step: the line is then selected whole when selectLine, else
+// the caret sits at its start. The view does not move. An empty pane takes
+// the text as its only line.
+void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selectLine);
+
 // While hidden, changes to the selection neither show nor move the view.
 void HideEditorSelection(int control);
 void ShowEditorSelection(int control);

@@ -7,7 +7,7 @@
 
 void BuildViewMessagesPage(QWidget* page)
 {
-    CreateTextPane(page, IdMessageLog, QRect(8, 48, 490, 430));
+    CreateLogPane(page, IdMessageLog, QRect(8, 48, 490, 430));
     CreateButton(page, IdConnectMessages, QRect(8, 8, 240, 30), "Connect / Disconnect");
     // The legend: each label in the colour of the log lines it stands for.
     SetTextColour(CreateLabel(page, IdLegendPolls, QRect(8, 488, 150, 20), "[Polls]", Qt::AlignHCenter), kBlue);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QValidator>
@@ -163,14 +164,16 @@ QComboBox* CreateSelector(QWidget* page, int id, int x, int y, int width, std::i
     return selector;
 }
 
-QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
+namespace {
+
+// What both kinds of text pane share.
+template <class Pane>
+Pane* SetUpPane(Pane* pane, int id, const QRect& geometry)
 {
-    auto* pane = new QTextEdit(page);
     pane->setGeometry(geometry);
     pane->setReadOnly(true);
     pane->setUndoRedoEnabled(false);
-    pane->setAcceptRichText(false);
-    pane->setLineWrapMode(QTextEdit::NoWrap);
+    pane->setLineWrapMode(Pane::NoWrap);
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setTabChangesFocus(true);
@@ -187,4 +190,18 @@ QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
     KeepTextReadableOnLight(pane, QPalette::Text);
     RegisterControl(id, pane);
     return pane;
+}
+
+} // namespace
+
+QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
+{
+    auto* pane = new QTextEdit(page);
+    pane->setAcceptRichText(false);
+    return SetUpPane(pane, id, geometry);
+}
+
+QPlainTextEdit* CreateLogPane(QWidget* page, int id, const QRect& geometry)
+{
+    return SetUpPane(new QPlainTextEdit(page), id, geometry);
 }

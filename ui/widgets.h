@@ -14,6 +14,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QRect;
 class QTextEdit;
@@ -57,3 +58,7 @@ QComboBox* CreateSelector(QWidget* page, int id, int x, int y, int width, std::i
 // Read-only rich-text pane: no wrap, both scroll bars, the selection shown
 // even without focus, Tab moves on to the next control.
 QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry);
+
+// The same for a log of coloured lines: a pane that takes a new line at its
+// end and drops lines at its top at the same cost however long it is.
+QPlainTextEdit* CreateLogPane(QWidget* page, int id, const QRect& geometry);

@@ -14,7 +14,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <unistd.h>
@@ -97,8 +97,6 @@ protected:
     {
         // Leave no worker, connection or timer to the next test.
         EXPECT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }, 15000));
-        if (program.worker.joinable())
-            program.worker.join();
         CloseConnection(program.connection.exchange(nullptr));
         program.stopRequest = false;
         StopAllWindowTimers();
@@ -187,7 +185,7 @@ protected:
     std::vector<LogLine> Log()
     {
         std::vector<LogLine> lines;
-        auto* pane = qobject_cast<QTextEdit*>(FindControl(IdMessageLog));
+        auto* pane = qobject_cast<QPlainTextEdit*>(FindControl(IdMessageLog));
         if (!pane || pane->document()->isEmpty())
             return lines;
         for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {

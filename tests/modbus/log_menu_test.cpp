@@ -6,7 +6,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTextDocumentFragment>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include <unistd.h>
 
@@ -37,7 +37,7 @@ protected:
     void SetUp() override
     {
         TestWindow();
-        pane = Control<QTextEdit>(IdMessageLog);
+        pane = Control<QPlainTextEdit>(IdMessageLog);
         ClearLogAndCounters();
         AppendLogLine("->: 12 bytes 00 01 00 00 00 06 01 02 00 01 00 64", kBlue);
         AppendLogLine("<-: 10 bytes 00 01 00 00 00 04 01 02 01 05", kBlack);
@@ -64,7 +64,7 @@ protected:
         ChooseEntry(*menu, entry);
     }
 
-    QTextEdit* pane = nullptr;
+    QPlainTextEdit* pane = nullptr;
     std::filesystem::path dir_;
 };
 

@@ -3,9 +3,11 @@
 
 #include <QPushButton>
 #include <QRect>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include <atomic>
 #include <string>
@@ -29,9 +31,14 @@ protected:
     {
         InstallHandlers();  // the clear button's click reaches the program
         TestWindow();
-        pane = Control<QTextEdit>(IdMessageLog);
+        ShowPage(kPageViewMessages);
+        pane = Control<QPlainTextEdit>(IdMessageLog);
         ClearLogAndCounters();
     }
+
+    static constexpr int kPageCommunications = 0;
+    static constexpr int kPageViewMessages = 2;
+    static void ShowPage(int page) { Control<QTabWidget>(IdTabPanel)->setCurrentIndex(page); }
 
     // One valid read transaction as the worker logs it.
     static void ValidRead(int n)
@@ -48,7 +55,7 @@ protected:
         return pane->document()->findBlockByNumber(line).begin().fragment().charFormat().foreground().color();
     }
 
-    QTextEdit* pane = nullptr;
+    QPlainTextEdit* pane = nullptr;
 };
 
 } // namespace
@@ -156,4 +163,43 @@ TEST_F(MessageLog, ClearButtonResetsCountsAndLogButNotTheStatusText)
     // The next line starts the log afresh, without a leading blank line.
     AppendLogLine(FormatElapsedLine(1), kDarkGrey);
     EXPECT_EQ(pane->document()->blockCount(), 1);
+}
+
+TEST_F(MessageLog, ALogOutOfViewLooksTheSameOnceShown)
+{
+    // Out of view the log is not laid out; shown again it must look as if
+    // it had been in view all along: text, caret or selection, scroll.
+    struct View {
+        std::string text, selected;
+        int caret, scroll, lines;
+        bool operator==(const View&) const = default;
+    };
+    const std::string request = FormatRequestLine(kRequest, 12);
+    auto run = [&](int laterReads) {
+        for (int n = 0; n < 400; ++n)
+            ValidRead(n);
+        // Unanswered requests: selected, the view stays, the ceiling cuts.
+        for (int n = 0; n < 1800; ++n)
+            AppendLogLine(request, kBlue);
+        for (int n = 0; n < laterReads; ++n)
+            ValidRead(n);
+        AppendLogLine(request, kBlue);
+        ShowPage(kPageViewMessages);
+        return View{pane->toPlainText().toStdString(), pane->textCursor().selectedText().toStdString(),
+                    pane->textCursor().position(), pane->verticalScrollBar()->value(),
+                    pane->document()->blockCount()};
+    };
+    for (int laterReads : {0, 1}) {
+        ClearLogAndCounters();
+        const View inView = run(laterReads);
+        ClearLogAndCounters();
+        ShowPage(kPageCommunications);
+        const View outOfView = run(laterReads);
+        EXPECT_TRUE(outOfView == inView) << "later reads " << laterReads << ": lines " << outOfView.lines << "/"
+                                         << inView.lines << ", scroll " << outOfView.scroll << "/" << inView.scroll
+                                         << ", caret " << outOfView.caret << "/" << inView.caret;
+        EXPECT_EQ(outOfView.selected, request);
+        EXPECT_GT(outOfView.scroll, 0);
+    }
+    EXPECT_EQ(LineColour(300), QColor(0, 0, 255));
 }

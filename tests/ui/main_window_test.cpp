@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -104,6 +105,8 @@ bool IsKind(QWidget* w, Kind kind)
     case List:
         return qobject_cast<QTableView*>(w) != nullptr;
     case Pane:
+        if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
+            return plain->isReadOnly();
         return qobject_cast<QTextEdit*>(w) && static_cast<QTextEdit*>(w)->isReadOnly();
     case Link:
         return dynamic_cast<LinkLabel*>(w) != nullptr;
@@ -270,7 +273,7 @@ TEST(DarkDesktop, LogPaneKeepsItsOwnBackgroundBehindItsColouredLines)
     TestWindow();
     Control<QTabWidget>(IdTabPanel)->setCurrentIndex(2);
     AppendLogLine("->: 12 bytes 00 01 00 00 00 06 01 02 00 01 00 64", kBlue);
-    auto* pane = Control<QTextEdit>(IdMessageLog);
+    auto* pane = Control<QPlainTextEdit>(IdMessageLog);
     pane->setTextCursor(QTextCursor(pane->document()));  // the line unselected
     const QImage image = pane->viewport()->grab().toImage();
     QApplication::setPalette(light);

@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTextBlock>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include <atomic>
 #include <thread>
@@ -20,13 +21,14 @@ protected:
     void SetUp() override
     {
         TestWindow();
-        pane = Control<QTextEdit>(IdMessageLog);
+        Control<QTabWidget>(IdTabPanel)->setCurrentIndex(2);  // the log in view
+        pane = Control<QPlainTextEdit>(IdMessageLog);
         ClearEditor(IdMessageLog);
         AppendEditorText(IdMessageLog, "first\r\nsecond line\nthird");
     }
     int Start() const { return pane->textCursor().selectionStart(); }
     int End() const { return pane->textCursor().selectionEnd(); }
-    QTextEdit* pane = nullptr;
+    QPlainTextEdit* pane = nullptr;
 };
 
 } // namespace
