@@ -185,6 +185,9 @@ QTableView* CreateDataList(QWidget* parent, const QFont& font)
     rowsHeader->setDefaultSectionSize(view->fontMetrics().height() + 4);
 
     QHeaderView* header = view->horizontalHeader();
+    // The headers are part of the list and take its font too, whatever the
+    // style gives headers of its own.
+    header->setFont(font);
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
