@@ -21,6 +21,8 @@ struct ProgramState {
     std::atomic<uint32_t> cycleRequests{0};
     // The number of the most recent cycle, handed out from 1 upwards; 0 for
     // none or when the worker thread could not be started. Main only.
+    // Written by ScanTick and read by no code: whether a cycle runs is
+    // workerRunning's to say; the number tells cycles apart in a debugger.
     uint32_t pollWorker = 0;
     // True from the moment main asks for a cycle until the cycle's last step.
     std::atomic<bool> workerRunning{false};
@@ -29,8 +31,8 @@ struct ProgramState {
     bool stopRequest = false;
     // Asks the running cycle to end after the transaction it is in: no
     // further reads or writes (queued writes stay queued). Set by main on a
-    // deferred disconnect and at shutdown, cleared by main before it starts
-    // the next worker; read by the worker between transactions.
+    // deferred disconnect and at shutdown, cleared by main before it asks
+    // for the next cycle; read by the worker between transactions.
     std::atomic<bool> cycleStop{false};
 
     // Poll, valid and bad counts (signed 32-bit, wrapping). Raised by the
