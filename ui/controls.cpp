@@ -60,8 +60,8 @@ void WriteText(QWidget* w, const QString& text)
         button->setText(text);
     else if (auto* pane = qobject_cast<QTextEdit*>(w))
         pane->setPlainText(text);
-    else if (auto* pane = qobject_cast<QPlainTextEdit*>(w))
-        pane->setPlainText(text);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
+        plain->setPlainText(text);
 }
 
 } // namespace
