@@ -26,7 +26,7 @@ namespace {
 constexpr const char* kNoNetworkText = "There is no TCP/IP stack available on the system. ";
 constexpr const char* kNoWindowText = "The main window could not be created. ";
 
-} // namespace
+}  // namespace
 
 void InstallHandlers()
 {

@@ -36,7 +36,7 @@ bool StartPollThread()
     return started;
 }
 
-} // namespace
+}  // namespace
 
 void ScanTick()
 {

@@ -93,7 +93,7 @@ void RssGrowth(FakeModbusServer& server, int minutes)
     server.SetDefault(FakeReply::Normal());
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

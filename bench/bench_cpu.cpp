@@ -206,8 +206,8 @@ void MeasureCpu(const char* what)
     }
     std::vector<double> sorted = cpu;
     std::sort(sorted.begin(), sorted.end());
-    std::printf("  %-46s %6.2f %%  (%.2f-%.2f)   %6.0f switches/s\n", what, Median(cpu), sorted.front(),
-                sorted.back(), Median(switches));
+    std::printf("  %-46s %6.2f %%  (%.2f-%.2f)   %6.0f switches/s\n", what, Median(cpu), sorted.front(), sorted.back(),
+                Median(switches));
 }
 
 struct Period {
@@ -219,8 +219,7 @@ std::vector<Period> gPeriods;
 
 // Polls with the given block and formats at scanMs, the page in view, and
 // measures; with one table, the cycle times on the wire are kept too.
-void Polling(ServerProcess& server, const char* what, int length, int scanMs, std::array<int, 4> formats,
-             int page)
+void Polling(ServerProcess& server, const char* what, int length, int scanMs, std::array<int, 4> formats, int page)
 {
     if (!Wanted(what))
         return;
@@ -257,8 +256,8 @@ void PrintPeriod(const Period& p)
     // The ratio over the whole run: skipped ticks count in it.
     const double total = static_cast<double>(p.times.back() - p.times.front()) / 1000.0;
     const double ratio = total / (static_cast<double>(intervals.size() + skipped) * p.scanMs);
-    std::printf("  %-46s median %7.2f ms   p95 %7.2f ms   ratio %.4f   skipped %d of %zu ticks\n",
-                p.what.c_str(), Median(intervals), p95, ratio, skipped, intervals.size() + skipped);
+    std::printf("  %-46s median %7.2f ms   p95 %7.2f ms   ratio %.4f   skipped %d of %zu ticks\n", p.what.c_str(),
+                Median(intervals), p95, ratio, skipped, intervals.size() + skipped);
 }
 
 double ThreadCpuUs()
@@ -302,7 +301,7 @@ void LogLineCost(int lines, int page = kPageViewMessages)
     ShowPage(kPageCommunications);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -61,7 +61,7 @@ double TimeShow(const uint8_t* buffer, int rows, bool fromWorker)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -120,11 +120,11 @@ void StatisticsCost()
         gSink = text.size();
         perSummary.push_back(std::chrono::duration<double, std::micro>(end - start).count());
     }
-    std::printf("  record per transaction  median %6.1f ns   summary for a tip  median %6.1f us\n",
-                Median(perRecord), Median(perSummary));
+    std::printf("  record per transaction  median %6.1f ns   summary for a tip  median %6.1f us\n", Median(perRecord),
+                Median(perSummary));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

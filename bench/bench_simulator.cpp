@@ -75,7 +75,7 @@ Latency MeasureQuietClient(int port, int requests)
     return {us[us.size() / 2], us[us.size() * 99 / 100]};
 }
 
-} // namespace
+}  // namespace
 
 int main()
 {
@@ -116,6 +116,7 @@ int main()
     std::printf("  alone                          median %8.1f us   p99 %8.1f us\n", alone.median, alone.p99);
     std::printf("  beside 6 busy and 2 stalled    median %8.1f us   p99 %8.1f us\n", loaded.median, loaded.p99);
     std::printf("  median ratio loaded / alone    %8.2f\n", loaded.median / alone.median);
-    std::printf("Requests answered to the busy clients: %.0f per second\n", static_cast<double>(answered.load()) / seconds);
+    std::printf("Requests answered to the busy clients: %.0f per second\n",
+                static_cast<double>(answered.load()) / seconds);
     return 0;
 }

@@ -148,14 +148,14 @@ void StartOnce(xcb_connection_t* x, const std::vector<std::string>& command, dou
 
 void Print(const char* name, const Result& r, int runs)
 {
-    std::printf("  %-8s mapped after median %6.1f ms (min %6.1f)   idle RSS median %5.1f MiB   failed %d of %d\n",
-                name, Median(r.mapMs), r.mapMs.empty() ? 0 : *std::min_element(r.mapMs.begin(), r.mapMs.end()),
+    std::printf("  %-8s mapped after median %6.1f ms (min %6.1f)   idle RSS median %5.1f MiB   failed %d of %d\n", name,
+                Median(r.mapMs), r.mapMs.empty() ? 0 : *std::min_element(r.mapMs.begin(), r.mapMs.end()),
                 Median(r.rssMiB), r.failures, runs);
     for (const auto& [kind, count] : r.failureKinds)
         std::printf("           %3d x %s\n", count, kind.c_str());
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -97,9 +97,8 @@ public:
     explicit BenchClient(uint16_t port)
     {
         InitGuiCalls();
-        SetMessageBoxHook([](const std::string&, const std::string& text) {
-            std::fprintf(stderr, "bench: %s\n", text.c_str());
-        });
+        SetMessageBoxHook(
+            [](const std::string&, const std::string& text) { std::fprintf(stderr, "bench: %s\n", text.c_str()); });
         oldDir_ = std::filesystem::current_path();
         char dir[] = "/tmp/sorbel-bench-XXXXXX";
         if (mkdtemp(dir)) {

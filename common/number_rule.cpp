@@ -70,7 +70,7 @@ Reading Read(std::string_view text)
     return r;
 }
 
-} // namespace
+}  // namespace
 
 int64_t TextToNumber(std::string_view text)
 {

@@ -23,13 +23,12 @@ constexpr const char* kConnectFailed = "Can't find the server (Is it launched ?)
 // Fixed while connected, so the request parameters and the table layout
 // stay those the tables were built for.
 constexpr int kParameterControls[] = {
-    IdHostLabel,  IdHostField,   IdPortLabel,  IdPortField,   IdUnitLabel, IdUnitField,  IdCommandLabel,
+    IdHostLabel,    IdHostField,   IdPortLabel,  IdPortField,  IdUnitLabel,   IdUnitField,   IdCommandLabel,
     IdCommandField, IdSendCommand, IdStartLabel, IdStartField, IdLengthLabel, IdLengthField, IdScanLabel,
-    IdScanField,  IdFormatLabel, IdSelectorDI, IdSelectorCO, IdSelectorIR, IdSelectorHR,
+    IdScanField,    IdFormatLabel, IdSelectorDI, IdSelectorCO, IdSelectorIR,  IdSelectorHR,
 };
 
 constexpr int kConnectButtons[] = {IdConnectComms, IdConnectData, IdConnectMessages};
-
 
 void EnableConnectButtons(bool enabled)
 {
@@ -92,7 +91,7 @@ void Disconnect()
     UpdateConnectionControls();
 }
 
-} // namespace
+}  // namespace
 
 void ToggleConnection()
 {

@@ -92,7 +92,7 @@ void ReplaceFile(std::string path, const std::string& text)
         ::unlink(temporary.c_str());
 }
 
-} // namespace
+}  // namespace
 
 void LoadSettings()
 {

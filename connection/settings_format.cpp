@@ -133,7 +133,7 @@ void WriteLine(std::string& text, std::string_view key, std::string_view value)
     text.append(key).append(" = ").append(value).append("\r\n");
 }
 
-} // namespace
+}  // namespace
 
 SettingsValues ReadSettingsText(std::string_view bytes)
 {

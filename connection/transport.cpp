@@ -76,7 +76,7 @@ bool ConnectBounded(int fd, const sockaddr_in& target)
     return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
 }
 
-} // namespace
+}  // namespace
 
 bool StartNetwork()
 {
@@ -110,8 +110,8 @@ Connection* OpenConnection(const std::string& host, int64_t port)
     // Send and receive rely on blocking calls, so the socket goes back to
     // blocking mode once connected.
     int flags = -1;
-    if (!ConnectBounded(fd, target) || (flags = fcntl(fd, F_GETFL)) < 0
-        || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    if (!ConnectBounded(fd, target) || (flags = fcntl(fd, F_GETFL)) < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
         close(fd);
         return nullptr;
     }

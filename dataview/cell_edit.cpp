@@ -70,7 +70,7 @@ std::string QueueWrite(const EditState& edit)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 EditAnswer HandleCellEdit(int event, int list, int column, int row, const std::string& text)
 {
@@ -78,8 +78,7 @@ EditAnswer HandleCellEdit(int event, int list, int column, int row, const std::s
     case EditBegin: {
         // A table at "No data" has no labels: its cells stand for no
         // address the user has seen, so they are not edited at all.
-        if ((column == kCoilValueColumn || column == kHoldingValueColumn) &&
-            GetCellText(row, column - 1).empty()) {
+        if ((column == kCoilValueColumn || column == kHoldingValueColumn) && GetCellText(row, column - 1).empty()) {
             gCellEdit.open = false;
             EditAnswer refuse;
             refuse.refuse = true;

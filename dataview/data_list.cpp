@@ -21,8 +21,8 @@
 
 namespace {
 
-constexpr std::array<const char*, kDataListColumns> kHeaders = {
-    "Disc. Input", "Values", "Coils Out.", "Values", "Input Reg.", "Values", "Holding Reg.", "Values"};
+constexpr std::array<const char*, kDataListColumns> kHeaders = {"Disc. Input", "Values", "Coils Out.",   "Values",
+                                                                "Input Reg.",  "Values", "Holding Reg.", "Values"};
 // Long enough to read a refusal, short enough not to linger.
 constexpr int kNoticeMilliseconds = 6000;
 constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
@@ -40,10 +40,7 @@ public:
         return parent.isValid() ? 0 : static_cast<int>(rows_.size());
     }
 
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : kDataListColumns;
-    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : kDataListColumns; }
 
     QVariant data(const QModelIndex& index, int role) const override
     {
@@ -71,8 +68,7 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
-            section < kDataListColumns)
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kDataListColumns)
             return QString::fromLatin1(kHeaders[static_cast<size_t>(section)]);
         return {};
     }
@@ -88,10 +84,7 @@ public:
         return row >= 0 && row < rowCount() && column >= 0 && column < kDataListColumns;
     }
 
-    QString Text(int row, int column) const
-    {
-        return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
-    }
+    QString Text(int row, int column) const { return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)]; }
 
     void SetText(int row, int column, const QString& text)
     {
@@ -144,7 +137,7 @@ DataListModel* Model()
     return view ? dynamic_cast<DataListModel*>(view->model()) : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 QTableView* CreateDataList(QWidget* parent, const QFont& font)
 {

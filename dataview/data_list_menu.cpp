@@ -18,8 +18,8 @@ namespace {
 // quotes doubled. Cell texts are digits, but a copy must never misalign.
 QString CsvField(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
@@ -58,7 +58,7 @@ void ToClipboard(const QString& text)
     QGuiApplication::clipboard()->setText(text);
 }
 
-} // namespace
+}  // namespace
 
 QMenu* BuildDataListMenu(QTableView* list, const QModelIndex& cell)
 {
@@ -72,23 +72,29 @@ QMenu* BuildDataListMenu(QTableView* list, const QModelIndex& cell)
 
     // Each action copies the texts as they are when it is chosen.
     QPointer<QTableView> view(list);
-    menu->addAction(QStringLiteral("Copy value"), [view, row, valueColumn] {
-            if (view)
-                ToClipboard(view->model()->index(row, valueColumn).data().toString());
-        })->setEnabled(!value.isEmpty());
-    menu->addAction(QStringLiteral("Copy row"), [view, tables, row] {
-            if (view)
-                ToClipboard(CsvLine(*view->model(), tables, row));
-        })->setEnabled(row >= 0 && !tables.empty());
-    menu->addAction(QStringLiteral("Copy table as CSV"), [view, tables] {
-            if (!view)
-                return;
-            const QAbstractItemModel& m = *view->model();
-            QString csv = CsvLine(m, tables, -1);
-            for (int r = 0; r < m.rowCount(); r++)
-                csv += CsvLine(m, tables, r);
-            ToClipboard(csv);
-        })->setEnabled(!tables.empty());
+    menu->addAction(QStringLiteral("Copy value"),
+                    [view, row, valueColumn] {
+                        if (view)
+                            ToClipboard(view->model()->index(row, valueColumn).data().toString());
+                    })
+        ->setEnabled(!value.isEmpty());
+    menu->addAction(QStringLiteral("Copy row"),
+                    [view, tables, row] {
+                        if (view)
+                            ToClipboard(CsvLine(*view->model(), tables, row));
+                    })
+        ->setEnabled(row >= 0 && !tables.empty());
+    menu->addAction(QStringLiteral("Copy table as CSV"),
+                    [view, tables] {
+                        if (!view)
+                            return;
+                        const QAbstractItemModel& m = *view->model();
+                        QString csv = CsvLine(m, tables, -1);
+                        for (int r = 0; r < m.rowCount(); r++)
+                            csv += CsvLine(m, tables, r);
+                        ToClipboard(csv);
+                    })
+        ->setEnabled(!tables.empty());
     return menu;
 }
 

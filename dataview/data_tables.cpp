@@ -34,7 +34,7 @@ std::atomic<int> gShownFormat[4] = {-1, -1, -1, -1};
 // Main thread: whether our wait cursor is on the override stack.
 bool gBusy = false;
 
-} // namespace
+}  // namespace
 
 void SetBusyCursor(bool on)
 {
@@ -104,8 +104,8 @@ void RebuildDataTables()
     SetBusyCursor(false);
 }
 
-void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity,
-                    int selectorDI, int selectorCoils, int selectorIR, int selectorHR)
+void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity, int selectorDI,
+                    int selectorCoils, int selectorIR, int selectorHR)
 {
     if (table < TableDiscreteInputs || table > TableHoldingRegisters || !buffer)
         return;
@@ -127,7 +127,8 @@ void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t
     // The pause belongs to values shown one by one: the rows without a
     // value are blanked together, at once, however many the Length asked for.
     if (static_cast<int64_t>(r) < values.rows)
-        SetCellTexts(column, static_cast<int>(r),
-                     std::vector<std::string>(values.texts.begin() + static_cast<std::ptrdiff_t>(r), values.texts.end()),
-                     static_cast<int>(values.rows));
+        SetCellTexts(
+            column, static_cast<int>(r),
+            std::vector<std::string>(values.texts.begin() + static_cast<std::ptrdiff_t>(r), values.texts.end()),
+            static_cast<int>(values.rows));
 }

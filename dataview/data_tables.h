@@ -15,8 +15,8 @@ void RebuildDataTables();
 // more than 512); the rows the response holds no data for are then blanked
 // in one update, without pauses, and so are the values not yet shown when
 // program.cycleStop is set; rows beyond the list's rows are ignored.
-void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity,
-                    int selectorDI, int selectorCoils, int selectorIR, int selectorHR);
+void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity, int selectorDI,
+                    int selectorCoils, int selectorIR, int selectorHR);
 
 // The format the value texts of table 1..4 are in: the selector index
 // ShowReadValues last wrote them with (-1 before the first, and for any

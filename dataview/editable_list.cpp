@@ -183,7 +183,7 @@ void PlaceEditor()
     if (choice && gOpenEdit->up && gOpenEdit->down) {
         gOpenEdit->up->setGeometry(field.right() + 1, field.top(), kChoiceButtonWidth, field.height());
         gOpenEdit->down->setGeometry(cell.right() + 1 - kChoiceButtonWidth, field.top(), kChoiceButtonWidth,
-                                 field.height());
+                                     field.height());
         gOpenEdit->up->setVisible(visible);
         gOpenEdit->down->setVisible(visible);
     }
@@ -241,7 +241,8 @@ public:
             break;
         case QEvent::FocusIn:
             // Tabbing onto the list while an edit is open lands in the editor.
-            if (watched == view_ && gOpenEdit && gOpenEdit->view == view_ && gOpenEdit->field && gOpenEdit->field->isVisible()) {
+            if (watched == view_ && gOpenEdit && gOpenEdit->view == view_ && gOpenEdit->field &&
+                gOpenEdit->field->isVisible()) {
                 const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
                 if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
                     gOpenEdit->field->setFocus(reason);
@@ -324,8 +325,8 @@ private:
         if (!list || !view_)
             return;
         const QModelIndex cell = view_->indexAt(mouse->position().toPoint());
-        if (!cell.isValid() || cell.column() >= kColumnLimit ||
-            !list->editable[static_cast<size_t>(cell.column())] || gOpenEdit)
+        if (!cell.isValid() || cell.column() >= kColumnLimit || !list->editable[static_cast<size_t>(cell.column())] ||
+            gOpenEdit)
             return;
 
         const EditAnswer answer = CallEdit(EditBegin, list->id, cell.column(), cell.row(), {});
@@ -413,8 +414,7 @@ void HeaderClicked(AttachedList* list, int column)
     const int id = list->id;
     // Stable: rows that compare equal keep their relative order.
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return gCompareCallback(id, column, keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]) *
-                   direction < 0;
+        return gCompareCallback(id, column, keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]) * direction < 0;
     });
     if (std::is_sorted(order.begin(), order.end()))
         return;
@@ -430,7 +430,7 @@ void HeaderClicked(AttachedList* list, int column)
                            Qt::EditRole);
 }
 
-} // namespace
+}  // namespace
 
 int RegisterEditableList(int listId, int /*headerMode*/)
 {
@@ -513,7 +513,7 @@ int CheckColumn(int listId, int column, AttachedList** list)
     return *list ? ListDone : ListNotAttached;
 }
 
-} // namespace
+}  // namespace
 
 int SetColumnSortType(int listId, int column, int type)
 {

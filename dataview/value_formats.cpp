@@ -16,7 +16,7 @@ std::string TrimmedLeft(const std::string& text)
     return first == std::string::npos ? std::string() : text.substr(first);
 }
 
-} // namespace
+}  // namespace
 
 int64_t ListRowsForLength(int64_t length)
 {
@@ -78,8 +78,7 @@ std::string RegisterText(uint16_t value, int format)
     }
 }
 
-std::string ResponseValueText(int table, const uint8_t* response, int receivedCount, int64_t row,
-                              int format)
+std::string ResponseValueText(int table, const uint8_t* response, int receivedCount, int64_t row, int format)
 {
     if (!response || row < 0)
         return {};
@@ -148,9 +147,12 @@ std::optional<uint16_t> RegisterValueFromText(const std::string& text, int forma
 std::string RegisterFormatRule(int format)
 {
     switch (format) {
-    case FormatBinary: return "a Binary value of 1 to 16 digits 0 and 1";
-    case FormatHex: return "a Hex value of 1 to 4 digits 0-9 and A-F";
-    default: return "a Decimal value from -32768 to 65535";
+    case FormatBinary:
+        return "a Binary value of 1 to 16 digits 0 and 1";
+    case FormatHex:
+        return "a Hex value of 1 to 4 digits 0-9 and A-F";
+    default:
+        return "a Decimal value from -32768 to 65535";
     }
 }
 

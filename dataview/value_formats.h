@@ -12,8 +12,14 @@
 constexpr int64_t kMaxDataRows = 65535;
 
 // Columns of table 1..4 in the data list.
-constexpr int AddressColumnOf(int table) { return 2 * (table - 1); }
-constexpr int ValueColumnOf(int table) { return 2 * (table - 1) + 1; }
+constexpr int AddressColumnOf(int table)
+{
+    return 2 * (table - 1);
+}
+constexpr int ValueColumnOf(int table)
+{
+    return 2 * (table - 1) + 1;
+}
 
 // Rows the list gets for a Length: none for a negative one, at most kMaxDataRows.
 int64_t ListRowsForLength(int64_t length);
@@ -35,8 +41,7 @@ std::string RegisterText(uint16_t value, int format);
 // response[0 .. receivedCount): bits LSB-first from offset 9, registers
 // big-endian from offset 9. Empty when the received bytes hold no value for
 // the row. Never reads at or beyond receivedCount, nor beyond 512 bytes.
-std::string ResponseValueText(int table, const uint8_t* response, int receivedCount, int64_t row,
-                              int format);
+std::string ResponseValueText(int table, const uint8_t* response, int receivedCount, int64_t row, int format);
 
 // A read response decoded for the list: rows 0 .. rows - 1 are asked for
 // (min(quantity, rowLimit), none for a negative quantity); the response

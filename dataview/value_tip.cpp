@@ -47,7 +47,7 @@ std::string Row(const std::string& name, const std::string& value)
     return "<tr><td>" + name + "</td><td align=right>" + value + "</td></tr>";
 }
 
-} // namespace
+}  // namespace
 
 std::string ValueCellTip(int row, int column)
 {
@@ -59,8 +59,8 @@ std::string ValueCellTip(int row, int column)
         return {};
 
     const std::string label = GetCellText(row, AddressColumnOf(table));
-    std::string tip = "<qt><b>" + std::string(kTableNames[table - 1]) + " " + label + "</b><br>Wire address: " +
-                      WireAddress(row);
+    std::string tip =
+        "<qt><b>" + std::string(kTableNames[table - 1]) + " " + label + "</b><br>Wire address: " + WireAddress(row);
     if (table == TableDiscreteInputs || table == TableCoils)
         return tip + "<br>Bit: " + (*value ? "1 (on)" : "0 (off)") + "</qt>";
 
@@ -79,7 +79,7 @@ std::string ValueCellTip(int row, int column)
            "<tr><th></th><th align=right>Unsigned 32</th><th align=right>Signed 32</th>"
            "<th align=right>Float 32</th></tr>";
     for (const PairViews& v : ViewPair(pair))
-        tip += std::string("<tr><td>") + v.order + "</td><td align=right>" + v.unsigned32 +
-               "</td><td align=right>" + v.signed32 + "</td><td align=right>" + v.float32 + "</td></tr>";
+        tip += std::string("<tr><td>") + v.order + "</td><td align=right>" + v.unsigned32 + "</td><td align=right>" +
+               v.signed32 + "</td><td align=right>" + v.float32 + "</td></tr>";
     return tip + "</table></qt>";
 }

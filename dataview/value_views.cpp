@@ -22,7 +22,7 @@ constexpr ByteOrder kOrders[4] = {
     {"DCBA", {3, 2, 1, 0}},
 };
 
-} // namespace
+}  // namespace
 
 WordViews ViewWord(const uint8_t bytes[2])
 {

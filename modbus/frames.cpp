@@ -6,8 +6,7 @@
 void Put16(uint8_t* out, int64_t value)
 {
     char digits[17];
-    std::snprintf(digits, sizeof digits, "%llX",
-                  static_cast<unsigned long long>(static_cast<uint64_t>(value)));
+    std::snprintf(digits, sizeof digits, "%llX", static_cast<unsigned long long>(static_cast<uint64_t>(value)));
     size_t len = std::strlen(digits);
 
     // Left-pad to four digits; of a longer number only the first four count.
@@ -25,11 +24,16 @@ void Put16(uint8_t* out, int64_t value)
 int ReadFunctionCode(int table)
 {
     switch (table) {
-    case 1: return 2;
-    case 2: return 1;
-    case 3: return 4;
-    case 4: return 3;
-    default: return 0;
+    case 1:
+        return 2;
+    case 2:
+        return 1;
+    case 3:
+        return 4;
+    case 4:
+        return 3;
+    default:
+        return 0;
     }
 }
 
@@ -51,8 +55,7 @@ static void PutHeader(uint8_t* out, int64_t transactionId, int64_t unit, int fun
     out[7] = static_cast<uint8_t>(function);
 }
 
-int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress,
-                     int64_t quantity, bool offsetOn)
+int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress, int64_t quantity, bool offsetOn)
 {
     PutHeader(out, table, unit, ReadFunctionCode(table));
     Put16(out + 8, SentAddress(startAddress, offsetOn));
@@ -60,8 +63,7 @@ int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress
     return kRequestLength;
 }
 
-int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
-                      int64_t value, bool offsetOn)
+int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address, int64_t value, bool offsetOn)
 {
     PutHeader(out, kWriteTransactionId, unit, function);
     Put16(out + 8, SentAddress(address, offsetOn));
@@ -90,10 +92,15 @@ ResponseKind JudgeWriteResponse(int n, int requestLength)
 const char* ExceptionStatusText(uint8_t code)
 {
     switch (code) {
-    case 1: return "Read Error: Wrong Function Code";
-    case 2: return "Read Error: Wrong Address";
-    case 3: return "Read Error: Wrong Data";
-    case 6: return "Read Error: PLC Busy";
-    default: return nullptr;
+    case 1:
+        return "Read Error: Wrong Function Code";
+    case 2:
+        return "Read Error: Wrong Address";
+    case 3:
+        return "Read Error: Wrong Data";
+    case 6:
+        return "Read Error: PLC Busy";
+    default:
+        return nullptr;
     }
 }

@@ -15,7 +15,7 @@ constexpr int kResponseDataOffset = 9;    // data bytes of a read response
 constexpr int kWriteTransactionId = 100;  // all write requests
 constexpr int kFunctionWriteCoil = 5;
 constexpr int kFunctionWriteRegister = 6;
-constexpr int kCoilOn = 65280;            // FF 00
+constexpr int kCoilOn = 65280;  // FF 00
 constexpr int kCoilOff = 0;
 
 // Writes value as a 16-bit field at out[0], out[1]: the value's hex digits
@@ -34,13 +34,11 @@ int64_t SentAddress(int64_t address, bool offsetOn);
 
 // Builds the 12-byte read request for table 1..4 at out and returns 12.
 // The address is startAddress, less one when offsetOn.
-int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress,
-                     int64_t quantity, bool offsetOn);
+int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress, int64_t quantity, bool offsetOn);
 
 // Builds the 12-byte write request (transaction id 100, function 5 or 6) at
 // out and returns 12. The address is less one when offsetOn.
-int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
-                      int64_t value, bool offsetOn);
+int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address, int64_t value, bool offsetOn);
 
 enum ResponseKind { ResponseValid, ResponseException, ResponseWrongLength };
 

@@ -12,7 +12,7 @@ std::string CountedDump(const char* prefix, const uint8_t* bytes, int count)
     return line;
 }
 
-} // namespace
+}  // namespace
 
 std::string HexDump(const uint8_t* bytes, int count)
 {

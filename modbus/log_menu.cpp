@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 #include <QMenu>
-#include <QSaveFile>
 #include <QPlainTextEdit>
+#include <QSaveFile>
 
 #include <memory>
 
@@ -22,14 +22,15 @@ std::string OneLine(std::string text)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 QMenu* BuildLogMenu(QPlainTextEdit* log)
 {
     auto* menu = new QMenu(log);
     QAction* copy = menu->addAction(QStringLiteral("Copy"), log, &QPlainTextEdit::copy);
     copy->setEnabled(log->textCursor().hasSelection());
-    menu->addAction(QStringLiteral("Select All"), log, &QPlainTextEdit::selectAll)->setEnabled(!log->document()->isEmpty());
+    menu->addAction(QStringLiteral("Select All"), log, &QPlainTextEdit::selectAll)
+        ->setEnabled(!log->document()->isEmpty());
     menu->addSeparator();
     menu->addAction(QStringLiteral("Save Log As\u2026"), [] { SaveLogAs(); });
     return menu;
@@ -67,8 +68,8 @@ bool SaveLogFile(const std::string& path, std::string& error)
         text += log + "\n";
 
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), static_cast<qint64>(text.size())) !=
-                                                static_cast<qint64>(text.size()) ||
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
         !file.commit()) {
         error = file.errorString().toStdString();
         return false;

@@ -16,7 +16,7 @@ constexpr int kMaxLogLines = 300;
 // a valid read nothing else would ever cut it.
 constexpr int kLogLineCeiling = 2000;
 
-} // namespace
+}  // namespace
 
 void AppendLogLine(std::string_view text, Rgb colour)
 {

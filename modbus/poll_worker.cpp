@@ -52,8 +52,7 @@ void ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
     // Logged before it is sent, so the log shows what was attempted.
     AppendLogLine(FormatRequestLine(buffer, length), kBlue);
 
-    ResponseWait wait =
-        SendAndAwaitResponse(program.connection.load(), buffer, length, buffer, kCycleBufferSize);
+    ResponseWait wait = SendAndAwaitResponse(program.connection.load(), buffer, length, buffer, kCycleBufferSize);
     if (wait.outcome != WaitReceived) {
         ReportUnanswered(wait.outcome);
         return;
@@ -73,7 +72,7 @@ void ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
     ScrollLogToEnd();
 }
 
-} // namespace
+}  // namespace
 
 void PollWorker()
 {

@@ -43,7 +43,7 @@ std::string Count(uint64_t n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-} // namespace
+}  // namespace
 
 void RecordValidResponse(ResponseStats& stats, uint32_t elapsedMs)
 {
@@ -60,10 +60,18 @@ void RecordValidResponse(ResponseStats& stats, uint32_t elapsedMs)
 void RecordBadResponse(ResponseStats& stats, BadCause cause, uint8_t exceptionCode)
 {
     switch (cause) {
-    case BadTimeout: stats.timeouts.fetch_add(1, kRelaxed); break;
-    case BadWrongLength: stats.wrongLength.fetch_add(1, kRelaxed); break;
-    case BadTransmission: stats.transmission.fetch_add(1, kRelaxed); break;
-    case BadException: stats.exceptions[exceptionCode].fetch_add(1, kRelaxed); break;
+    case BadTimeout:
+        stats.timeouts.fetch_add(1, kRelaxed);
+        break;
+    case BadWrongLength:
+        stats.wrongLength.fetch_add(1, kRelaxed);
+        break;
+    case BadTransmission:
+        stats.transmission.fetch_add(1, kRelaxed);
+        break;
+    case BadException:
+        stats.exceptions[exceptionCode].fetch_add(1, kRelaxed);
+        break;
     }
 }
 
@@ -155,15 +163,25 @@ std::string BadCausesText(const ResponseSummary& s)
 const char* ExceptionName(uint8_t code)
 {
     switch (code) {
-    case 1: return "Illegal Function";
-    case 2: return "Illegal Data Address";
-    case 3: return "Illegal Data Value";
-    case 4: return "Server Device Failure";
-    case 5: return "Acknowledge";
-    case 6: return "Server Device Busy";
-    case 8: return "Memory Parity Error";
-    case 10: return "Gateway Path Unavailable";
-    case 11: return "Gateway Target Device Failed to Respond";
-    default: return "";
+    case 1:
+        return "Illegal Function";
+    case 2:
+        return "Illegal Data Address";
+    case 3:
+        return "Illegal Data Value";
+    case 4:
+        return "Server Device Failure";
+    case 5:
+        return "Acknowledge";
+    case 6:
+        return "Server Device Busy";
+    case 8:
+        return "Memory Parity Error";
+    case 10:
+        return "Gateway Path Unavailable";
+    case 11:
+        return "Gateway Target Device Failed to Respond";
+    default:
+        return "";
     }
 }

@@ -23,8 +23,8 @@ struct ResponseStats {
     std::atomic<uint32_t> highest{0};                           // ms, exact
     std::atomic<uint32_t> timeouts{0};
     std::atomic<uint32_t> wrongLength{0};
-    std::atomic<uint32_t> transmission{0};                      // sends that failed or fell short
-    std::array<std::atomic<uint32_t>, 256> exceptions{};        // by exception code
+    std::atomic<uint32_t> transmission{0};                // sends that failed or fell short
+    std::array<std::atomic<uint32_t>, 256> exceptions{};  // by exception code
 };
 
 enum BadCause { BadTimeout, BadWrongLength, BadTransmission, BadException };

@@ -5,8 +5,8 @@
 
 #include "common/tick.h"
 
-ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length,
-                                  uint8_t* buffer, int capacity, uint32_t (*tick)())
+ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
+                                  int capacity, uint32_t (*tick)())
 {
     if (!tick)
         tick = MillisecondTick;

@@ -26,5 +26,5 @@ struct ResponseWait {
 // is the response, however much of it has arrived. Bytes arriving later
 // stay in the connection for the next transaction.
 // The tick source can be replaced (tests); null means MillisecondTick.
-ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length,
-                                  uint8_t* buffer, int capacity, uint32_t (*tick)() = nullptr);
+ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
+                                  int capacity, uint32_t (*tick)() = nullptr);

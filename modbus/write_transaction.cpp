@@ -32,8 +32,8 @@ void WriteTransaction(const PendingWrite& write, uint8_t* buffer)
     program.pollCount.fetch_add(1);
     AppendLogLine(FormatWriteRequestLine(write.Frame.data(), length), kBlue);
 
-    ResponseWait wait = SendAndAwaitResponse(program.connection.load(), write.Frame.data(), length,
-                                             buffer, kCycleBufferSize);
+    ResponseWait wait =
+        SendAndAwaitResponse(program.connection.load(), write.Frame.data(), length, buffer, kCycleBufferSize);
     if (wait.outcome != WaitReceived) {
         ReportUnanswered(wait.outcome);
     } else if (ResponseKind kind = JudgeWriteResponse(wait.received, length); kind != ResponseValid) {

@@ -128,7 +128,7 @@ QImage DrawIcon(int size)
     return image;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -140,7 +140,8 @@ int main(int argc, char** argv)
     QGuiApplication application(argc, argv);
     const std::string dir = argv[1];
     bool written = WritePng(dir + "/logo.png", DrawLogo(1), false) &&
-                   WritePng(dir + "/logo_2x.png", DrawLogo(2), false) && WritePng(dir + "/icon.png", DrawIcon(32), true);
+                   WritePng(dir + "/logo_2x.png", DrawLogo(2), false) &&
+                   WritePng(dir + "/icon.png", DrawIcon(32), true);
     for (int size : {16, 48, 64, 128, 256})
         written = written && WritePng(dir + "/icon-" + std::to_string(size) + ".png", DrawIcon(size), true);
     if (!written) {

@@ -32,7 +32,7 @@ int TryListen(const in_addr& address, int port)
     return fd;
 }
 
-} // namespace
+}  // namespace
 
 int OpenListener(const SimOptions& options, int& boundPort)
 {
@@ -53,8 +53,8 @@ int OpenListener(const SimOptions& options, int& boundPort)
         fd = TryListen(address, port);
     }
     if (fd < 0) {
-        std::fprintf(stderr, "sorbel-sim: cannot listen on %s:%d: %s\n", options.bindAddress.c_str(),
-                     port, std::strerror(errno));
+        std::fprintf(stderr, "sorbel-sim: cannot listen on %s:%d: %s\n", options.bindAddress.c_str(), port,
+                     std::strerror(errno));
         return -1;
     }
 

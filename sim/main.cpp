@@ -20,7 +20,7 @@ void OnStopSignal(int)
     gStopSignal = 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -10,10 +10,10 @@
 #include <modbus.h>
 
 struct ModbusAnswerer {
-    modbus_t* ctx = nullptr;             // a TCP context used only to build replies
-    modbus_mapping_t* mapping = nullptr; // the four tables
-    int replyPair[2] = {-1, -1};         // libmodbus writes into [0], we read [1]
-    int unit = -1;                       // the unit id served, -1 = every one
+    modbus_t* ctx = nullptr;                      // a TCP context used only to build replies
+    modbus_mapping_t* mapping = nullptr;          // the four tables
+    int replyPair[2] = {-1, -1};                  // libmodbus writes into [0], we read [1]
+    int unit = -1;                                // the unit id served, -1 = every one
     std::chrono::steady_clock::time_point start;  // for the live registers
 };
 

@@ -16,7 +16,7 @@ bool LengthFieldValid(int length)
     return length >= 2 && length <= static_cast<int>(kMaxRequestLength) - 6;
 }
 
-} // namespace
+}  // namespace
 
 StreamKind ClassifyStream(const uint8_t* bytes, size_t size)
 {
@@ -45,10 +45,16 @@ RequestCheck CheckRequest(const uint8_t* request, int length)
     const int pdu = length - static_cast<int>(kHeaderLength);  // function code onwards
     const uint8_t function = request[kHeaderLength];
     switch (function) {
-    case 1: case 2: case 3: case 4: case 5: case 6:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
         // function, address, quantity or value
         return pdu == 5 ? RequestCheck::Serve : RequestCheck::BadLength;
-    case 15: case 16:
+    case 15:
+    case 16:
         // function, address, quantity, byte count, then that many bytes
         if (pdu < 6)
             return RequestCheck::BadLength;

@@ -26,9 +26,9 @@ int NextRequestLength(const uint8_t* bytes, size_t size);
 
 // How a complete request is to be answered.
 enum class RequestCheck {
-    Serve,          // a served function with a body of the right size
-    BadFunction,    // not one of 1-6, 15, 16: exception 1
-    BadLength       // the body does not match its function: exception 3
+    Serve,        // a served function with a body of the right size
+    BadFunction,  // not one of 1-6, 15, 16: exception 1
+    BadLength     // the body does not match its function: exception 3
 };
 
 // libmodbus reads a request's fields from its body, trusting the counts in

@@ -23,7 +23,7 @@ bool ReadNumber(std::string_view text, long low, long high, int& out)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 const char* SimUsage()
 {

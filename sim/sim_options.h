@@ -5,11 +5,11 @@
 
 struct SimOptions {
     std::string bindAddress = "127.0.0.1";  // IPv4 dotted quad to listen on
-    int port = -1;       // 0..65535, 0 = any free port; -1 = 502, else 1502 when not permitted
-    int unit = -1;       // the one unit id answered; -1 = every unit id
-    int delayMs = 0;     // each response is held back this long, 0..60000
-    bool verbose = false;  // every request and response in hex on stderr
-    bool help = false;     // print the usage and exit
+    int port = -1;                          // 0..65535, 0 = any free port; -1 = 502, else 1502 when not permitted
+    int unit = -1;                          // the one unit id answered; -1 = every unit id
+    int delayMs = 0;                        // each response is held back this long, 0..60000
+    bool verbose = false;                   // every request and response in hex on stderr
+    bool help = false;                      // print the usage and exit
 };
 
 constexpr int kDefaultModbusPort = 502;

@@ -29,14 +29,14 @@ constexpr size_t kMaxCommandLength = 4096;
 constexpr size_t kMaxUnsent = 64 * 1024;
 
 struct Client {
-    int fd = -1;                  // -1 once dropped
-    unsigned id = 0;              // for messages: "client 3"
+    int fd = -1;      // -1 once dropped
+    unsigned id = 0;  // for messages: "client 3"
     StreamKind kind = StreamKind::Undecided;
-    std::vector<uint8_t> in;      // received, not yet handled
-    std::vector<uint8_t> out;     // response bytes not yet sent
-    std::vector<uint8_t> held;    // a response waiting out the delay
+    std::vector<uint8_t> in;    // received, not yet handled
+    std::vector<uint8_t> out;   // response bytes not yet sent
+    std::vector<uint8_t> held;  // a response waiting out the delay
     Clock::time_point heldUntil;
-    bool inputClosed = false;     // the client has shut its sending side
+    bool inputClosed = false;  // the client has shut its sending side
 };
 
 struct Server {
@@ -176,8 +176,7 @@ void QueueResponse(Server& server, Client& client, const std::vector<uint8_t>& r
 
 bool CanTakeRequest(const Client& client)
 {
-    return client.fd >= 0 && client.kind == StreamKind::Modbus && client.held.empty() &&
-           client.out.size() < kReadChunk;
+    return client.fd >= 0 && client.kind == StreamKind::Modbus && client.held.empty() && client.out.size() < kReadChunk;
 }
 
 // At most one request per client per round, so a client with a long queue
@@ -250,7 +249,7 @@ int PollTimeoutMs(const Server& server, Clock::time_point now)
     return timeout;
 }
 
-} // namespace
+}  // namespace
 
 int RunSimulator(int listener, const SimOptions& options, const sigset_t& waitMask,
                  const volatile sig_atomic_t& stopSignal)

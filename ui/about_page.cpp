@@ -45,13 +45,13 @@ QPixmap LogoPixmap(qreal ratio)
     if (ratio <= 1.0 || LargeLogoImage().isNull())
         return QPixmap::fromImage(LogoImage());
     const int side = qRound(LogoImage().width() * ratio);
-    QPixmap pixmap = QPixmap::fromImage(
-        LargeLogoImage().scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    QPixmap pixmap =
+        QPixmap::fromImage(LargeLogoImage().scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }
 
-} // namespace
+}  // namespace
 
 void BuildAboutPage(QWidget* page)
 {

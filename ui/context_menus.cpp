@@ -43,7 +43,7 @@ private:
     int id_;
 };
 
-} // namespace
+}  // namespace
 
 void SetContextMenuHandler(int id, ContextMenuHandler handler)
 {

@@ -63,4 +63,7 @@ constexpr int kScanTimerId = 45;
 enum StatusField { StatusText = 0, StatusPolls = 1, StatusValid = 2, StatusBad = 3 };
 
 // Format selector of table t (1..4) is control 19 + t.
-constexpr int SelectorOfTable(int table) { return 19 + table; }
+constexpr int SelectorOfTable(int table)
+{
+    return 19 + table;
+}

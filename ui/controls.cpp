@@ -64,7 +64,7 @@ void WriteText(QWidget* w, const QString& text)
         plain->setPlainText(text);
 }
 
-} // namespace
+}  // namespace
 
 void RegisterControl(int id, QWidget* widget)
 {

@@ -16,8 +16,8 @@ std::string AskSaveFileName(const std::string& title, const std::string& suggest
 {
     if (gHook)
         return gHook(title, suggested);
-    const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(title),
-                                                      QString::fromStdString(suggested),
-                                                      QString::fromStdString(filter));
+    const QString path =
+        QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(title),
+                                     QString::fromStdString(suggested), QString::fromStdString(filter));
     return path.toStdString();
 }

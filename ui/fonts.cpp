@@ -22,7 +22,7 @@ QFont* MakeFont(const char* family, int points)
     return font;
 }
 
-} // namespace
+}  // namespace
 
 void CreateFonts()
 {

@@ -107,7 +107,7 @@ protected:
 // Guarded so that a QApplication destroyed and made anew (tests) is noticed.
 QPointer<QueueRunner> gRunner;
 
-} // namespace
+}  // namespace
 
 void InitGuiCalls()
 {
@@ -118,8 +118,7 @@ void InitGuiCalls()
 
 bool OnGuiThread()
 {
-    return QCoreApplication::instance() &&
-           QThread::currentThread() == QCoreApplication::instance()->thread();
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
 bool RunOnGuiThread(void (*call)(void*), void* context)

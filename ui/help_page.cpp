@@ -56,7 +56,7 @@ std::string HelpText()
     return text;
 }
 
-} // namespace
+}  // namespace
 
 void BuildHelpPage(QWidget* page)
 {

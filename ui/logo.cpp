@@ -90,7 +90,7 @@ QImage gLogo;
 QImage gLogo2x;
 QImage gIcon;
 
-} // namespace
+}  // namespace
 
 QImage DecodePng(const unsigned char* data, size_t size)
 {

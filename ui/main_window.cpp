@@ -61,8 +61,8 @@ protected:
         if (!placedByFrame_ && event->type() == QEvent::Move && isVisible()) {
             const QRect outer = frameGeometry();
             const QRect inner = geometry();
-            const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
-                                 outer.right() - inner.right(), outer.bottom() - inner.bottom());
+            const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                                 outer.bottom() - inner.bottom());
             if (!frame.isNull()) {
                 placedByFrame_ = true;
                 PlaceOnScreen(this, frame);
@@ -117,7 +117,7 @@ QWidget* AddPage(QTabWidget* panel, const char* title)
     return page;
 }
 
-} // namespace
+}  // namespace
 
 QRect OuterWindowRect(const QRect& area, const QSize& client, const QMargins& frame)
 {

@@ -19,9 +19,8 @@ void ShowMessageBox(const std::string& text)
         return;
     }
     // Application-modal: the program's other windows are disabled meanwhile.
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kMessageTitle),
-                    QString::fromUtf8(text.c_str()), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kMessageTitle), QString::fromUtf8(text.c_str()),
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -54,7 +54,7 @@ private:
     bool passing_ = false;
 };
 
-} // namespace
+}  // namespace
 
 void PaceRepaints(QWidget* window)
 {

@@ -146,10 +146,7 @@ public:
     }
     explicit operator bool() const { return rich_ || plain_; }
 
-    QAbstractScrollArea* operator->() const
-    {
-        return rich_ ? static_cast<QAbstractScrollArea*>(rich_) : plain_;
-    }
+    QAbstractScrollArea* operator->() const { return rich_ ? static_cast<QAbstractScrollArea*>(rich_) : plain_; }
     bool Held() const { return held_ && held_->Held(); }
     QTextDocument* document() const { return rich_ ? rich_->document() : plain_->document(); }
     QTextCursor textCursor() const
@@ -274,7 +271,7 @@ int SelectionEffects(const Pane& pane)
     return EffectsOf(first.charFormat());
 }
 
-} // namespace
+}  // namespace
 
 void SelectEditorRange(int control, int firstLine, int firstChar, int lastLine, int lastChar)
 {

@@ -20,8 +20,8 @@ enum TextEffect {
     EffectSubscript = 65536,
     EffectSuperscript = 131072,
 };
-constexpr int kAllEffects = EffectBold | EffectItalic | EffectUnderline | EffectStrikeout | EffectLink |
-                            EffectSubscript | EffectSuperscript;
+constexpr int kAllEffects =
+    EffectBold | EffectItalic | EffectUnderline | EffectStrikeout | EffectLink | EffectSubscript | EffectSuperscript;
 
 enum ParagraphAlignment { ParagraphLeft = 1, ParagraphRight = 2, ParagraphCentred = 3 };
 

@@ -39,7 +39,7 @@ private:
     int field_;
 };
 
-} // namespace
+}  // namespace
 
 void SetStatusTipProvider(int field, StatusTipProvider provider)
 {

@@ -46,8 +46,8 @@ private:
         if (selected && hasFocus()) {
             QStyleOptionFocusRect focus;
             focus.initFrom(this);
-            focus.rect = painter.boundingRect(area, Qt::AlignCenter | Qt::TextSingleLine, tabText(index))
-                             .adjusted(-3, -1, 3, 1);
+            focus.rect =
+                painter.boundingRect(area, Qt::AlignCenter | Qt::TextSingleLine, tabText(index)).adjusted(-3, -1, 3, 1);
             painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
         }
     }
@@ -60,7 +60,7 @@ public:
     TabPanel(QWidget* window, Rgb tabColour) : QTabWidget(window) { setTabBar(new ColouredTabBar(tabColour)); }
 };
 
-} // namespace
+}  // namespace
 
 QTabWidget* CreateTabPanel(QWidget* window, Rgb tabColour)
 {

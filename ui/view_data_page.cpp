@@ -30,7 +30,7 @@ void BuildDataList(QWidget* page)
         SetColumnSortType(IdDataList, column, kCallbackSort);
 }
 
-} // namespace
+}  // namespace
 
 void BuildViewDataPage(QWidget* page)
 {
@@ -39,7 +39,8 @@ void BuildViewDataPage(QWidget* page)
     CreateLabel(page, IdStartLabel, QRect(8, 8, 100, 20), "Start address:", Qt::AlignRight);
     CreateLabel(page, IdLengthLabel, QRect(178, 8, 60, 20), "Length:", Qt::AlignRight);
     CreateLabel(page, IdScanLabel, QRect(318, 8, 130, 20), "Scan rate (mS):", Qt::AlignRight);
-    QLabel* selectors = CreateLabel(page, IdFormatLabel, QRect(8, 33, 300, 20), "Data Format Selectors", Qt::AlignHCenter);
+    QLabel* selectors =
+        CreateLabel(page, IdFormatLabel, QRect(8, 33, 300, 20), "Data Format Selectors", Qt::AlignHCenter);
     SetBackgroundColour(selectors, kAccentOrange);
     SetTextColour(selectors, kWhite);
 

@@ -65,7 +65,7 @@ private:
     long long maximum_;
 };
 
-} // namespace
+}  // namespace
 
 QColor ToQColor(Rgb colour)
 {
@@ -192,7 +192,7 @@ Pane* SetUpPane(Pane* pane, int id, const QRect& geometry)
     return pane;
 }
 
-} // namespace
+}  // namespace
 
 QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
 {

@@ -7,7 +7,7 @@ ControlEventHandler gControlEvent = nullptr;
 TimerEventHandler gTimerEvent = nullptr;
 CloseHandler gClose = nullptr;
 
-} // namespace
+}  // namespace
 
 void SetControlEventHandler(ControlEventHandler handler)
 {

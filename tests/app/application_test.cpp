@@ -95,7 +95,7 @@ bool NoNetwork()
     return false;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(Application, WithoutNetworkOnlyTheMessageIsShownAndTheExitCodeIsZero)
 {
@@ -112,7 +112,11 @@ TEST_F(Application, WithoutNetworkOnlyTheMessageIsShownAndTheExitCodeIsZero)
 TEST_F(Application, StartsOnTheFirstPageWithFocusInTheHostFieldAndClosesWithZero)
 {
     // A settings file in the working directory reaches the controls.
-    { std::FILE* f = std::fopen("vidideze.conf", "wb"); std::fputs("[Global]\r\nIP_URL = 10.0.0.9\r\n", f); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen("vidideze.conf", "wb");
+        std::fputs("[Global]\r\nIP_URL = 10.0.0.9\r\n", f);
+        std::fclose(f);
+    }
     const auto before = std::filesystem::last_write_time("vidideze.conf");
 
     gSeen = {};

@@ -75,7 +75,7 @@ void ConnectAndCloseWhenBusy()
     watch->start(5);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

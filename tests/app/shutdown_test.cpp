@@ -57,7 +57,7 @@ ProbeResult RunProbe(FakeModbusServer& server, const char* mode)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Shutdown, ClosingWhileTheWorkerWaitsForAnAnswerEndsAtOnce)
 {

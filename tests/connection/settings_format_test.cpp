@@ -12,10 +12,9 @@ namespace {
 
 bool SameValues(const SettingsValues& a, const SettingsValues& b)
 {
-    return a.IP_URL == b.IP_URL && a.Port == b.Port && a.CHB_MBS == b.CHB_MBS && a.ModbusID == b.ModbusID
-        && a.StartAddress == b.StartAddress && a.RequestSize == b.RequestSize && a.ScanRate == b.ScanRate
-        && a.IdxCboDI == b.IdxCboDI && a.IdxCboCO == b.IdxCboCO && a.IdxCboIR == b.IdxCboIR
-        && a.IdxCboHR == b.IdxCboHR;
+    return a.IP_URL == b.IP_URL && a.Port == b.Port && a.CHB_MBS == b.CHB_MBS && a.ModbusID == b.ModbusID &&
+           a.StartAddress == b.StartAddress && a.RequestSize == b.RequestSize && a.ScanRate == b.ScanRate &&
+           a.IdxCboDI == b.IdxCboDI && a.IdxCboCO == b.IdxCboCO && a.IdxCboIR == b.IdxCboIR && a.IdxCboHR == b.IdxCboHR;
 }
 
 bool HasDefaults(const SettingsValues& values)
@@ -28,7 +27,7 @@ int32_t PortOf(const std::string& text)
     return ReadSettingsText(text).Port;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SettingsFormat, WriterProducesTwelveCrLfLines)
 {
@@ -36,19 +35,18 @@ TEST(SettingsFormat, WriterProducesTwelveCrLfLines)
     values.IP_URL = "127.0.0.1";
     values.RequestSize = 100;
     values.IdxCboHR = -1;
-    EXPECT_EQ(WriteSettingsText(values),
-              "[Global]\r\n"
-              "IP_URL = 127.0.0.1\r\n"
-              "Port = 502\r\n"
-              "CHB_MBS = 0\r\n"
-              "ModbusID = 1\r\n"
-              "StartAddress = 1\r\n"
-              "RequestSize = 100\r\n"
-              "ScanRate = 1000\r\n"
-              "IdxCboDI = 0\r\n"
-              "IdxCboCO = 0\r\n"
-              "IdxCboIR = 0\r\n"
-              "IdxCboHR = -1\r\n");
+    EXPECT_EQ(WriteSettingsText(values), "[Global]\r\n"
+                                         "IP_URL = 127.0.0.1\r\n"
+                                         "Port = 502\r\n"
+                                         "CHB_MBS = 0\r\n"
+                                         "ModbusID = 1\r\n"
+                                         "StartAddress = 1\r\n"
+                                         "RequestSize = 100\r\n"
+                                         "ScanRate = 1000\r\n"
+                                         "IdxCboDI = 0\r\n"
+                                         "IdxCboCO = 0\r\n"
+                                         "IdxCboIR = 0\r\n"
+                                         "IdxCboHR = -1\r\n");
 }
 
 TEST(SettingsFormat, RoundTrip)

@@ -26,9 +26,9 @@ protected:
     {
         TestWindow();
         previous = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("sorbel-settings-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir =
+            std::filesystem::temp_directory_path() / ("sorbel-settings-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
     }
@@ -37,10 +37,7 @@ protected:
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(dir);
     }
-    static void WriteConf(const std::string& bytes)
-    {
-        std::ofstream("vidideze.conf", std::ios::binary) << bytes;
-    }
+    static void WriteConf(const std::string& bytes) { std::ofstream("vidideze.conf", std::ios::binary) << bytes; }
     static std::string ReadConf()
     {
         std::ifstream in("vidideze.conf", std::ios::binary);
@@ -53,18 +50,17 @@ protected:
     {
         return GetControlText(IdHostField) + "|" + GetControlText(IdPortField) + "|" +
                std::to_string(GetCheckState(IdOffsetCheck)) + "|" + GetControlText(IdUnitField) + "|" +
-               GetControlText(IdStartField) + "|" + GetControlText(IdLengthField) + "|" +
-               GetControlText(IdScanField) + "|" + std::to_string(GetSelectorIndex(IdSelectorDI)) + "|" +
-               std::to_string(GetSelectorIndex(IdSelectorCO)) + "|" +
-               std::to_string(GetSelectorIndex(IdSelectorIR)) + "|" +
-               std::to_string(GetSelectorIndex(IdSelectorHR));
+               GetControlText(IdStartField) + "|" + GetControlText(IdLengthField) + "|" + GetControlText(IdScanField) +
+               "|" + std::to_string(GetSelectorIndex(IdSelectorDI)) + "|" +
+               std::to_string(GetSelectorIndex(IdSelectorCO)) + "|" + std::to_string(GetSelectorIndex(IdSelectorIR)) +
+               "|" + std::to_string(GetSelectorIndex(IdSelectorHR));
     }
     std::filesystem::path previous, dir;
 };
 
 const std::string kInitial = "127.0.0.1|502|0|1|1|100|1000|0|0|0|0";
 
-} // namespace
+}  // namespace
 
 TEST_F(Settings, NoFileDirectoryOrEmptyFileLeaveTheInitialValues)
 {
@@ -119,10 +115,9 @@ TEST_F(Settings, ValuesReachTheirControls)
 TEST_F(Settings, SaveWritesTheControlsExactly)
 {
     SaveSettings();
-    EXPECT_EQ(ReadConf(),
-              "[Global]\r\nIP_URL = 127.0.0.1\r\nPort = 502\r\nCHB_MBS = 0\r\nModbusID = 1\r\n"
-              "StartAddress = 1\r\nRequestSize = 100\r\nScanRate = 1000\r\nIdxCboDI = 0\r\n"
-              "IdxCboCO = 0\r\nIdxCboIR = 0\r\nIdxCboHR = 0\r\n");
+    EXPECT_EQ(ReadConf(), "[Global]\r\nIP_URL = 127.0.0.1\r\nPort = 502\r\nCHB_MBS = 0\r\nModbusID = 1\r\n"
+                          "StartAddress = 1\r\nRequestSize = 100\r\nScanRate = 1000\r\nIdxCboDI = 0\r\n"
+                          "IdxCboCO = 0\r\nIdxCboIR = 0\r\nIdxCboHR = 0\r\n");
 
     // Numbers go through the fields' rule; the host text is kept as typed.
     SetControlText(IdHostField, " plc.local ");

@@ -31,8 +31,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t size = sizeof address;
-        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd_, backlog) != 0
-            || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd_, backlog) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
             ADD_FAILURE() << "no listener on loopback";
         port_ = ntohs(address.sin_port);
     }
@@ -71,7 +71,7 @@ bool WaitForData(Connection* connection)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Transport, NumbersAndDotsAndNamesConnect)
 {

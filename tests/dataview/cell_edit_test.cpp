@@ -48,7 +48,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(CellEditTest, CoilChoiceUpThenEnterQueuesOnAndRestoresTheCell)
 {
@@ -261,9 +261,9 @@ TEST_F(CellEditTest, OnlyAWhole16BitValueInTheColumnsFormatIsSent)
         const char* typed;
         int value;  // -1: refused, nothing queued
     };
-    const Case cases[] = {{2, "1F", 0x001F},   {1, "101", 0x0005}, {3, "-1", 0xFFFF},  {3, "$10", 0x0010},
-                          {3, " 65535 ", 65535}, {2, "0x1F", -1},    {3, "65536", -1},   {3, "100000", -1},
-                          {3, "abc", -1},       {3, "", -1},         {1, "102", -1},     {2, "12345", -1}};
+    const Case cases[] = {{2, "1F", 0x001F},     {1, "101", 0x0005}, {3, "-1", 0xFFFF}, {3, "$10", 0x0010},
+                          {3, " 65535 ", 65535}, {2, "0x1F", -1},    {3, "65536", -1},  {3, "100000", -1},
+                          {3, "abc", -1},        {3, "", -1},        {1, "102", -1},    {2, "12345", -1}};
     for (const Case& c : cases) {
         Connect(1, 3, {0, 0, 0, c.format});
         SetCellText(0, 7, "7");

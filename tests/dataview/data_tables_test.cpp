@@ -21,8 +21,7 @@ protected:
 
     // Runs ShowReadValues on a worker thread, as the poll worker does, while
     // this (GUI) thread keeps delivering its cell updates.
-    void ShowFromWorker(int table, const uint8_t* buffer, int received, int32_t quantity,
-                        std::array<int, 4> formats)
+    void ShowFromWorker(int table, const uint8_t* buffer, int received, int32_t quantity, std::array<int, 4> formats)
     {
         std::atomic<bool> done{false};
         std::thread worker([&] {
@@ -47,7 +46,7 @@ std::unique_ptr<uint8_t[]> Response(const std::vector<uint8_t>& data)
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(DataTablesTest, RebuildLabelsEveryShownTable)
 {

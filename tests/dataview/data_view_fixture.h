@@ -109,10 +109,7 @@ protected:
         QApplication::processEvents();
     }
 
-    QPoint CellCentre(int row, int column)
-    {
-        return view->visualRect(view->model()->index(row, column)).center();
-    }
+    QPoint CellCentre(int row, int column) { return view->visualRect(view->model()->index(row, column)).center(); }
 
     void ClickCell(int row, int column)
     {
@@ -154,7 +151,16 @@ protected:
 // Write request as the worker sends it: header, unit 1, function, address, value.
 inline std::vector<uint8_t> WriteFrame(uint8_t function, uint16_t address, uint16_t value, uint8_t unitId = 1)
 {
-    return {0x00, 0x64, 0x00, 0x00, 0x00, 0x06, unitId, function,
-            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF),
-            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF)};
+    return {0x00,
+            0x64,
+            0x00,
+            0x00,
+            0x00,
+            0x06,
+            unitId,
+            function,
+            static_cast<uint8_t>(address >> 8),
+            static_cast<uint8_t>(address & 0xFF),
+            static_cast<uint8_t>(value >> 8),
+            static_cast<uint8_t>(value & 0xFF)};
 }

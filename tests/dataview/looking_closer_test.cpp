@@ -29,8 +29,8 @@ protected:
     {
         std::vector<uint8_t> response(9, 0);
         response.insert(response.end(), data.begin(), data.end());
-        ShowReadValues(table, response.data(), static_cast<int>(response.size()), quantity, formats[0],
-                       formats[1], formats[2], formats[3]);
+        ShowReadValues(table, response.data(), static_cast<int>(response.size()), quantity, formats[0], formats[1],
+                       formats[2], formats[3]);
     }
 
     std::string Tip(int row, int column)
@@ -48,7 +48,7 @@ protected:
     std::string Clipboard() { return QGuiApplication::clipboard()->text().toStdString(); }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(LookingCloserTest, ARegisterTipShowsItsAddressesAndEveryView)
 {

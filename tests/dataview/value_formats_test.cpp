@@ -51,7 +51,7 @@ Texts Labels(int table, int64_t start, int rows)
     return texts;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ValueFormats, LabelsCarryTheReferencePrefixes)
 {
@@ -84,8 +84,7 @@ TEST(ValueFormats, LengthGivesABoundedRowCount)
 TEST(ValueFormats, BitsAreTakenLeastSignificantFirst)
 {
     EXPECT_EQ(Decode(2, MakeResponse({0x05}), 3, 1), (Texts{"1", "0", "1"}));
-    EXPECT_EQ(Decode(1, MakeResponse({0x05, 0x02}), 10, 1),
-              (Texts{"1", "0", "1", "0", "0", "0", "0", "0", "0", "1"}));
+    EXPECT_EQ(Decode(1, MakeResponse({0x05, 0x02}), 10, 1), (Texts{"1", "0", "1", "0", "0", "0", "0", "0", "0", "1"}));
 }
 
 TEST(ValueFormats, RegistersAreBigEndianAndNeverSigned)
@@ -164,14 +163,34 @@ TEST(ValueFormats, TypedTextsBecomeWriteValuesOnlyWhenWhollyA16BitNumber)
         int expected;  // -1: refused
     };
     const Case cases[] = {
-        {"1F", 2, 31},        {" 00ff\t", 2, 255},   {"FFFF", 2, 65535},   {"10000", 2, -1},
-        {"0x1F", 2, -1},      {"$1F", 2, -1},        {"-1", 2, -1},        {"1F G", 2, -1},
-        {"101", 1, 5},        {"102", 1, -1},        {"1111111111111111", 1, 65535},
-        {"00000000000000001", 1, -1},                {"-1", 3, 65535},     {"-32768", 3, 32768},
-        {"-32769", 3, -1},    {"65535", 3, 65535},   {"65536", 3, -1},     {"100000", 3, -1},
-        {" +42 ", 3, 42},     {"$10", 3, 16},        {"%11", 3, 3},        {"$FFFF", 3, 65535},
-        {"$10000", 3, -1},    {"-$8000", 3, 32768},  {"12abc", 3, -1},     {"1 2", 3, -1},
-        {"18446744073709551617", 3, -1},             {"7", -1, 7},
+        {"1F", 2, 31},
+        {" 00ff\t", 2, 255},
+        {"FFFF", 2, 65535},
+        {"10000", 2, -1},
+        {"0x1F", 2, -1},
+        {"$1F", 2, -1},
+        {"-1", 2, -1},
+        {"1F G", 2, -1},
+        {"101", 1, 5},
+        {"102", 1, -1},
+        {"1111111111111111", 1, 65535},
+        {"00000000000000001", 1, -1},
+        {"-1", 3, 65535},
+        {"-32768", 3, 32768},
+        {"-32769", 3, -1},
+        {"65535", 3, 65535},
+        {"65536", 3, -1},
+        {"100000", 3, -1},
+        {" +42 ", 3, 42},
+        {"$10", 3, 16},
+        {"%11", 3, 3},
+        {"$FFFF", 3, 65535},
+        {"$10000", 3, -1},
+        {"-$8000", 3, 32768},
+        {"12abc", 3, -1},
+        {"1 2", 3, -1},
+        {"18446744073709551617", 3, -1},
+        {"7", -1, 7},
     };
     for (const Case& c : cases) {
         const std::optional<uint16_t> value = RegisterValueFromText(c.text, c.format);

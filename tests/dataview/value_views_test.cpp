@@ -28,7 +28,7 @@ PairViews InOrder(const uint8_t bytes[4], const std::string& order)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 TEST(ValueViews, OneRegisterEveryWay)
 {
@@ -84,9 +84,15 @@ TEST(ValueViews, OnlyATextExactlyAsItsFormatWritesItIsRead)
     EXPECT_EQ(ShownRegisterValue("65535", FormatDecimal), 65535);
     EXPECT_EQ(ShownRegisterValue("0", -1), 0);
     // Texts another format left behind, or no value at all.
-    for (const auto& [text, format] : std::initializer_list<std::pair<const char*, int>>{
-             {"175", FormatHex}, {"00af", FormatHex}, {"00AF", FormatDecimal}, {"0101", FormatBinary},
-             {"0000000000000101", FormatHex}, {"-1", FormatDecimal}, {"0175", FormatDecimal}, {"", FormatDecimal},
-             {" 12", FormatDecimal}})
+    for (const auto& [text, format] :
+         std::initializer_list<std::pair<const char*, int>>{{"175", FormatHex},
+                                                            {"00af", FormatHex},
+                                                            {"00AF", FormatDecimal},
+                                                            {"0101", FormatBinary},
+                                                            {"0000000000000101", FormatHex},
+                                                            {"-1", FormatDecimal},
+                                                            {"0175", FormatDecimal},
+                                                            {"", FormatDecimal},
+                                                            {" 12", FormatDecimal}})
         EXPECT_EQ(ShownRegisterValue(text, format), std::nullopt) << text << " in " << format;
 }

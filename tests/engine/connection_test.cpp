@@ -7,7 +7,7 @@
 namespace {
 
 const int kParameterControls[] = {1, 2, 3, 4, 5, 6, 8, 9, 10, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23};
-const int kAlwaysEnabled[] = {IdConnectComms, IdOffsetCheck, IdDataList, IdConnectData,
+const int kAlwaysEnabled[] = {IdConnectComms, IdOffsetCheck,     IdDataList, IdConnectData,
                               IdMessageLog,   IdConnectMessages, IdClearLog};
 
 class ConnectionTest : public EngineTest {
@@ -28,7 +28,7 @@ int DeadPort()
     return gone.Port();
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(ConnectionTest, AFailedConnectShowsTheMessageAndChangesNothingElse)
 {

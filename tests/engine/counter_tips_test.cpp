@@ -33,7 +33,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(CounterTipsTest, EachOutcomeCountsUnderItsCause)
 {
@@ -90,6 +90,7 @@ TEST_F(CounterTipsTest, AConnectAndTheClearStartTheFiguresAfresh)
     RunCycle();
     EXPECT_EQ(Summary().valid, 1u);
     Click(IdClearLog);
-    EXPECT_EQ(CounterFieldTip(StatusPolls),
-              "Since the last connect or \"Clear Log and Counters\":\nElapsedTime of 0 valid responses\n0 bad responses");
+    EXPECT_EQ(
+        CounterFieldTip(StatusPolls),
+        "Since the last connect or \"Clear Log and Counters\":\nElapsedTime of 0 valid responses\n0 bad responses");
 }

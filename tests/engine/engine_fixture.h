@@ -9,12 +9,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <unistd.h>
@@ -177,10 +177,7 @@ protected:
     }
 
     std::string Status(int field = StatusText) { return GetStatusField(field); }
-    std::string Counters()
-    {
-        return Status(StatusPolls) + " " + Status(StatusValid) + " " + Status(StatusBad);
-    }
+    std::string Counters() { return Status(StatusPolls) + " " + Status(StatusValid) + " " + Status(StatusBad); }
 
     std::vector<LogLine> Log()
     {
@@ -189,10 +186,8 @@ protected:
         if (!pane || pane->document()->isEmpty())
             return lines;
         for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
-            QColor c = b.begin() != b.end() ? b.begin().fragment().charFormat().foreground().color()
-                                            : QColor();
-            lines.push_back({b.text().toStdString(),
-                             Rgb{uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())}});
+            QColor c = b.begin() != b.end() ? b.begin().fragment().charFormat().foreground().color() : QColor();
+            lines.push_back({b.text().toStdString(), Rgb{uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())}});
         }
         return lines;
     }
@@ -217,14 +212,24 @@ private:
 inline Bytes ReadRequest(uint8_t table, uint16_t address, uint16_t quantity)
 {
     static const uint8_t function[5] = {0, 2, 1, 4, 3};
-    return {0, table, 0, 0, 0, 6, 1, function[table], uint8_t(address >> 8), uint8_t(address),
-            uint8_t(quantity >> 8), uint8_t(quantity)};
+    return {0,
+            table,
+            0,
+            0,
+            0,
+            6,
+            1,
+            function[table],
+            uint8_t(address >> 8),
+            uint8_t(address),
+            uint8_t(quantity >> 8),
+            uint8_t(quantity)};
 }
 
 inline Bytes WriteRequest(uint8_t function, uint16_t address, uint16_t value)
 {
-    return {0, 100, 0, 0, 0, 6, 1, function, uint8_t(address >> 8), uint8_t(address),
-            uint8_t(value >> 8), uint8_t(value)};
+    return {
+        0, 100, 0, 0, 0, 6, 1, function, uint8_t(address >> 8), uint8_t(address), uint8_t(value >> 8), uint8_t(value)};
 }
 
 inline bool StartsWith(const std::string& text, const std::string& prefix)

@@ -11,7 +11,7 @@ class PollingTest : public EngineTest {};
 
 const Rgb kGrey = kDarkGrey;
 
-} // namespace
+}  // namespace
 
 TEST_F(PollingTest, ACycleReadsTheFourTablesInOrderAndShowsEverything)
 {
@@ -30,8 +30,8 @@ TEST_F(PollingTest, ACycleReadsTheFourTablesInOrderAndShowsEverything)
     Connect();
     RunCycle();
 
-    EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(1, 1, 3), ReadRequest(2, 1, 3),
-                                                      ReadRequest(3, 1, 3), ReadRequest(4, 1, 3)}));
+    EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(1, 1, 3), ReadRequest(2, 1, 3), ReadRequest(3, 1, 3),
+                                                     ReadRequest(4, 1, 3)}));
     const char* expected[3][4] = {{"1", "0", "65535", "00AF"}, {"0", "1", "0", "FFFE"}, {"1", "1", "12", "0000"}};
     for (int r = 0; r < 3; ++r)
         for (int t = 0; t < 4; ++t)

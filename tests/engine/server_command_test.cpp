@@ -6,7 +6,7 @@ namespace {
 
 class ServerCommandTest : public EngineTest {};
 
-} // namespace
+}  // namespace
 
 TEST_F(ServerCommandTest, SendsExactlyTheTextOnAConnectionOfItsOwn)
 {

@@ -64,7 +64,7 @@ protected:
     modbus_t* checker = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(SimulatorEndToEnd, PollsAllFourTablesAndShowsWhatTheSimulatorHolds)
 {

@@ -15,7 +15,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(WritesTest, ACoilEditGoesOutAfterTheReadsAndTheNextReadShowsIt)
 {
@@ -85,12 +85,12 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
 {
     SetFormats({0, 0, 0, 3});
     Connect();
-    program.pendingWrites.Append(Write(6, 1, 1));  // A
-    program.pendingWrites.Append(Write(6, 2, 2));  // B, sent first
-    server.Push(FakeReply::Normal());                                  // the read
-    server.Push(FakeReply::Error(2));                                  // B
-    server.Push(FakeReply::Raw(Bytes(600, 0x11)));                     // A
-    server.Push(FakeReply::Never());                                   // next read
+    program.pendingWrites.Append(Write(6, 1, 1));   // A
+    program.pendingWrites.Append(Write(6, 2, 2));   // B, sent first
+    server.Push(FakeReply::Normal());               // the read
+    server.Push(FakeReply::Error(2));               // B
+    server.Push(FakeReply::Raw(Bytes(600, 0x11)));  // A
+    server.Push(FakeReply::Never());                // next read
     RunCycle();
     EXPECT_EQ(Status(), "Status: Wrong Length Error");
     EXPECT_EQ(Counters(), "Polls: 3 Valid: 1 Bad: 2");

@@ -37,7 +37,7 @@ void CheckHeader(const uint8_t* frame, int64_t unit, int function)
     FUZZ_CHECK(frame[7] == function);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -38,7 +38,7 @@ uint64_t Modulo64(std::string_view digits, int base)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -15,10 +15,9 @@ namespace {
 
 bool SameValues(const SettingsValues& a, const SettingsValues& b)
 {
-    return a.IP_URL == b.IP_URL && a.Port == b.Port && a.CHB_MBS == b.CHB_MBS && a.ModbusID == b.ModbusID
-        && a.StartAddress == b.StartAddress && a.RequestSize == b.RequestSize && a.ScanRate == b.ScanRate
-        && a.IdxCboDI == b.IdxCboDI && a.IdxCboCO == b.IdxCboCO && a.IdxCboIR == b.IdxCboIR
-        && a.IdxCboHR == b.IdxCboHR;
+    return a.IP_URL == b.IP_URL && a.Port == b.Port && a.CHB_MBS == b.CHB_MBS && a.ModbusID == b.ModbusID &&
+           a.StartAddress == b.StartAddress && a.RequestSize == b.RequestSize && a.ScanRate == b.ScanRate &&
+           a.IdxCboDI == b.IdxCboDI && a.IdxCboCO == b.IdxCboCO && a.IdxCboIR == b.IdxCboIR && a.IdxCboHR == b.IdxCboHR;
 }
 
 void CheckWrittenShape(const std::string& text)
@@ -46,7 +45,7 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -62,9 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // format cannot hold (line breaks, outer blanks of the text).
     FuzzedDataProvider provider(data, size);
     SettingsValues values;
-    for (int32_t* field : {&values.Port, &values.CHB_MBS, &values.ModbusID, &values.StartAddress,
-                           &values.RequestSize, &values.ScanRate, &values.IdxCboDI, &values.IdxCboCO,
-                           &values.IdxCboIR, &values.IdxCboHR})
+    for (int32_t* field : {&values.Port, &values.CHB_MBS, &values.ModbusID, &values.StartAddress, &values.RequestSize,
+                           &values.ScanRate, &values.IdxCboDI, &values.IdxCboCO, &values.IdxCboIR, &values.IdxCboHR})
         *field = provider.ConsumeIntegral<int32_t>();
     values.IP_URL = provider.ConsumeRandomLengthString(256);
     const std::string text = WriteSettingsText(values);

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "dataview/value_formats.h"
-#include "modbus/frames.h"
 #include "dataview/value_views.h"
+#include "modbus/frames.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -43,7 +43,7 @@ long ValueOfText(const std::string& text, int format)
     return std::stol(text);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -11,8 +11,7 @@ TEST(LogFormat, LinesOfEachKind)
     EXPECT_EQ(FormatRequestLine(read.data(), 12), "->: 12 bytes 00 01 00 00 00 06 01 02 00 01 00 64");
 
     const std::array<uint8_t, 12> write{0x00, 0x64, 0x00, 0x00, 0x00, 0x06, 0x01, 0x05, 0x00, 0x00, 0xFF, 0x00};
-    EXPECT_EQ(FormatWriteRequestLine(write.data(), 12),
-              "POKE ->: 12 bytes 00 64 00 00 00 06 01 05 00 00 FF 00");
+    EXPECT_EQ(FormatWriteRequestLine(write.data(), 12), "POKE ->: 12 bytes 00 64 00 00 00 06 01 05 00 00 FF 00");
 
     const std::array<uint8_t, 9> exception{0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x01, 0x83, 0x02};
     EXPECT_EQ(FormatResponseLine(exception.data(), 9), "<-: 9 bytes 00 04 00 00 00 03 01 83 02");

@@ -5,15 +5,15 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QTextDocumentFragment>
 #include <QPlainTextEdit>
+#include <QTextDocumentFragment>
 
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,7 +68,7 @@ protected:
     std::filesystem::path dir_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(LogMenu, CopyTakesTheSelection)
 {

@@ -1,13 +1,13 @@
 // The message log and the counter fields, driven as the poll worker does.
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRect>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
-#include <QPlainTextEdit>
 
 #include <atomic>
 #include <string>
@@ -58,7 +58,7 @@ protected:
     QPlainTextEdit* pane = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(MessageLog, LinesTakeTheirColourAndTheSelectionFollowsTheKind)
 {
@@ -92,8 +92,7 @@ TEST_F(MessageLog, FourHundredValidReadsLeaveTheNewestThreeHundredLinesInView)
     ASSERT_EQ(pane->document()->blockCount(), 300);
     // 1200 lines were written; the last 300 are the last 100 transactions.
     EXPECT_EQ(pane->document()->findBlockByNumber(0).text().toStdString(), FormatRequestLine(kRequest, 12));
-    EXPECT_EQ(pane->document()->findBlockByNumber(1).text().toStdString(),
-              FormatResponseLine(kResponse, 10) + " #300");
+    EXPECT_EQ(pane->document()->findBlockByNumber(1).text().toStdString(), FormatResponseLine(kResponse, 10) + " #300");
     EXPECT_EQ(pane->document()->lastBlock().text().toStdString(), FormatElapsedLine(399 % 20));
     EXPECT_EQ(LineColour(299), QColor(64, 64, 64));
     EXPECT_EQ(LineColour(298), QColor(0, 0, 0));
@@ -186,8 +185,7 @@ TEST_F(MessageLog, ALogOutOfViewLooksTheSameOnceShown)
         AppendLogLine(request, kBlue);
         ShowPage(kPageViewMessages);
         return View{pane->toPlainText().toStdString(), pane->textCursor().selectedText().toStdString(),
-                    pane->textCursor().position(), pane->verticalScrollBar()->value(),
-                    pane->document()->blockCount()};
+                    pane->textCursor().position(), pane->verticalScrollBar()->value(), pane->document()->blockCount()};
     };
     for (int laterReads : {0, 1}) {
         ClearLogAndCounters();

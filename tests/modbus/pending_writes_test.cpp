@@ -21,11 +21,11 @@ PendingWrite Numbered(uint32_t id)
 
 uint32_t IdOf(const PendingWrite& write)
 {
-    return uint32_t{write.Frame[0]} << 24 | uint32_t{write.Frame[1]} << 16 | uint32_t{write.Frame[2]} << 8
-        | write.Frame[3];
+    return uint32_t{write.Frame[0]} << 24 | uint32_t{write.Frame[1]} << 16 | uint32_t{write.Frame[2]} << 8 |
+           write.Frame[3];
 }
 
-} // namespace
+}  // namespace
 
 TEST(PendingWrites, TakesNewestFirstUntilEmpty)
 {

@@ -47,7 +47,7 @@ uint32_t FakeTick()
     return now;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(ResponseWaitTest, TakesWhatOneReceiveDeliversAndLeavesTheRestForNextTime)
 {
@@ -121,8 +121,7 @@ TEST_F(ResponseWaitTest, AResponseSeenAtExactlyTheTimeoutIsTakenOneLaterIsNot)
 
 TEST_F(ResponseWaitTest, SendFailuresAndAClosedServer)
 {
-    EXPECT_EQ(SendAndAwaitResponse(nullptr, request, kRequestLength, buffer, kCycleBufferSize).outcome,
-              WaitSendFailed);
+    EXPECT_EQ(SendAndAwaitResponse(nullptr, request, kRequestLength, buffer, kCycleBufferSize).outcome, WaitSendFailed);
 
     // A server that has closed its end never reports data: time-out.
     server.DropClients();

@@ -21,7 +21,7 @@ StreamKind Classify(const std::string& s)
     return ClassifyStream(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
-} // namespace
+}  // namespace
 
 TEST(RequestFraming, ClassifiesAFreshConnection)
 {
@@ -89,10 +89,17 @@ TEST(SimOptions, ReadsTheCommandLine)
     EXPECT_EQ(o.delayMs, 60000);
     EXPECT_TRUE(o.verbose);
 
-    for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
-             {"--port", "65536"}, {"--port", "+5"}, {"--port", ""}, {"--port", "0x10"},
-             {"--unit"}, {"--delay", "60001"}, {"--delay", "99999999999"},
-             {"--bind", "1.2.3"}, {"--bind=::1"}, {"-x"}, {"502"}}) {
+    for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{{"--port", "65536"},
+                                                                              {"--port", "+5"},
+                                                                              {"--port", ""},
+                                                                              {"--port", "0x10"},
+                                                                              {"--unit"},
+                                                                              {"--delay", "60001"},
+                                                                              {"--delay", "99999999999"},
+                                                                              {"--bind", "1.2.3"},
+                                                                              {"--bind=::1"},
+                                                                              {"-x"},
+                                                                              {"502"}}) {
         SimOptions fresh;
         EXPECT_NE(parse(bad, fresh), "") << bad[0];
     }

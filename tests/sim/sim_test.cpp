@@ -80,11 +80,11 @@ struct ModbusClient {
 
 Bytes ReadHolding(uint8_t unit, uint16_t address, uint16_t quantity)
 {
-    return {0, 7, 0, 0, 0, 6, unit, 3, uint8_t(address >> 8), uint8_t(address),
-            uint8_t(quantity >> 8), uint8_t(quantity)};
+    return {
+        0, 7, 0, 0, 0, 6, unit, 3, uint8_t(address >> 8), uint8_t(address), uint8_t(quantity >> 8), uint8_t(quantity)};
 }
 
-} // namespace
+}  // namespace
 
 TEST(Simulator, ServesTheStartPatternAndKeepsWrites)
 {
@@ -149,8 +149,7 @@ TEST(Simulator, RefusedRequestsGetExceptionsAndTheSessionGoesOn)
         {"byte count beyond the frame",
          {0, 10, 0, 0, 0, 9, 1, 16, 0, 0, 0, 2, 4, 0, 1},
          {0, 10, 0, 0, 0, 3, 1, 0x90, 3}},
-        {"coil value neither on nor off", {0, 11, 0, 0, 0, 6, 1, 5, 0, 1, 0x12, 0x34},
-         {0, 11, 0, 0, 0, 3, 1, 0x85, 3}},
+        {"coil value neither on nor off", {0, 11, 0, 0, 0, 6, 1, 5, 0, 1, 0x12, 0x34}, {0, 11, 0, 0, 0, 3, 1, 0x85, 3}},
     };
     for (const Case& c : cases) {
         client.Send(c.request);
@@ -269,9 +268,15 @@ TEST(Simulator, StopsCleanlyOnSignals)
 
 TEST(Simulator, CommandLine)
 {
-    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-             {"--port", "70000"}, {"--port"}, {"--port", "-1"}, {"--unit", "256"}, {"--delay", "1s"},
-             {"--bind", "localhost"}, {"--frobnicate"}, {"1502"}, {"--verbose=yes"}}) {
+    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{{"--port", "70000"},
+                                                                              {"--port"},
+                                                                              {"--port", "-1"},
+                                                                              {"--unit", "256"},
+                                                                              {"--delay", "1s"},
+                                                                              {"--bind", "localhost"},
+                                                                              {"--frobnicate"},
+                                                                              {"1502"},
+                                                                              {"--verbose=yes"}}) {
         SimProcess sim(bad);
         EXPECT_EQ(sim.Port(), 0);
         EXPECT_EQ(sim.WaitExit(5000), 2) << bad[0];

@@ -36,11 +36,16 @@ void Put16(std::vector<uint8_t>& b, uint16_t v)
 int TableOfFunction(int function)
 {
     switch (function) {
-    case 1: return 2;
-    case 2: return 1;
-    case 3: return 4;
-    case 4: return 3;
-    default: return 0;
+    case 1:
+        return 2;
+    case 2:
+        return 1;
+    case 3:
+        return 4;
+    case 4:
+        return 3;
+    default:
+        return 0;
     }
 }
 
@@ -54,7 +59,7 @@ std::vector<uint8_t> ExceptionFrame(const std::vector<uint8_t>& request, uint8_t
     return out;
 }
 
-} // namespace
+}  // namespace
 
 FakeReply FakeReply::Delayed(int ms)
 {
@@ -258,8 +263,7 @@ void FakeModbusServer::ClearRecords()
 bool FakeModbusServer::WaitForRequests(size_t count, int timeoutMs) const
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [&] { return requests_.size() >= count; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= count; });
 }
 
 bool FakeModbusServer::WaitForAccepted(int count, int timeoutMs) const
@@ -272,8 +276,7 @@ bool FakeModbusServer::WaitForAccepted(int count, int timeoutMs) const
 bool FakeModbusServer::WaitForClosed(int count, int timeoutMs) const
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [&] { return closed_ >= count; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return closed_ >= count; });
 }
 
 void FakeModbusServer::DropClients()
@@ -398,9 +401,9 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
     {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(request);
-        requestTimesUs_.push_back(std::chrono::duration_cast<std::chrono::microseconds>(
-                                      std::chrono::steady_clock::now().time_since_epoch())
-                                      .count());
+        requestTimesUs_.push_back(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
         changed_.notify_all();
         if (!script_.empty()) {
             reply = script_.front();
@@ -453,8 +456,7 @@ std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& reques
     if (function == 5 || function == 6) {
         if (function == 5 && field != 0xFF00 && field != 0)
             return ExceptionFrame(request, 3, true);
-        values_[function == 5 ? 1 : 3][address] =
-            static_cast<uint16_t>(function == 5 ? field != 0 : field);
+        values_[function == 5 ? 1 : 3][address] = static_cast<uint16_t>(function == 5 ? field != 0 : field);
         return request;  // the echo
     }
 
@@ -485,8 +487,7 @@ std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& reques
     return out;
 }
 
-void FakeModbusServer::Schedule(Client& client, int delayMs, std::vector<uint8_t> bytes, bool close,
-                                bool reset)
+void FakeModbusServer::Schedule(Client& client, int delayMs, std::vector<uint8_t> bytes, bool close, bool reset)
 {
     // Replies leave in the order of their requests, as from a server that
     // handles one request after the other.

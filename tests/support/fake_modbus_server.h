@@ -21,7 +21,7 @@ struct FakeReply {
     int length = -1;             // Answer: cut or zero-padded to this many bytes
     int splitAt = 0;             // > 0: the first splitAt bytes, the rest splitGapMs later
     int splitGapMs = 0;
-    bool reset = false;          // Close: with an RST, so the client's next send fails
+    bool reset = false;  // Close: with an RST, so the client's next send fails
 
     static FakeReply Normal() { return {}; }
     static FakeReply Delayed(int ms);
@@ -55,10 +55,10 @@ public:
     void SetStrict(bool strict);
 
     // Records.
-    std::vector<uint8_t> Received() const;                 // every byte, all connections
-    std::vector<std::vector<uint8_t>> Requests() const;    // each complete request frame
-    std::vector<int64_t> RequestTimesUs() const;           // arrival of each, steady clock
-    std::vector<uint8_t> ConnectionBytes(int index) const; // bytes of the index-th connection
+    std::vector<uint8_t> Received() const;                  // every byte, all connections
+    std::vector<std::vector<uint8_t>> Requests() const;     // each complete request frame
+    std::vector<int64_t> RequestTimesUs() const;            // arrival of each, steady clock
+    std::vector<uint8_t> ConnectionBytes(int index) const;  // bytes of the index-th connection
     size_t RequestCount() const;
     int Accepted() const;  // connections accepted so far
     int Closed() const;    // of those, closed by either side
@@ -83,8 +83,8 @@ private:
     struct Client {
         int fd = -1;
         int index = 0;
-        std::vector<uint8_t> inbound;  // bytes not yet a complete request
-        std::deque<Outgoing> outgoing; // in due order
+        std::vector<uint8_t> inbound;   // bytes not yet a complete request
+        std::deque<Outgoing> outgoing;  // in due order
     };
 
     void Run();
@@ -100,7 +100,7 @@ private:
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     uint16_t port_ = 0;
-    bool stop_ = false;        // guarded by mutex_
+    bool stop_ = false;  // guarded by mutex_
     bool dropRequested_ = false;
 
     mutable std::mutex mutex_;

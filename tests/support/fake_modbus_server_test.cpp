@@ -48,9 +48,8 @@ public:
         Bytes out;
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         for (;;) {
-            int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                            end - std::chrono::steady_clock::now())
-                                            .count());
+            int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
             if (left <= 0)
                 return out;
             pollfd p{fd_, POLLIN, 0};
@@ -88,11 +87,11 @@ private:
 
 Bytes Request(uint16_t tid, uint8_t function, uint16_t address, uint16_t field, uint8_t unit = 1)
 {
-    return {uint8_t(tid >> 8), uint8_t(tid), 0, 0, 0, 6, unit, function,
-            uint8_t(address >> 8), uint8_t(address), uint8_t(field >> 8), uint8_t(field)};
+    return {uint8_t(tid >> 8),   uint8_t(tid),  0, 0, 0, 6, unit, function, uint8_t(address >> 8), uint8_t(address),
+            uint8_t(field >> 8), uint8_t(field)};
 }
 
-} // namespace
+}  // namespace
 
 TEST(FakeModbusServer, AnswersReadsOfAllFourTablesFromItsValues)
 {

@@ -86,13 +86,12 @@ public:
                 if (line.find(text) != std::string::npos)
                     return line;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
             pollfd p{stream == Stdout ? out_ : err_, POLLIN, 0};
             char buffer[512];
             ssize_t n;
-            if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0 ||
-                (n = read(p.fd, buffer, sizeof buffer)) <= 0)
+            if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0 || (n = read(p.fd, buffer, sizeof buffer)) <= 0)
                 return {};
             pending.append(buffer, static_cast<size_t>(n));
         }

@@ -24,7 +24,7 @@ protected:
     void SetUp() override { TestWindow(); }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Controls, TextSelectorCheckboxAndEnabledByIdKeepTheirRules)
 {

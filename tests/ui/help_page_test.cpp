@@ -1,9 +1,9 @@
 // The Help page as the user sees it after start.
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QScrollBar>
 #include <QTextEdit>
 
 #include <set>
@@ -71,7 +71,7 @@ void ExpectLook(const QTextBlock& block, const LineLook& look)
     }
 }
 
-} // namespace
+}  // namespace
 
 TEST(HelpPage, TextIsTheThirtyLines)
 {

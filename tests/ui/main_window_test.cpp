@@ -8,13 +8,13 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
-#include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -25,9 +25,9 @@
 #include "modbus/message_log.h"
 #include "tests/ui/dark_palette.h"
 #include "tests/ui/test_window.h"
-#include "ui/main_window.h"
 #include "ui/control_ids.h"
 #include "ui/link_label.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -127,7 +127,7 @@ protected:
     QWidget* window = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(Window, EveryControlHasItsKindPagePlaceAndText)
 {
@@ -319,9 +319,10 @@ TEST_F(Window, StatusBarFieldsRunPastTheRightEdge)
         if (field == StatusText) {
             // The usual status texts fit their field; longer ones can be read
             // in full as the field's tool tip.
-            for (const char* text : {"Read Status: Not Connected", "Status: Wrong Length Error",
-                                     "Status: Transmission Error"})
-                EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(text), label->contentsRect().width() - label->indent())
+            for (const char* text :
+                 {"Read Status: Not Connected", "Status: Wrong Length Error", "Status: Transmission Error"})
+                EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(text),
+                          label->contentsRect().width() - label->indent())
                     << text;
             SetStatusField(StatusText, "Read Error: Wrong Function Code");
             EXPECT_EQ(label->toolTip(), "Read Error: Wrong Function Code");

@@ -100,8 +100,8 @@ void AddSampleTables()
 // Fixes everything the pictures would otherwise take from the machine.
 void FixRenderingEnvironment(const char* scale)
 {
-    for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
-                             "QT_FONT_DPI", "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "FREETYPE_PROPERTIES"})
+    for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING", "QT_FONT_DPI",
+                             "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "FREETYPE_PROPERTIES"})
         unsetenv(name);
     // A screen large enough for the whole window at scale 2.
     setenv("QT_QPA_PLATFORM", "offscreen:configfile=" SORBEL_RENDER_SCREEN, 1);
@@ -137,8 +137,7 @@ int RenderPages(const std::string& dir, std::initializer_list<Page> pages, const
     for (const Page& page : pages) {
         panel->setCurrentIndex(page.index);
         QApplication::processEvents();
-        const std::string path =
-            dir + "/page-" + std::to_string(page.index + 1) + "-" + page.name + suffix + ".png";
+        const std::string path = dir + "/page-" + std::to_string(page.index + 1) + "-" + page.name + suffix + ".png";
         if (!window->grab().save(QString::fromStdString(path), "PNG")) {
             std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
             ++failures;
@@ -204,7 +203,7 @@ int RenderCloserLooks(const std::string& dir)
 constexpr Page kViewData{1, "view-data"};
 constexpr Page kViewMessages{2, "view-messages"};
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -224,8 +223,7 @@ int main(int argc, char** argv)
     if (scaled)
         return RenderPages(dir, {kViewData, kViewMessages}, "-scale-2") == 0 ? 0 : 1;
 
-    int failures = RenderPages(
-        dir, {{0, "communications"}, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
+    int failures = RenderPages(dir, {{0, "communications"}, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
     failures += RenderCloserLooks(dir);
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());

@@ -1,10 +1,10 @@
 // Selecting, colouring and formatting lines of a text pane.
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBlock>
-#include <QPlainTextEdit>
 
 #include <atomic>
 #include <thread>
@@ -31,7 +31,7 @@ protected:
     QPlainTextEdit* pane = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(RichText, AppendSplitsLinesAtEveryKindOfLineEnd)
 {
