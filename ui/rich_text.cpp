@@ -382,10 +382,12 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         QTextCharFormat format;
         format.setForeground(ToQColor(colour));
         // One cursor at the end, one edit: the new line is laid out once (or,
-        // out of view, not at all), nothing else is.
+        // out of view, not at all), nothing else is. The cursors are only
+        // placed, inside an edit: movePosition would lay out the line it
+        // starts from.
         QTextCursor end(doc);
         end.beginEditBlock();
-        end.movePosition(QTextCursor::End);
+        end.setPosition(LastPosition(doc));
         if (!doc->isEmpty())
             end.insertBlock(QTextBlockFormat(), QTextCharFormat());
         end.insertText(line, format);
@@ -393,8 +395,8 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
 
         QTextCursor caret(doc->lastBlock());
         if (selectLine) {
-            caret.beginEditBlock();  // so the selection does not lay the line out either
-            caret.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+            caret.beginEditBlock();
+            caret.setPosition(LastPosition(doc), QTextCursor::KeepAnchor);
             caret.endEditBlock();
         }
         pane.setCaret(caret);

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 
 #include <atomic>
 #include <string>
@@ -162,6 +163,16 @@ TEST_F(MessageLog, ClearButtonResetsCountsAndLogButNotTheStatusText)
     // The next line starts the log afresh, without a leading blank line.
     AppendLogLine(FormatElapsedLine(1), kDarkGrey);
     EXPECT_EQ(pane->document()->blockCount(), 1);
+}
+
+TEST_F(MessageLog, LinesAddedOutOfViewAreNotLaidOut)
+{
+    // Past the ceiling, so every line also cuts one from the top.
+    ShowPage(kPageCommunications);
+    for (int n = 0; n < 2100; ++n)
+        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+    EXPECT_EQ(pane->document()->firstBlock().layout()->lineCount(), 0);
+    EXPECT_EQ(pane->document()->lastBlock().layout()->lineCount(), 0);
 }
 
 TEST_F(MessageLog, ALogOutOfViewLooksTheSameOnceShown)
