@@ -94,7 +94,7 @@ format: deps
 	clang-format -i $(FORMAT_FILES)
 
 format-check: deps
-	clang-format --dry-run --Werror $(FORMAT_FILES)
+	@clang-format --dry-run --Werror $(FORMAT_FILES) && echo "format-check: $(words $(FORMAT_FILES)) files formatted"
 
 # libFuzzer targets over the pure core; skipped when clang is missing.
 fuzz-smoke: deps
