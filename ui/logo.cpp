@@ -116,7 +116,6 @@ QImage DecodePng(const unsigned char* data, size_t size)
 void DecodeLogo()
 {
     gLogo = DecodePng(kLogoPng, kLogoPng_size);
-    gLogo2x = DecodePng(kLogo2xPng, kLogo2xPng_size);
     gIcon = DecodePng(kIconPng, kIconPng_size);
 }
 
@@ -127,6 +126,13 @@ const QImage& LogoImage()
 
 const QImage& LargeLogoImage()
 {
+    // Four times the pixels of the small one and only wanted on a scaled
+    // screen: decoded when first asked for, not at start-up.
+    static bool decoded = false;
+    if (!decoded) {
+        gLogo2x = DecodePng(kLogo2xPng, kLogo2xPng_size);
+        decoded = true;
+    }
     return gLogo2x;
 }
 

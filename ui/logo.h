@@ -11,13 +11,14 @@ class QImage;
 // gives a null image; nothing is reported.
 QImage DecodePng(const unsigned char* data, size_t size);
 
-// Decodes the stored logo and icon; GUI thread, once at start-up.
+// Decodes the stored logo and icon; GUI thread, once at start-up. The large
+// logo is decoded when first asked for.
 void DecodeLogo();
 
 // The decoded logo (250 x 250), null if it could not be decoded.
 const QImage& LogoImage();
 // The same picture drawn at 500 x 500, for scaled screens; null if it could
-// not be decoded.
+// not be decoded. GUI thread.
 const QImage& LargeLogoImage();
 // The decoded window icon (32 x 32), null if it could not be decoded.
 const QImage& IconImage();
