@@ -31,6 +31,7 @@
 #include "bench/polling_harness.h"
 #include "common/colours.h"
 #include "modbus/message_log.h"
+#include "modbus/response_stats.h"
 
 namespace {
 
@@ -214,7 +215,19 @@ struct Period {
     std::string what;
     int scanMs = 0;
     std::vector<int64_t> times;
+    uint64_t longCycles = 0;  // logged ElapsedTime of the scan rate or more
+    uint32_t longestMs = 0;
 };
+
+// Valid reads whose logged ElapsedTime (the request sent to the values
+// shown, nearly the whole cycle) reached ms: a tick may be skipped after them.
+uint64_t ReadsAtLeast(uint32_t ms)
+{
+    uint64_t n = 0;
+    for (uint32_t bin = ms; bin < kElapsedBins; ++bin)
+        n += program.responseStats.elapsed[bin].load();
+    return n;
+}
 std::vector<Period> gPeriods;
 
 // Polls with the given block and formats at scanMs, the page in view, and
@@ -232,7 +245,8 @@ void Polling(ServerProcess& server, const char* what, int length, int scanMs, st
     server.Clear();
     MeasureCpu(what);
     if (std::count(formats.begin(), formats.end(), 0) == 3)
-        gPeriods.push_back({what, scanMs, server.RequestTimesUs()});
+        gPeriods.push_back({what, scanMs, server.RequestTimesUs(), ReadsAtLeast(static_cast<uint32_t>(scanMs)),
+                            program.responseStats.highest.load()});
     Disconnect();
     DispatchControlEvent(IdClearLog);
     ShowPage(kPageCommunications);
@@ -256,8 +270,10 @@ void PrintPeriod(const Period& p)
     // The ratio over the whole run: skipped ticks count in it.
     const double total = static_cast<double>(p.times.back() - p.times.front()) / 1000.0;
     const double ratio = total / (static_cast<double>(intervals.size() + skipped) * p.scanMs);
-    std::printf("  %-46s median %7.2f ms   p95 %7.2f ms   ratio %.4f   skipped %d of %zu ticks\n", p.what.c_str(),
-                Median(intervals), p95, ratio, skipped, intervals.size() + skipped);
+    std::printf("  %-46s median %7.2f ms   p95 %7.2f ms   ratio %.4f   skipped %d of %zu ticks"
+                "   (%llu cycles of %d ms or more, longest %u ms)\n",
+                p.what.c_str(), Median(intervals), p95, ratio, skipped, intervals.size() + skipped,
+                static_cast<unsigned long long>(p.longCycles), p.scanMs, p.longestMs);
 }
 
 double ThreadCpuUs()
