@@ -258,6 +258,9 @@ void FakeModbusServer::ClearRecords()
     received_.clear();
     requests_.clear();
     requestTimesUs_.clear();
+    // Emptied, not removed: a connection keeps its index.
+    for (std::vector<uint8_t>& bytes : connectionBytes_)
+        bytes.clear();
 }
 
 bool FakeModbusServer::WaitForRequests(size_t count, int timeoutMs) const
