@@ -129,9 +129,9 @@ class Pane {
 public:
     enum Use { Settled, MayHold };
 
-    explicit Pane(int control, Use use = Settled)
-        : rich_(qobject_cast<QTextEdit*>(FindControl(control))),
-          plain_(qobject_cast<QPlainTextEdit*>(FindControl(control)))
+    explicit Pane(int control, Use use = Settled) : Pane(FindControl(control), use) {}
+    Pane(QWidget* control, Use use)
+        : rich_(qobject_cast<QTextEdit*>(control)), plain_(qobject_cast<QPlainTextEdit*>(control))
     {
         if (!plain_)
             return;
