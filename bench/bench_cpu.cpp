@@ -351,10 +351,13 @@ int main(int argc, char** argv)
     for (const Period& p : gPeriods)
         PrintPeriod(p);
 
-    if (Wanted("log line")) {
+    if (Wanted("log line in view") || Wanted("log line out of view"))
         std::printf("GUI-thread CPU per log line, paint included:\n");
+    if (Wanted("log line in view")) {
         LogLineCost(300);
         LogLineCost(2000);
+    }
+    if (Wanted("log line out of view")) {
         LogLineCost(300, kPageCommunications);
         LogLineCost(2000, kPageCommunications);
     }

@@ -227,6 +227,31 @@ bool SetCellText(int row, int column, std::string_view text)
         false);
 }
 
+void StartCellText(CellTextHandOff& cell, int row, int column, std::string_view text)
+{
+    cell.row = row;
+    cell.column = column;
+    cell.text = text;
+    cell.written = false;
+    StartOnGuiThread(
+        cell.handOff,
+        [](void* context) {
+            auto* c = static_cast<CellTextHandOff*>(context);
+            DataListModel* model = Model();
+            if (!model || !model->Contains(c->row, c->column))
+                return;
+            model->SetText(c->row, c->column,
+                           QString::fromUtf8(c->text.data(), static_cast<qsizetype>(c->text.size())));
+            c->written = true;
+        },
+        &cell);
+}
+
+bool FinishCellText(CellTextHandOff& cell)
+{
+    return FinishOnGuiThread(cell.handOff) && cell.written;
+}
+
 bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts, int endRow)
 {
     auto shared = std::make_shared<const std::vector<std::string>>(std::move(texts));

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/gui_call.h"
+
 class QFont;
 class QTableView;
 class QWidget;
@@ -29,6 +31,21 @@ int DataListRowCount();
 std::string GetCellText(int row, int column);
 // Returns false when nothing was written (no such cell, or shutting down).
 bool SetCellText(int row, int column, std::string_view text);
+
+// SetCellText in two steps, for a caller with something to do while the
+// GUI thread writes the cell: StartCellText hands the text over and returns,
+// FinishCellText waits until it is written and returns what SetCellText
+// would. The record and the text must stay alive until then, and a record
+// is finished before it is started again.
+struct CellTextHandOff {
+    int row = 0;
+    int column = 0;
+    std::string_view text;
+    bool written = false;
+    GuiHandOff handOff;
+};
+void StartCellText(CellTextHandOff& cell, int row, int column, std::string_view text);
+bool FinishCellText(CellTextHandOff& cell);
 
 // Writes texts into a column from firstRow down and empties the cells after
 // them up to endRow, with one update of the view however many there are;

@@ -115,15 +115,26 @@ void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t
     const DecodedValues values =
         DecodeReadValues(table, buffer, receivedCount, quantity, selectors[table - 1], DataListRowCount());
 
+    // Each value is handed over after its pause, and the GUI thread writes
+    // it during the next one; the worker collects it before handing over the
+    // next, so the values land one by one and in order, with one wake-up
+    // fewer each than a call waited for at once.
+    CellTextHandOff cell;
+    bool inFlight = false;
     size_t r = 0;
     // Once a disconnect is asked for, nothing waits for the display: the
     // values not yet shown go with the rest below.
     for (; r < values.texts.size() && !program.cycleStop.load(); r++) {
         gValuePause.load()();
-        // False only when the program is shutting down: stop filling.
-        if (!SetCellText(static_cast<int>(r), column, values.texts[r]))
+        // False only when the rows went or the program is shutting down:
+        // stop filling.
+        if (inFlight && !FinishCellText(cell))
             return;
+        StartCellText(cell, static_cast<int>(r), column, values.texts[r]);
+        inFlight = true;
     }
+    if (inFlight && !FinishCellText(cell))
+        return;
     // The pause belongs to values shown one by one: the rows without a
     // value are blanked together, at once, however many the Length asked for.
     if (static_cast<int64_t>(r) < values.rows)

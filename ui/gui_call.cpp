@@ -13,36 +13,30 @@
 
 namespace {
 
+// A GuiHandOff's state; the record stays on its caller's stack until it
+// leaves CallPending.
 enum CallState : uint32_t { CallPending, CallDone, CallReleased };
-
-// One waiting call, on its caller's stack until state leaves CallPending.
-struct PendingCall {
-    void (*call)(void*) = nullptr;
-    void* context = nullptr;
-    PendingCall* next = nullptr;
-    std::atomic<uint32_t> state{CallPending};
-};
 
 // Calls waiting for the GUI thread, newest first. Callers push without a
 // lock; the GUI thread takes them all at once.
-std::atomic<PendingCall*> gQueue{nullptr};
+std::atomic<GuiHandOff*> gQueue{nullptr};
 std::atomic<bool> gReleased{false};
 
 // GUI thread: runs (or, once released, drops) every queued call in the
 // order queued and lets each caller go.
 void RunQueuedCalls()
 {
-    PendingCall* newestFirst = gQueue.exchange(nullptr, std::memory_order_acquire);
-    PendingCall* oldestFirst = nullptr;
+    GuiHandOff* newestFirst = gQueue.exchange(nullptr, std::memory_order_acquire);
+    GuiHandOff* oldestFirst = nullptr;
     while (newestFirst) {
-        PendingCall* next = newestFirst->next;
+        GuiHandOff* next = newestFirst->next;
         newestFirst->next = oldestFirst;
         oldestFirst = newestFirst;
         newestFirst = next;
     }
     while (oldestFirst) {
         // Read before the caller is let go: its record goes with its stack.
-        PendingCall* call = oldestFirst;
+        GuiHandOff* call = oldestFirst;
         oldestFirst = call->next;
         const bool run = !gReleased.load();
         if (run)
@@ -121,37 +115,54 @@ bool OnGuiThread()
     return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
-bool RunOnGuiThread(void (*call)(void*), void* context)
+void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context)
 {
-    if (gReleased)
-        return false;
+    handOff.call = call;
+    handOff.context = context;
+    handOff.next = nullptr;
+    if (gReleased) {
+        handOff.state.store(CallReleased, std::memory_order_relaxed);
+        return;
+    }
     if (OnGuiThread()) {
         call(context);
-        return true;
+        handOff.state.store(CallDone, std::memory_order_relaxed);
+        return;
     }
     QueueRunner* runner = gRunner;
-    if (!runner)
-        return false;  // no GUI thread to run it on: touching widgets here is unsafe
-
-    PendingCall pending;
-    pending.call = call;
-    pending.context = context;
-    PendingCall* head = gQueue.load(std::memory_order_relaxed);
+    if (!runner) {
+        // No GUI thread to run it on: touching widgets here is unsafe.
+        handOff.state.store(CallReleased, std::memory_order_relaxed);
+        return;
+    }
+    handOff.state.store(CallPending, std::memory_order_relaxed);
+    GuiHandOff* head = gQueue.load(std::memory_order_relaxed);
     do {
-        pending.next = head;
-    } while (!gQueue.compare_exchange_weak(head, &pending, std::memory_order_release, std::memory_order_relaxed));
+        handOff.next = head;
+    } while (!gQueue.compare_exchange_weak(head, &handOff, std::memory_order_release, std::memory_order_relaxed));
     // Only the call that finds the queue empty wakes the GUI thread; the
     // others are taken with it.
     if (!head)
         QCoreApplication::postEvent(runner, new WakeEvent);
+}
+
+bool FinishOnGuiThread(GuiHandOff& handOff)
+{
     // Once released, the GUI thread still takes the queue (and drops it) the
     // next time it looks, so no record is left behind on a stack that is gone.
-    uint32_t state = pending.state.load(std::memory_order_acquire);
+    uint32_t state = handOff.state.load(std::memory_order_acquire);
     while (state == CallPending) {
-        pending.state.wait(CallPending, std::memory_order_acquire);
-        state = pending.state.load(std::memory_order_acquire);
+        handOff.state.wait(CallPending, std::memory_order_acquire);
+        state = handOff.state.load(std::memory_order_acquire);
     }
     return state == CallDone;
+}
+
+bool RunOnGuiThread(void (*call)(void*), void* context)
+{
+    GuiHandOff handOff;
+    StartOnGuiThread(handOff, call, context);
+    return FinishOnGuiThread(handOff);
 }
 
 void ReleaseGuiCallers()

@@ -12,6 +12,8 @@
 // until it is done.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 
@@ -24,6 +26,24 @@ bool OnGuiThread();
 // another thread. Returns false when it was not run because the program is
 // shutting down (or there is no GUI thread).
 bool RunOnGuiThread(void (*call)(void*), void* context);
+
+// A call handed to the GUI thread by a caller that goes on and collects it
+// later: a worker can pause while the GUI thread applies its last update and
+// still never have two updates on their way. The record, and whatever the
+// call reads, must stay alive until FinishOnGuiThread has returned.
+struct GuiHandOff {
+    void (*call)(void*) = nullptr;
+    void* context = nullptr;
+    GuiHandOff* next = nullptr;
+    std::atomic<uint32_t> state{0};
+};
+
+// Hands call(context) over (runs it at once on the GUI thread).
+void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context);
+// Waits until the call handed over has been applied. Returns false when it
+// was not run because the program is shutting down (or there is no GUI
+// thread).
+bool FinishOnGuiThread(GuiHandOff& handOff);
 
 // Runs fn on the GUI thread, waiting for it when called from another thread.
 // Returns false when fn was not run because the program is shutting down.
