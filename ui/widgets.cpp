@@ -12,6 +12,7 @@
 #include <QTextEdit>
 #include <QValidator>
 
+#include "ui/cached_scroll_bar.h"
 #include "ui/controls.h"
 #include "ui/window_handlers.h"
 
@@ -203,5 +204,9 @@ QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
 
 QPlainTextEdit* CreateLogPane(QWidget* page, int id, const QRect& geometry)
 {
-    return SetUpPane(new QPlainTextEdit(page), id, geometry);
+    auto* pane = new QPlainTextEdit(page);
+    // Repainted with every line, mostly to the same picture.
+    pane->setVerticalScrollBar(new CachedScrollBar(Qt::Vertical));
+    pane->setHorizontalScrollBar(new CachedScrollBar(Qt::Horizontal));
+    return SetUpPane(pane, id, geometry);
 }

@@ -1,0 +1,49 @@
+// A scroll bar that shows its last picture again.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+#include "ui/cached_scroll_bar.h"
+
+namespace {
+
+// Two log-like panes side by side, one with the plain bars, one with the
+// cached ones, given the same lines.
+QImage Picture(QPlainTextEdit& pane)
+{
+    QApplication::processEvents();
+    return pane.grab().toImage();
+}
+
+}  // namespace
+
+TEST(CachedScrollBar, DrawsWhatThePlainBarDrawsAsItsRangeAndValueChange)
+{
+    QPlainTextEdit plain, cached;
+    cached.setVerticalScrollBar(new CachedScrollBar(Qt::Vertical));
+    cached.setHorizontalScrollBar(new CachedScrollBar(Qt::Horizontal));
+    for (QPlainTextEdit* pane : {&plain, &cached}) {
+        pane->resize(300, 200);
+        pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        pane->show();
+    }
+    const auto same = [&] { return Picture(plain) == Picture(cached); };
+    EXPECT_TRUE(same());  // empty
+    for (int step = 0; step < 3; ++step) {
+        for (QPlainTextEdit* pane : {&plain, &cached}) {
+            for (int i = 0; i < 40; ++i)
+                pane->appendPlainText(QString(10 + 20 * step, QLatin1Char('x')));
+        }
+        EXPECT_TRUE(same()) << "after lines, step " << step;
+        for (QPlainTextEdit* pane : {&plain, &cached})
+            pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum() / 2);
+        EXPECT_TRUE(same()) << "after a scroll, step " << step;
+    }
+    for (QPlainTextEdit* pane : {&plain, &cached})
+        pane->setEnabled(false);
+    EXPECT_TRUE(same()) << "disabled";
+}

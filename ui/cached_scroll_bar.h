@@ -1,0 +1,40 @@
+// A scroll bar that keeps its last picture and shows it again while nothing
+// it is drawn from has changed.
+//
+// The log's bars are asked to repaint with every line (the range grows, and
+// shrinks back at the cut), mostly to the picture they already show, and the
+// style draws their long edges through Qt's thread pool, which wakes other
+// threads for every repaint.
+#pragma once
+
+#include <QPixmap>
+#include <QScrollBar>
+
+class CachedScrollBar : public QScrollBar {
+public:
+    explicit CachedScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // What the picture is drawn from. Any event other than a paint (focus,
+    // a style or palette change) counts as a change. While the mouse is on
+    // the bar or a button is down, the bar is drawn as usual, not kept.
+    struct Drawn {
+        QSize size;
+        qreal scale = 0;
+        int minimum = 0, maximum = 0, value = 0, position = 0, pageStep = 0;
+        bool down = false, enabled = false, active = false, inverted = false;
+        qint64 palette = 0;
+        const void* style = nullptr;
+        quint64 events = 0;
+        bool operator==(const Drawn&) const = default;
+    };
+    Drawn Current() const;
+
+    QPixmap picture_;
+    Drawn drawn_;
+    quint64 events_ = 0;
+};
