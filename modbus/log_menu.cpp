@@ -11,6 +11,7 @@
 #include "ui/controls.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
+#include "ui/rich_text.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ std::string OneLine(std::string text)
 
 QMenu* BuildLogMenu(QPlainTextEdit* log)
 {
+    SettleEditor(log);
     auto* menu = new QMenu(log);
     QAction* copy = menu->addAction(QStringLiteral("Copy"), log, &QPlainTextEdit::copy);
     copy->setEnabled(log->textCursor().hasSelection());

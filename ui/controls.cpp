@@ -15,6 +15,7 @@
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
 #include "ui/gui_call.h"
+#include "ui/rich_text.h"
 #include "ui/status_tips.h"
 
 namespace {
@@ -45,8 +46,10 @@ std::string ReadText(QWidget* w)
         return ToStdString(combo->currentText());
     if (auto* pane = qobject_cast<QTextEdit*>(w))
         return ToStdString(pane->toPlainText());
-    if (auto* pane = qobject_cast<QPlainTextEdit*>(w))
+    if (auto* pane = qobject_cast<QPlainTextEdit*>(w)) {
+        SettleEditor(pane);
         return ToStdString(pane->toPlainText());
+    }
     return {};
 }
 
@@ -60,8 +63,10 @@ void WriteText(QWidget* w, const QString& text)
         button->setText(text);
     else if (auto* pane = qobject_cast<QTextEdit*>(w))
         pane->setPlainText(text);
-    else if (auto* plain = qobject_cast<QPlainTextEdit*>(w))
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+        SettleEditor(plain);
         plain->setPlainText(text);
+    }
 }
 
 }  // namespace

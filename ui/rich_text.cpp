@@ -10,6 +10,7 @@
 #include <QTextEdit>
 
 #include <algorithm>
+#include <deque>
 #include <map>
 
 #include "ui/controls.h"
@@ -32,12 +33,18 @@ void SetCaretKeepingView(Edit* pane, const QTextCursor& caret)
     vertical->setValue(down);
 }
 
-// While the log is out of view (another page is shown) its view is not
-// kept up to date: the document still takes every line and every cut, but
-// its layout tells the view nothing and the caret waits, so a line costs no
-// text shaping. Shown again, the view catches up before it is painted; so
-// does any other operation on the pane, except the scroll to the end that
-// follows a valid read.
+int LastPosition(const QTextDocument* doc)
+{
+    return std::max(0, doc->characterCount() - 1);
+}
+
+// While the log is out of view (another page is shown) its document is left
+// alone: new lines wait in a list and cuts from the top are counted, and the
+// caret waits too, so a line costs neither a document edit nor text
+// shaping. Shown again, the document takes them in one edit and the view
+// catches up before it is painted; so does any other operation on the pane,
+// except reading its lines and the scroll to the end that follows a valid
+// read.
 class HeldView : public QObject {
 public:
     static constexpr const char* kName = "sorbel-held-view";
@@ -55,20 +62,53 @@ public:
             return;
         held_ = true;
         caret_ = pane_->textCursor();
+        const QTextDocument* doc = pane_->document();
+        docLines_ = doc->isEmpty() ? 0 : doc->blockCount();
         pane_->document()->documentLayout()->blockSignals(true);
     }
-    QTextCursor Caret() const { return caret_; }
-    void SetCaret(const QTextCursor& caret) { caret_ = caret; }
+
+    // The lines as they would be: what is left of the document's after the
+    // cuts, then the waiting ones. An empty pane has one (empty) line.
+    int LineCount() const { return std::max(1, Lines()); }
+    bool IsEmpty() const { return Lines() == 0; }
+    QString LineText(int line) const
+    {
+        const int inDocument = docLines_ - cut_;
+        if (line < 0)
+            return {};
+        if (line < inDocument)
+            return pane_->document()->findBlockByNumber(line + cut_).text();
+        const auto waiting = static_cast<size_t>(line - inDocument);
+        return waiting < waiting_.size() ? waiting_[waiting].text : QString();
+    }
+
+    void Append(const QString& text, const QColor& colour, bool selectLine)
+    {
+        waiting_.push_back({text, colour});
+        lastLine_ = selectLine ? LastLineSelected : LastLineStart;
+    }
+    void Cut(int maxLines)
+    {
+        int surplus = Lines() - maxLines;
+        if (surplus <= 0)
+            return;
+        const int fromDocument = std::min(surplus, docLines_ - cut_);
+        cut_ += fromDocument;
+        surplus -= fromDocument;
+        waiting_.erase(waiting_.begin(), waiting_.begin() + surplus);
+    }
 
     // Scrolling to a caret at the start of the last line (the log after a
     // valid read) is noted, not done: it puts the view at the end as it was
     // then. False for any other caret.
     bool NoteScrollToEnd()
     {
-        const QTextBlock last = pane_->document()->lastBlock();
-        if (caret_.hasSelection() || caret_.position() != last.position())
+        if (lastLine_ == LastLineSelected)
             return false;
-        linesAtScroll_ = pane_->document()->blockCount();
+        if (lastLine_ == CaretKept &&
+            (caret_.hasSelection() || caret_.position() != pane_->document()->lastBlock().position()))
+            return false;
+        linesAtScroll_ = LineCount();
         return true;
     }
 
@@ -77,7 +117,9 @@ public:
         if (!held_)
             return;
         held_ = false;
-        QAbstractTextDocumentLayout* layout = pane_->document()->documentLayout();
+        QTextDocument* doc = pane_->document();
+        ApplyWaiting(doc);
+        QAbstractTextDocumentLayout* layout = doc->documentLayout();
         layout->blockSignals(false);
         // What the layout did not tell the view: its size, and everything
         // is to be painted anew.
@@ -90,7 +132,7 @@ public:
             // the text still reaches.
             QScrollBar* vertical = pane_->verticalScrollBar();
             const int end = vertical->maximum();
-            const int rowsInView = pane_->document()->blockCount() - end;
+            const int rowsInView = doc->blockCount() - end;
             vertical->setValue(std::clamp(linesAtScroll_ - rowsInView, 0, end));
             pane_->horizontalScrollBar()->setValue(0);
             linesAtScroll_ = 0;
@@ -108,10 +150,59 @@ protected:
     }
 
 private:
+    struct Line {
+        QString text;
+        QColor colour;
+    };
+    // Where the caret goes once the waiting lines are in.
+    enum LastLine { CaretKept, LastLineStart, LastLineSelected };
+
+    int Lines() const { return docLines_ - cut_ + static_cast<int>(waiting_.size()); }
+
+    // The cuts and the waiting lines, in one edit. The cursors are only
+    // placed inside it: moving one would lay out the line it starts from.
+    void ApplyWaiting(QTextDocument* doc)
+    {
+        if (cut_ > 0 || !waiting_.empty()) {
+            QTextCursor edit(doc);
+            edit.beginEditBlock();
+            if (cut_ > 0) {
+                const QTextBlock kept = doc->findBlockByNumber(cut_);
+                edit.setPosition(kept.isValid() ? kept.position() : LastPosition(doc), QTextCursor::KeepAnchor);
+                edit.removeSelectedText();
+            }
+            edit.setPosition(LastPosition(doc));
+            for (const Line& line : waiting_) {
+                if (!doc->isEmpty())
+                    edit.insertBlock(QTextBlockFormat(), QTextCharFormat());
+                QTextCharFormat format;
+                format.setForeground(line.colour);
+                edit.insertText(line.text, format);
+            }
+            edit.endEditBlock();
+        }
+        if (lastLine_ != CaretKept) {
+            caret_ = QTextCursor(doc->lastBlock());
+            if (lastLine_ == LastLineSelected) {
+                caret_.beginEditBlock();
+                caret_.setPosition(LastPosition(doc), QTextCursor::KeepAnchor);
+                caret_.endEditBlock();
+            }
+        }
+        waiting_.clear();
+        cut_ = 0;
+        docLines_ = 0;
+        lastLine_ = CaretKept;
+    }
+
     QPlainTextEdit* pane_;
     bool held_ = false;
     QTextCursor caret_;
     int linesAtScroll_ = 0;  // 0: no scroll noted
+    int docLines_ = 0;       // the document's lines when it was held
+    int cut_ = 0;            // of those, cut from the top since
+    std::deque<Line> waiting_;
+    LastLine lastLine_ = CaretKept;
 };
 
 HeldView* HeldViewOf(QPlainTextEdit* pane)
@@ -147,20 +238,14 @@ public:
     explicit operator bool() const { return rich_ || plain_; }
 
     QAbstractScrollArea* operator->() const { return rich_ ? static_cast<QAbstractScrollArea*>(rich_) : plain_; }
-    bool Held() const { return held_ && held_->Held(); }
+    // The held view, while the pane is held.
+    HeldView* held() const { return held_ && held_->Held() ? held_ : nullptr; }
     QTextDocument* document() const { return rich_ ? rich_->document() : plain_->document(); }
-    QTextCursor textCursor() const
-    {
-        if (Held())
-            return held_->Caret();
-        return rich_ ? rich_->textCursor() : plain_->textCursor();
-    }
+    QTextCursor textCursor() const { return rich_ ? rich_->textCursor() : plain_->textCursor(); }
     // Without moving the view.
     void setCaret(const QTextCursor& caret) const
     {
-        if (Held())
-            held_->SetCaret(caret);
-        else if (rich_)
+        if (rich_)
             SetCaretKeepingView(rich_, caret);
         else
             SetCaretKeepingView(plain_, caret);
@@ -174,7 +259,7 @@ public:
     }
     void ensureCursorVisible() const
     {
-        if (Held() && held_->NoteScrollToEnd())
+        if (held() && held_->NoteScrollToEnd())
             return;
         if (held_)
             held_->CatchUp();
@@ -204,11 +289,6 @@ struct HiddenView {
     int vertical = 0;
 };
 std::map<int, HiddenView> gHidden;
-
-int LastPosition(const QTextDocument* doc)
-{
-    return std::max(0, doc->characterCount() - 1);
-}
 
 // Document position of character (1-based) of line, or of the line's end.
 int PositionOf(const QTextDocument* doc, int line, int character, bool lineEnd)
@@ -378,13 +458,16 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         const Pane pane(control, Pane::MayHold);
         if (!pane)
             return;
+        if (HeldView* held = pane.held()) {
+            held->Append(line, ToQColor(colour), selectLine);
+            return;
+        }
         QTextDocument* doc = pane.document();
         QTextCharFormat format;
         format.setForeground(ToQColor(colour));
-        // One cursor at the end, one edit: the new line is laid out once (or,
-        // out of view, not at all), nothing else is. The cursors are only
-        // placed, inside an edit: movePosition would lay out the line it
-        // starts from.
+        // One cursor at the end, one edit: the new line is laid out once,
+        // nothing else is. The cursors are only placed, inside an edit:
+        // movePosition would lay out the line it starts from.
         QTextCursor end(doc);
         end.beginEditBlock();
         end.setPosition(LastPosition(doc));
@@ -436,7 +519,9 @@ int EditorLineCount(int control)
     return CallOnGui<int>(
         [control] {
             const Pane pane(control, Pane::MayHold);
-            return pane ? pane.document()->blockCount() : 0;
+            if (!pane)
+                return 0;
+            return pane.held() ? pane.held()->LineCount() : pane.document()->blockCount();
         },
         0);
 }
@@ -446,7 +531,9 @@ bool EditorIsEmpty(int control)
     return CallOnGui<bool>(
         [control] {
             const Pane pane(control, Pane::MayHold);
-            return !pane || pane.document()->isEmpty();
+            if (!pane)
+                return true;
+            return pane.held() ? pane.held()->IsEmpty() : pane.document()->isEmpty();
         },
         true);
 }
@@ -458,6 +545,8 @@ std::string EditorLineText(int control, int line)
             const Pane pane(control, Pane::MayHold);
             if (!pane)
                 return std::string();
+            if (pane.held())
+                return pane.held()->LineText(line).toStdString();
             return pane.document()->findBlockByNumber(line).text().toStdString();
         },
         {});
@@ -483,6 +572,10 @@ void RemoveFirstEditorLines(int control, int maxLines)
         const Pane pane(control, Pane::MayHold);
         if (!pane || maxLines < 1)
             return;
+        if (HeldView* held = pane.held()) {
+            held->Cut(maxLines);
+            return;
+        }
         QTextDocument* doc = pane.document();
         const int surplus = doc->blockCount() - maxLines;
         if (surplus <= 0)
@@ -495,6 +588,12 @@ void RemoveFirstEditorLines(int control, int maxLines)
         head.removeSelectedText();
         head.endEditBlock();
     });
+}
+
+void SettleEditor(QWidget* control)
+{
+    // A pane's own Pane settles it when it is made.
+    const Pane pane(control, Pane::Settled);
 }
 
 void ClearEditor(int control)

@@ -10,6 +10,8 @@
 
 #include "common/colours.h"
 
+class QWidget;
+
 // Character effects, as a set of flags.
 enum TextEffect {
     EffectBold = 1,
@@ -75,3 +77,8 @@ void RemoveFirstEditorLines(int control, int maxLines);
 
 // Empties the pane.
 void ClearEditor(int control);
+
+// GUI thread: brings a log pane that is out of view up to date now (its
+// document takes the lines that wait for it to be shown), for code that
+// reads or writes the pane's document itself. Any other control: nothing.
+void SettleEditor(QWidget* control);

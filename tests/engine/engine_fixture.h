@@ -183,6 +183,7 @@ protected:
     {
         std::vector<LogLine> lines;
         auto* pane = qobject_cast<QPlainTextEdit*>(FindControl(IdMessageLog));
+        SettleEditor(pane);
         if (!pane || pane->document()->isEmpty())
             return lines;
         for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {

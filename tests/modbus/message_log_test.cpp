@@ -20,6 +20,7 @@
 #include "modbus/message_log.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
+#include "ui/rich_text.h"
 
 namespace {
 
@@ -165,14 +166,20 @@ TEST_F(MessageLog, ClearButtonResetsCountsAndLogButNotTheStatusText)
     EXPECT_EQ(pane->document()->blockCount(), 1);
 }
 
-TEST_F(MessageLog, LinesAddedOutOfViewAreNotLaidOut)
+TEST_F(MessageLog, LinesAddedOutOfViewWaitForTheLogToBeShown)
 {
     // Past the ceiling, so every line also cuts one from the top.
     ShowPage(kPageCommunications);
+    const std::string request = FormatRequestLine(kRequest, 12);
     for (int n = 0; n < 2100; ++n)
-        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
-    EXPECT_EQ(pane->document()->firstBlock().layout()->lineCount(), 0);
-    EXPECT_EQ(pane->document()->lastBlock().layout()->lineCount(), 0);
+        AppendLogLine(request + " #" + std::to_string(n), kBlue);
+    EXPECT_TRUE(pane->document()->isEmpty());
+    EXPECT_EQ(EditorLineCount(IdMessageLog), 2000);
+    EXPECT_EQ(EditorLineText(IdMessageLog, 0), request + " #100");
+    EXPECT_EQ(EditorLineText(IdMessageLog, 1999), request + " #2099");
+    ShowPage(kPageViewMessages);
+    EXPECT_EQ(pane->document()->blockCount(), 2000);
+    EXPECT_EQ(pane->document()->lastBlock().text().toStdString(), request + " #2099");
 }
 
 TEST_F(MessageLog, ALogOutOfViewLooksTheSameOnceShown)
