@@ -52,7 +52,13 @@ void RunQueuedCalls()
 class WakeEvent : public QEvent {
 public:
     static const QEvent::Type kType;
-    WakeEvent() : QEvent(kType) {}
+    WakeEvent() : QEvent(kType) { made_.store(true, std::memory_order_release); }
+
+    // Called by the GUI thread on receipt. Qt's queue already orders the
+    // event's making before its delivery, but in a library the race detector
+    // cannot see into; this pair says so where it can, so that a slot reused
+    // by another thread is not taken for a race.
+    void Received() const { (void)made_.load(std::memory_order_acquire); }
 
     static void* operator new(std::size_t size)
     {
@@ -74,6 +80,8 @@ public:
     }
 
 private:
+    std::atomic<bool> made_{false};
+
     static constexpr std::size_t kSlots = 4;
     struct Slot {
         alignas(std::max_align_t) unsigned char bytes[sizeof(QEvent) + 16];
@@ -93,6 +101,7 @@ protected:
     {
         if (event->type() != WakeEvent::kType)
             return QObject::event(event);
+        static_cast<WakeEvent*>(event)->Received();
         RunQueuedCalls();
         return true;
     }
