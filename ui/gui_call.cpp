@@ -121,7 +121,18 @@ void InitGuiCalls()
 
 bool OnGuiThread()
 {
-    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    // Asked once per hand-off: each thread looks its answer up once per
+    // application instead of asking Qt for its QThread every time.
+    thread_local const QCoreApplication* answeredFor = nullptr;
+    thread_local bool onGuiThread = false;
+    if (answeredFor != app) {
+        onGuiThread = QThread::currentThread() == app->thread();
+        answeredFor = app;
+    }
+    return onGuiThread;
 }
 
 void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context)
