@@ -215,16 +215,9 @@ std::string GetCellText(int row, int column)
 
 bool SetCellText(int row, int column, std::string_view text)
 {
-    const QString q = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return CallOnGui<bool>(
-        [row, column, q] {
-            DataListModel* model = Model();
-            if (!model || !model->Contains(row, column))
-                return false;
-            model->SetText(row, column, q);
-            return true;
-        },
-        false);
+    CellTextHandOff cell;
+    StartCellText(cell, row, column, text);
+    return FinishCellText(cell);
 }
 
 void StartCellText(CellTextHandOff& cell, int row, int column, std::string_view text)

@@ -21,7 +21,7 @@ CachedScrollBar::Drawn CachedScrollBar::Current() const
     d.down = isSliderDown();
     d.enabled = isEnabled();
     d.active = isActiveWindow();
-    d.inverted = invertedAppearance() != (layoutDirection() == Qt::RightToLeft && orientation() == Qt::Horizontal);
+    d.inverted = invertedAppearance();  // a change of direction arrives as an event
     d.palette = palette().cacheKey();
     d.style = style();
     d.events = events_;

@@ -592,8 +592,9 @@ void RemoveFirstEditorLines(int control, int maxLines)
 
 void SettleEditor(QWidget* control)
 {
-    // A pane's own Pane settles it when it is made.
-    const Pane pane(control, Pane::Settled);
+    auto* plain = qobject_cast<QPlainTextEdit*>(control);
+    if (HeldView* held = plain ? HeldViewOf(plain) : nullptr)
+        held->CatchUp();
 }
 
 void ClearEditor(int control)
