@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 
+#include <algorithm>
+
 CachedScrollBar::CachedScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
 
 CachedScrollBar::Drawn CachedScrollBar::Current() const
@@ -39,28 +41,33 @@ void CachedScrollBar::paintEvent(QPaintEvent* event)
 {
     // Hovered or pressed parts are known to the bar alone.
     if (underMouse() || isSliderDown() || QApplication::mouseButtons() != Qt::NoButton) {
-        picture_ = QPixmap();
+        pictures_ = {};
         QScrollBar::paintEvent(event);
         return;
     }
     const Drawn now = Current();
-    if (picture_.isNull() || !(now == drawn_)) {
-        picture_ = QPixmap(size() * now.scale);
-        picture_.setDevicePixelRatio(now.scale);
-        picture_.fill(Qt::transparent);
+    auto found = std::find_if(pictures_.begin(), pictures_.end(),
+                              [&](const Picture& p) { return !p.pixmap.isNull() && p.drawn == now; });
+    if (found == pictures_.end()) {
+        found = pictures_.end() - 1;  // the oldest goes
+        QPixmap& pixmap = found->pixmap;
+        pixmap = QPixmap(size() * now.scale);
+        pixmap.setDevicePixelRatio(now.scale);
+        pixmap.fill(Qt::transparent);
         // As the bar draws itself, with nothing hovered or pressed, and with
         // the painter a widget would start with.
         QStyleOptionSlider option;
         initStyleOption(&option);
         option.subControls = QStyle::SC_All;
         option.activeSubControls = QStyle::SC_None;
-        QPainter painter(&picture_);
+        QPainter painter(&pixmap);
         painter.setPen(QPen(palette().brush(foregroundRole()), 1));
         painter.setBackground(palette().brush(backgroundRole()));
         painter.setFont(font());
         style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
-        drawn_ = now;
+        found->drawn = now;
     }
+    std::rotate(pictures_.begin(), found, found + 1);
     QPainter painter(this);
-    painter.drawPixmap(0, 0, picture_);
+    painter.drawPixmap(0, 0, pictures_.front().pixmap);
 }

@@ -1,14 +1,16 @@
-// A scroll bar that keeps its last picture and shows it again while nothing
-// it is drawn from has changed.
+// A scroll bar that keeps its last few pictures and shows one again when
+// what it is drawn from is as it was then.
 //
-// The log's bars are asked to repaint with every line (the range grows, and
-// shrinks back at the cut), mostly to the picture they already show, and the
-// style draws their long edges through Qt's thread pool, which wakes other
-// threads for every repaint.
+// The log's bars are asked to repaint with every line: the range grows by a
+// line and shrinks back at the cut, so a full log's bar goes round the same
+// few pictures. The style draws their long edges through Qt's thread pool,
+// which wakes other threads for every repaint.
 #pragma once
 
 #include <QPixmap>
 #include <QScrollBar>
+
+#include <array>
 
 class CachedScrollBar : public QScrollBar {
 public:
@@ -34,7 +36,11 @@ private:
     };
     Drawn Current() const;
 
-    QPixmap picture_;
-    Drawn drawn_;
+    struct Picture {
+        Drawn drawn;
+        QPixmap pixmap;
+    };
+    // Newest first; a few cover the range's round of a full log.
+    std::array<Picture, 4> pictures_;
     quint64 events_ = 0;
 };

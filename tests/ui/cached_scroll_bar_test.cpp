@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextCursor>
 
 #include "ui/cached_scroll_bar.h"
 
@@ -42,6 +43,19 @@ TEST(CachedScrollBar, DrawsWhatThePlainBarDrawsAsItsRangeAndValueChange)
         for (QPlainTextEdit* pane : {&plain, &cached})
             pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum() / 2);
         EXPECT_TRUE(same()) << "after a scroll, step " << step;
+    }
+    // A full log's round: a line added, the first cut, back to a picture
+    // shown before.
+    for (int round = 0; round < 3; ++round) {
+        for (QPlainTextEdit* pane : {&plain, &cached})
+            pane->appendPlainText(QString(30, QLatin1Char('y')));
+        EXPECT_TRUE(same()) << "line added, round " << round;
+        for (QPlainTextEdit* pane : {&plain, &cached}) {
+            QTextCursor first(pane->document());
+            first.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+            first.removeSelectedText();
+        }
+        EXPECT_TRUE(same()) << "first line cut, round " << round;
     }
     for (QPlainTextEdit* pane : {&plain, &cached})
         pane->setEnabled(false);
