@@ -232,12 +232,17 @@ uint64_t ReadsAtLeast(uint32_t ms)
 std::vector<Period> gPeriods;
 
 // Polls with the given block and formats at scanMs, the page in view, and
-// measures; with one table, the cycle times on the wire are kept too.
-void Polling(ServerProcess& server, const char* what, int length, int scanMs, std::array<int, 4> formats, int page)
+// measures; with one table, the cycle times on the wire are kept too. With
+// a full log, the log holds its 300 lines from the start, as it does after
+// the first 100 valid reads.
+void Polling(ServerProcess& server, const char* what, int length, int scanMs, std::array<int, 4> formats, int page,
+             bool fullLog = false)
 {
     if (!Wanted(what))
         return;
     ShowPage(page);
+    for (int i = 0; fullLog && i < 300; ++i)
+        AppendLogLine("<> ElapsedTime: 12 [mS]", kDarkGrey);
     if (!Connect(length, scanMs, formats.data())) {
         std::printf("  %s: cannot connect\n", what);
         return;
@@ -353,6 +358,8 @@ int main(int argc, char** argv)
     Polling(server, "four tables of 125 at 100 ms", 125, 100, {1, 1, 3, 2}, kPageCommunications);
     Polling(server, "10 holding registers at 100 ms, data in view", 10, 100, {0, 0, 0, 3}, kPageViewData);
     Polling(server, "10 holding registers at 100 ms, log in view", 10, 100, {0, 0, 0, 3}, kPageViewMessages);
+    Polling(server, "10 holding registers at 100 ms, full log in view", 10, 100, {0, 0, 0, 3}, kPageViewMessages,
+            true);
     Polling(server, "four tables of 125 at 100 ms, data in view", 125, 100, {1, 1, 3, 2}, kPageViewData);
 
     std::printf("Cycles on the wire (one table):\n");

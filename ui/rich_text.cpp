@@ -8,6 +8,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <deque>
@@ -19,18 +20,29 @@
 
 namespace {
 
+// See AppendEditorLine.
+constexpr int kLinesKeepingGlyphs = 400;
+
 // Sets a pane's caret (or selection) without moving its view: setting it
 // would scroll to it.
 template <class Edit>
-void SetCaretKeepingView(Edit* pane, const QTextCursor& caret)
+void SetCaretKeepingView(Edit* pane, const QTextCursor& caret, bool repaintAll = false)
 {
     QScrollBar* horizontal = pane->horizontalScrollBar();
     QScrollBar* vertical = pane->verticalScrollBar();
     const int across = horizontal->value();
     const int down = vertical->value();
+    // When the whole view is to be painted anyway, the scroll there and back
+    // need not copy it twice on the way.
+    QWidget* viewport = pane->viewport();
+    const bool hold = repaintAll && viewport->updatesEnabled();
+    if (hold)
+        viewport->setUpdatesEnabled(false);
     pane->setTextCursor(caret);
     horizontal->setValue(across);
     vertical->setValue(down);
+    if (hold)
+        viewport->setUpdatesEnabled(true);
 }
 
 int LastPosition(const QTextDocument* doc)
@@ -242,13 +254,14 @@ public:
     HeldView* held() const { return held_ && held_->Held() ? held_ : nullptr; }
     QTextDocument* document() const { return rich_ ? rich_->document() : plain_->document(); }
     QTextCursor textCursor() const { return rich_ ? rich_->textCursor() : plain_->textCursor(); }
-    // Without moving the view.
-    void setCaret(const QTextCursor& caret) const
+    // Without moving the view; repaintAll: the whole view is to be painted
+    // anyway.
+    void setCaret(const QTextCursor& caret, bool repaintAll = false) const
     {
         if (rich_)
-            SetCaretKeepingView(rich_, caret);
+            SetCaretKeepingView(rich_, caret, repaintAll);
         else
-            SetCaretKeepingView(plain_, caret);
+            SetCaretKeepingView(plain_, caret, repaintAll);
     }
     void setTextCursor(const QTextCursor& cursor) const
     {
@@ -471,8 +484,18 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         QTextCursor end(doc);
         end.beginEditBlock();
         end.setPosition(LastPosition(doc));
-        if (!doc->isEmpty())
+        // A line added as a block of its own makes the layout ask for the
+        // whole view to be painted.
+        const bool newBlock = !doc->isEmpty();
+        if (newBlock)
             end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        // The line keeps its shaped glyphs, so painting it again (the view
+        // is painted whole with every line) does not shape it anew. That
+        // costs about 4 KB a line for as long as the line is there, so only
+        // while the pane is short: a log cut back after every valid read
+        // stays so, one that grows towards its ceiling stops keeping them.
+        if (doc->blockCount() <= kLinesKeepingGlyphs)
+            end.block().layout()->setCacheEnabled(true);
         end.insertText(line, format);
         end.endEditBlock();
 
@@ -482,7 +505,7 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
             caret.setPosition(LastPosition(doc), QTextCursor::KeepAnchor);
             caret.endEditBlock();
         }
-        pane.setCaret(caret);
+        pane.setCaret(caret, newBlock);
     });
 }
 
