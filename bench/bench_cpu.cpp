@@ -358,8 +358,7 @@ int main(int argc, char** argv)
     Polling(server, "four tables of 125 at 100 ms", 125, 100, {1, 1, 3, 2}, kPageCommunications);
     Polling(server, "10 holding registers at 100 ms, data in view", 10, 100, {0, 0, 0, 3}, kPageViewData);
     Polling(server, "10 holding registers at 100 ms, log in view", 10, 100, {0, 0, 0, 3}, kPageViewMessages);
-    Polling(server, "10 holding registers at 100 ms, full log in view", 10, 100, {0, 0, 0, 3}, kPageViewMessages,
-            true);
+    Polling(server, "10 holding registers at 100 ms, full log in view", 10, 100, {0, 0, 0, 3}, kPageViewMessages, true);
     Polling(server, "four tables of 125 at 100 ms, data in view", 125, 100, {1, 1, 3, 2}, kPageViewData);
 
     std::printf("Cycles on the wire (one table):\n");
