@@ -1,37 +1,53 @@
 // A scroll bar that shows its last picture again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QWidget>
 
 #include "ui/cached_scroll_bar.h"
 
 namespace {
 
 // Two log-like panes side by side, one with the plain bars, one with the
-// cached ones, given the same lines.
+// cached ones, given the same lines. Only the bars are compared: the text's
+// caret blinks in whichever pane has the focus.
 QImage Picture(QPlainTextEdit& pane)
 {
     QApplication::processEvents();
-    return pane.grab().toImage();
+    const QImage across = pane.horizontalScrollBar()->grab().toImage();
+    const QImage down = pane.verticalScrollBar()->grab().toImage();
+    QImage both(across.width() + down.width(), std::max(across.height(), down.height()), across.format());
+    both.fill(Qt::white);
+    QPainter painter(&both);
+    painter.drawImage(0, 0, across);
+    painter.drawImage(across.width(), 0, down);
+    return both;
 }
 
 }  // namespace
 
 TEST(CachedScrollBar, DrawsWhatThePlainBarDrawsAsItsRangeAndValueChange)
 {
-    QPlainTextEdit plain, cached;
+    // In one window, so that both are drawn as active or both as not,
+    // whichever other windows are about.
+    QWidget window;
+    QPlainTextEdit plain(&window), cached(&window);
     cached.setVerticalScrollBar(new CachedScrollBar(Qt::Vertical));
     cached.setHorizontalScrollBar(new CachedScrollBar(Qt::Horizontal));
     for (QPlainTextEdit* pane : {&plain, &cached}) {
-        pane->resize(300, 200);
+        pane->setGeometry(pane == &plain ? 0 : 300, 0, 300, 200);
         pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        pane->show();
     }
+    window.resize(600, 200);
+    window.show();
     const auto same = [&] { return Picture(plain) == Picture(cached); };
     EXPECT_TRUE(same());  // empty
     for (int step = 0; step < 3; ++step) {
