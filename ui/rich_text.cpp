@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -23,26 +24,25 @@ namespace {
 // See AppendEditorLine.
 constexpr int kLinesKeepingGlyphs = 400;
 
-// Sets a pane's caret (or selection) without moving its view: setting it
-// would scroll to it.
+// Sets a pane's caret (or selection) without moving its view. Setting it
+// scrolls to it; with the scroll bars held where they are meanwhile, there
+// is nowhere to scroll to, and nothing to copy there and back.
 template <class Edit>
-void SetCaretKeepingView(Edit* pane, const QTextCursor& caret, bool repaintAll = false)
+void SetCaretKeepingView(Edit* pane, const QTextCursor& caret)
 {
-    QScrollBar* horizontal = pane->horizontalScrollBar();
-    QScrollBar* vertical = pane->verticalScrollBar();
-    const int across = horizontal->value();
-    const int down = vertical->value();
-    // When the whole view is to be painted anyway, the scroll there and back
-    // need not copy it twice on the way.
-    QWidget* viewport = pane->viewport();
-    const bool hold = repaintAll && viewport->updatesEnabled();
-    if (hold)
-        viewport->setUpdatesEnabled(false);
+    QScrollBar* bars[] = {pane->horizontalScrollBar(), pane->verticalScrollBar()};
+    int minimum[2], maximum[2];
+    for (int i = 0; i < 2; ++i) {
+        const QSignalBlocker quiet(bars[i]);
+        minimum[i] = bars[i]->minimum();
+        maximum[i] = bars[i]->maximum();
+        bars[i]->setRange(bars[i]->value(), bars[i]->value());
+    }
     pane->setTextCursor(caret);
-    horizontal->setValue(across);
-    vertical->setValue(down);
-    if (hold)
-        viewport->setUpdatesEnabled(true);
+    for (int i = 0; i < 2; ++i) {
+        const QSignalBlocker quiet(bars[i]);
+        bars[i]->setRange(minimum[i], maximum[i]);
+    }
 }
 
 int LastPosition(const QTextDocument* doc)
@@ -250,18 +250,18 @@ public:
     explicit operator bool() const { return rich_ || plain_; }
 
     QAbstractScrollArea* operator->() const { return rich_ ? static_cast<QAbstractScrollArea*>(rich_) : plain_; }
+    QPlainTextEdit* plain() const { return plain_; }
     // The held view, while the pane is held.
     HeldView* held() const { return held_ && held_->Held() ? held_ : nullptr; }
     QTextDocument* document() const { return rich_ ? rich_->document() : plain_->document(); }
     QTextCursor textCursor() const { return rich_ ? rich_->textCursor() : plain_->textCursor(); }
-    // Without moving the view; repaintAll: the whole view is to be painted
-    // anyway.
-    void setCaret(const QTextCursor& caret, bool repaintAll = false) const
+    // Without moving the view.
+    void setCaret(const QTextCursor& caret) const
     {
         if (rich_)
-            SetCaretKeepingView(rich_, caret, repaintAll);
+            SetCaretKeepingView(rich_, caret);
         else
-            SetCaretKeepingView(plain_, caret, repaintAll);
+            SetCaretKeepingView(plain_, caret);
     }
     void setTextCursor(const QTextCursor& cursor) const
     {
@@ -293,6 +293,78 @@ private:
     QTextEdit* rich_;
     QPlainTextEdit* plain_;
     HeldView* held_ = nullptr;
+};
+
+// A plain pane's layout asks for the whole view to be painted whenever a
+// line comes or goes. But a line added below the view changes nothing in it,
+// and a cut above it moves what is in view up, which a copy of the view does.
+// While a QuietEdit lasts, the layout keeps its notices to itself; the edit
+// paints what changed, and the scroll bars learn the new size when it ends.
+// A pane that is not painted now (out of view, or its updates held) is
+// edited as usual.
+class QuietEdit {
+public:
+    explicit QuietEdit(QPlainTextEdit* pane)
+        : pane_(pane && pane->viewport()->updatesEnabled() && pane->viewport()->isVisible() ? pane : nullptr)
+    {
+        // A layout already kept quiet is someone else's to let speak.
+        if (pane_ && pane_->document()->documentLayout()->blockSignals(true))
+            pane_ = nullptr;
+    }
+    ~QuietEdit()
+    {
+        if (!pane_)
+            return;
+        QAbstractTextDocumentLayout* layout = pane_->document()->documentLayout();
+        layout->blockSignals(false);
+        emit layout->documentSizeChanged(layout->documentSize());
+    }
+    QuietEdit(const QuietEdit&) = delete;
+    QuietEdit& operator=(const QuietEdit&) = delete;
+
+    explicit operator bool() const { return pane_ != nullptr; }
+
+    // After a line was added at the end: its row, if it shows.
+    void PaintLastLine() const
+    {
+        QWidget* viewport = pane_->viewport();
+        const QRect caret = pane_->cursorRect(QTextCursor(pane_->document()->lastBlock()));
+        const QRect row(0, caret.top(), viewport->width(), caret.height());
+        if (row.intersects(viewport->rect()))
+            viewport->update(row);
+    }
+
+    // Before the first count lines are cut: how far that moves the lines in
+    // view up. The view keeps its first line's number, so the line shown
+    // there comes count lines later, and each row moves up by the height of
+    // the count lines from the first one shown. Negative when the first
+    // line shown goes too: the view is then painted whole.
+    qreal Shift(int count) const
+    {
+        const QTextDocument* doc = pane_->document();
+        // Unwrapped, a line is a row of the scroll bar's.
+        const int first = pane_->verticalScrollBar()->value();
+        if (first + count >= doc->blockCount())
+            return -1;
+        const QAbstractTextDocumentLayout* layout = doc->documentLayout();
+        qreal shift = 0;
+        QTextBlock block = doc->findBlockByLineNumber(first);
+        for (int i = 0; i < count && block.isValid(); ++i, block = block.next())
+            shift += layout->blockBoundingRect(block).height();
+        return shift;
+    }
+    // After the cut: moves the view's rows up by shift, painting the rows
+    // that come in at the bottom.
+    void MoveUp(qreal shift) const
+    {
+        if (shift < 0)
+            pane_->viewport()->update();
+        else
+            pane_->viewport()->scroll(0, -qRound(shift));
+    }
+
+private:
+    QPlainTextEdit* pane_;
 };
 
 // Scroll position of a pane whose selection is hidden, restored when it is
@@ -478,22 +550,20 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         QTextDocument* doc = pane.document();
         QTextCharFormat format;
         format.setForeground(ToQColor(colour));
+        const QuietEdit quiet(pane.plain());
         // One cursor at the end, one edit: the new line is laid out once,
         // nothing else is. The cursors are only placed, inside an edit:
         // movePosition would lay out the line it starts from.
         QTextCursor end(doc);
         end.beginEditBlock();
         end.setPosition(LastPosition(doc));
-        // A line added as a block of its own makes the layout ask for the
-        // whole view to be painted.
-        const bool newBlock = !doc->isEmpty();
-        if (newBlock)
+        if (!doc->isEmpty())
             end.insertBlock(QTextBlockFormat(), QTextCharFormat());
-        // The line keeps its shaped glyphs, so painting it again (the view
-        // is painted whole with every line) does not shape it anew. That
-        // costs about 4 KB a line for as long as the line is there, so only
-        // while the pane is short: a log cut back after every valid read
-        // stays so, one that grows towards its ceiling stops keeping them.
+        // The line keeps its shaped glyphs, so painting it again as it moves
+        // up the view does not shape it anew. That costs about 4 KB a line
+        // for as long as the line is there, so only while the pane is short:
+        // a log cut back after every valid read stays so, one that grows
+        // towards its ceiling stops keeping them.
         if (doc->blockCount() <= kLinesKeepingGlyphs)
             end.block().layout()->setCacheEnabled(true);
         end.insertText(line, format);
@@ -505,7 +575,9 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
             caret.setPosition(LastPosition(doc), QTextCursor::KeepAnchor);
             caret.endEditBlock();
         }
-        pane.setCaret(caret, newBlock);
+        pane.setCaret(caret);
+        if (quiet)
+            quiet.PaintLastLine();
     });
 }
 
@@ -603,6 +675,8 @@ void RemoveFirstEditorLines(int control, int maxLines)
         const int surplus = doc->blockCount() - maxLines;
         if (surplus <= 0)
             return;
+        const QuietEdit quiet(pane.plain());
+        const qreal shift = quiet ? quiet.Shift(surplus) : 0;
         // One removal for all surplus lines keeps a long log cheap to cut;
         // inside an edit the cursor does not lay out the line it stops at.
         QTextCursor head(doc);
@@ -610,6 +684,8 @@ void RemoveFirstEditorLines(int control, int maxLines)
         head.setPosition(doc->findBlockByNumber(surplus).position(), QTextCursor::KeepAnchor);
         head.removeSelectedText();
         head.endEditBlock();
+        if (quiet)
+            quiet.MoveUp(shift);
     });
 }
 

@@ -1,9 +1,11 @@
 // The message log and the counter fields, driven as the poll worker does.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRect>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
@@ -218,4 +220,51 @@ TEST_F(MessageLog, ALogOutOfViewLooksTheSameOnceShown)
         EXPECT_GT(outOfView.scroll, 0);
     }
     EXPECT_EQ(LineColour(300), QColor(0, 0, 255));
+}
+
+TEST_F(MessageLog, TheLogInViewShowsWhatPaintingItWholeWould)
+{
+    // Lines added below the view and cut above it repaint only what changed:
+    // after each step is painted, the screen must show what painting the
+    // whole log gives.
+    auto screen = [&] {
+        QTest::qWait(40);  // past the window's next frame
+        const QRect area(pane->viewport()->mapTo(pane->window(), QPoint()), pane->viewport()->size());
+        return pane->screen()
+            ->grabWindow(pane->window()->winId(), area.x(), area.y(), area.width(), area.height())
+            .toImage();
+    };
+    auto check = [&](const char* when) {
+        const QImage shown = screen();
+        pane->viewport()->update();
+        EXPECT_TRUE(shown == screen()) << when;
+    };
+    auto paintedReads = [&](int from, int to) {
+        for (int n = from; n < to; ++n) {
+            ValidRead(n);
+            screen();
+        }
+    };
+    paintedReads(0, 3);
+    check("fewer lines than rows");
+    for (int n = 3; n < 100; ++n)
+        ValidRead(n);
+    paintedReads(100, 103);
+    check("cut after every read, at the end");
+    AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+    check("a request selected below the view");
+    for (int top : {0, 150}) {
+        pane->verticalScrollBar()->setValue(top);
+        screen();
+        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+        EXPECT_EQ(pane->verticalScrollBar()->value(), top) << "a line added moves no view";
+        EXPECT_EQ(pane->horizontalScrollBar()->value(), 0);
+        paintedReads(110 + top, 112 + top);
+        check(top == 0 ? "scrolled to the top" : "scrolled to the middle");
+    }
+    for (int n = 0; n < 80; ++n)
+        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+    screen();
+    paintedReads(999, 1000);
+    check("a cut of more lines than the view shows");
 }
