@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QValidator>
 
@@ -193,13 +194,43 @@ Pane* SetUpPane(Pane* pane, int id, const QRect& geometry)
     return pane;
 }
 
+// A rich pane lays its text out anew with every change, and the Help page
+// is written and formatted step by step at start-up, though most sessions
+// never show it. Its document is left unlaid out (a null page size) until
+// the pane is first shown.
+class LayOutWhenShown : public QObject {
+public:
+    explicit LayOutWhenShown(QTextEdit* pane) : QObject(pane)
+    {
+        pane->document()->setPageSize(QSizeF(0, 0));
+        pane->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show)
+            return false;
+        auto* pane = static_cast<QTextEdit*>(watched);
+        pane->removeEventFilter(this);
+        // A change of wrapping lays the text out for the pane as it is.
+        const QTextEdit::LineWrapMode wrap = pane->lineWrapMode();
+        pane->setLineWrapMode(wrap == QTextEdit::NoWrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+        pane->setLineWrapMode(wrap);
+        deleteLater();
+        return false;
+    }
+};
+
 }  // namespace
 
 QTextEdit* CreateTextPane(QWidget* page, int id, const QRect& geometry)
 {
     auto* pane = new QTextEdit(page);
     pane->setAcceptRichText(false);
-    return SetUpPane(pane, id, geometry);
+    SetUpPane(pane, id, geometry);
+    new LayOutWhenShown(pane);
+    return pane;
 }
 
 QPlainTextEdit* CreateLogPane(QWidget* page, int id, const QRect& geometry)

@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRect>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
@@ -227,13 +226,7 @@ TEST_F(MessageLog, TheLogInViewShowsWhatPaintingItWholeWould)
     // Lines added below the view and cut above it repaint only what changed:
     // after each step is painted, the screen must show what painting the
     // whole log gives.
-    auto screen = [&] {
-        QTest::qWait(40);  // past the window's next frame
-        const QRect area(pane->viewport()->mapTo(pane->window(), QPoint()), pane->viewport()->size());
-        return pane->screen()
-            ->grabWindow(pane->window()->winId(), area.x(), area.y(), area.width(), area.height())
-            .toImage();
-    };
+    auto screen = [&] { return ScreenImage(pane->viewport()); };
     auto check = [&](const char* when) {
         const QImage shown = screen();
         pane->viewport()->update();

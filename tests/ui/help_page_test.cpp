@@ -1,7 +1,9 @@
 // The Help page as the user sees it after start.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -115,4 +117,17 @@ TEST(HelpPage, CaretAtTheTopWithNothingSelected)
     EXPECT_EQ(pane->textCursor().position(), 0);
     EXPECT_EQ(pane->verticalScrollBar()->value(), 0);
     EXPECT_TRUE(pane->updatesEnabled());
+}
+
+TEST(HelpPage, LaidOutWhenFirstShown)
+{
+    // The pane is laid out only once it is shown; the screen must then show
+    // what a pane laid out anew shows.
+    TestWindow();
+    auto* pane = Control<QTextEdit>(IdHelpPane);
+    Control<QTabWidget>(IdTabPanel)->setCurrentWidget(pane->parentWidget());
+    const QImage shown = ScreenImage(pane);
+    pane->setLineWrapMode(QTextEdit::WidgetWidth);
+    pane->setLineWrapMode(QTextEdit::NoWrap);
+    EXPECT_TRUE(shown == ScreenImage(pane));
 }

@@ -2,6 +2,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
 #include <QWidget>
 
 #include "ui/control_ids.h"
@@ -29,4 +33,13 @@ bool PumpUntil(const std::function<bool()>& done)
     while (!done() && clock.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return done();
+}
+
+QImage ScreenImage(QWidget* widget)
+{
+    QTest::qWait(50);  // past the window's next frame
+    const QRect area(widget->mapTo(widget->window(), QPoint()), widget->size());
+    return widget->screen()
+        ->grabWindow(widget->window()->winId(), area.x(), area.y(), area.width(), area.height())
+        .toImage();
 }
