@@ -50,6 +50,33 @@ int LastPosition(const QTextDocument* doc)
     return std::max(0, doc->characterCount() - 1);
 }
 
+// Inside an edit at the document's end: text as the new last line in colour
+// (an empty document takes it as its only line). With keepGlyphs the line
+// keeps its shaped glyphs once laid out.
+void InsertLastLine(QTextCursor& end, const QString& text, const QColor& colour, bool keepGlyphs)
+{
+    if (!end.document()->isEmpty())
+        end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    if (keepGlyphs)
+        end.block().layout()->setCacheEnabled(true);
+    QTextCharFormat format;
+    format.setForeground(colour);
+    end.insertText(text, format);
+}
+
+// A caret at the start of the last line, or the last line selected. Placed
+// inside an edit: moving it would lay out the line it starts from.
+QTextCursor LastLineCaret(QTextDocument* doc, bool selectLine)
+{
+    QTextCursor caret(doc->lastBlock());
+    if (selectLine) {
+        caret.beginEditBlock();
+        caret.setPosition(LastPosition(doc), QTextCursor::KeepAnchor);
+        caret.endEditBlock();
+    }
+    return caret;
+}
+
 // While the log is out of view (another page is shown) its document is left
 // alone: new lines wait in a list and cuts from the top are counted, and the
 // caret waits too, so a line costs neither a document edit nor text
@@ -184,23 +211,12 @@ private:
                 edit.removeSelectedText();
             }
             edit.setPosition(LastPosition(doc));
-            for (const Line& line : waiting_) {
-                if (!doc->isEmpty())
-                    edit.insertBlock(QTextBlockFormat(), QTextCharFormat());
-                QTextCharFormat format;
-                format.setForeground(line.colour);
-                edit.insertText(line.text, format);
-            }
+            for (const Line& line : waiting_)
+                InsertLastLine(edit, line.text, line.colour, false);
             edit.endEditBlock();
         }
-        if (lastLine_ != CaretKept) {
-            caret_ = QTextCursor(doc->lastBlock());
-            if (lastLine_ == LastLineSelected) {
-                caret_.beginEditBlock();
-                caret_.setPosition(LastPosition(doc), QTextCursor::KeepAnchor);
-                caret_.endEditBlock();
-            }
-        }
+        if (lastLine_ != CaretKept)
+            caret_ = LastLineCaret(doc, lastLine_ == LastLineSelected);
         waiting_.clear();
         cut_ = 0;
         docLines_ = 0;
@@ -548,8 +564,6 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
             return;
         }
         QTextDocument* doc = pane.document();
-        QTextCharFormat format;
-        format.setForeground(ToQColor(colour));
         const QuietEdit quiet(pane.plain());
         // One cursor at the end, one edit: the new line is laid out once,
         // nothing else is. The cursors are only placed, inside an edit:
@@ -557,25 +571,16 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         QTextCursor end(doc);
         end.beginEditBlock();
         end.setPosition(LastPosition(doc));
-        if (!doc->isEmpty())
-            end.insertBlock(QTextBlockFormat(), QTextCharFormat());
         // The line keeps its shaped glyphs, so painting it again as it moves
         // up the view does not shape it anew. That costs about 4 KB a line
-        // for as long as the line is there, so only while the pane is short:
-        // a log cut back after every valid read stays so, one that grows
-        // towards its ceiling stops keeping them.
-        if (doc->blockCount() <= kLinesKeepingGlyphs)
-            end.block().layout()->setCacheEnabled(true);
-        end.insertText(line, format);
+        // for as long as the line is there, so only while the pane is short
+        // (the count includes the new line): a log cut back after every
+        // valid read stays so, one that grows towards its ceiling stops
+        // keeping them.
+        const int lines = doc->isEmpty() ? 1 : doc->blockCount() + 1;
+        InsertLastLine(end, line, ToQColor(colour), lines <= kLinesKeepingGlyphs);
         end.endEditBlock();
-
-        QTextCursor caret(doc->lastBlock());
-        if (selectLine) {
-            caret.beginEditBlock();
-            caret.setPosition(LastPosition(doc), QTextCursor::KeepAnchor);
-            caret.endEditBlock();
-        }
-        pane.setCaret(caret);
+        pane.setCaret(LastLineCaret(doc, selectLine));
         if (quiet)
             quiet.PaintLastLine();
     });
