@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QPalette>
+#include <QPointer>
 #include <QTableView>
 #include <QToolTip>
 
@@ -86,12 +87,14 @@ public:
 
     QString Text(int row, int column) const { return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)]; }
 
-    void SetText(int row, int column, const QString& text)
+    // A value read again unchanged, the usual case, is compared in place
+    // and copies nothing.
+    void SetText(int row, int column, QAnyStringView text)
     {
         QString& cell = rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
-        if (cell == text)
+        if (QAnyStringView::equal(cell, text))
             return;
-        cell = text;
+        cell = text.toString();
         const QModelIndex at = index(row, column);
         emit dataChanged(at, at, {Qt::DisplayRole});
     }
@@ -130,11 +133,19 @@ private:
     std::vector<DataRow> rows_;
 };
 
-// GUI thread only.
+// GUI thread only. Asked once per value shown, so the casts are made again
+// only when another list took the id; the model lives and dies with its view.
 DataListModel* Model()
 {
-    auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
-    return view ? dynamic_cast<DataListModel*>(view->model()) : nullptr;
+    static QPointer<QWidget> seen;
+    static DataListModel* model = nullptr;
+    QWidget* control = FindControl(IdDataList);
+    if (!control || control != seen) {
+        auto* view = qobject_cast<QTableView*>(control);
+        model = view ? dynamic_cast<DataListModel*>(view->model()) : nullptr;
+        seen = control;
+    }
+    return model;
 }
 
 }  // namespace
@@ -233,8 +244,7 @@ void StartCellText(CellTextHandOff& cell, int row, int column, std::string_view 
             DataListModel* model = Model();
             if (!model || !model->Contains(c->row, c->column))
                 return;
-            model->SetText(c->row, c->column,
-                           QString::fromUtf8(c->text.data(), static_cast<qsizetype>(c->text.size())));
+            model->SetText(c->row, c->column, QUtf8StringView(c->text.data(), static_cast<qsizetype>(c->text.size())));
             c->written = true;
         },
         &cell);
