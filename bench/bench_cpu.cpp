@@ -7,7 +7,9 @@
 //   CPU        % of one core, user + system, over windows of 10 s, median of
 //              three, with the context switches per second
 //   period     median and p95 interval between the cycles on the wire, ratio
-//              to the scan rate, ticks skipped (a gap of two or more periods)
+//              to the scan rate, ticks skipped (a gap of two or more periods),
+//              and the ticks that found a cycle still running, counted by
+//              the client, with the shortest time that cycle had run by then
 //   log line   GUI-thread CPU per AppendLogLine with the log page in view,
 //              paint included, the log holding 300 and 2000 lines
 //
@@ -33,6 +35,7 @@
 #include "common/colours.h"
 #include "modbus/message_log.h"
 #include "modbus/response_stats.h"
+#include "ui/window_handlers.h"
 
 namespace {
 
@@ -218,7 +221,36 @@ struct Period {
     std::vector<int64_t> times;
     uint64_t longCycles = 0;  // logged ElapsedTime of the scan rate or more
     uint32_t longestMs = 0;
+    int ticksOnARunningCycle = 0;
+    double shortestRunAtSuchTickMs = 0;
 };
+
+// Scan ticks as the client sees them: a tick that finds the last cycle still
+// running is skipped, and how long that cycle had run tells whether it was
+// shorter than the scan rate (the logged ElapsedTime leaves out the cycle's
+// start and its last log lines).
+struct TickWatch {
+    QElapsedTimer clock;
+    double cycleStartMs = 0;
+    int onARunningCycle = 0;
+    double shortestRunMs = 0;
+};
+TickWatch gTicks;
+
+void WatchedTimerEvent(int timerId)
+{
+    if (timerId == kScanTimerId) {
+        const double now = static_cast<double>(gTicks.clock.nsecsElapsed()) / 1e6;
+        if (!program.workerRunning.load()) {
+            gTicks.cycleStartMs = now;
+        } else {
+            const double ran = now - gTicks.cycleStartMs;
+            if (gTicks.onARunningCycle++ == 0 || ran < gTicks.shortestRunMs)
+                gTicks.shortestRunMs = ran;
+        }
+    }
+    DispatchTimerEvent(timerId);
+}
 
 // Valid reads whose logged ElapsedTime (the request sent to the values
 // shown, nearly the whole cycle) reached ms: a tick may be skipped after them.
@@ -249,10 +281,11 @@ void Polling(ServerProcess& server, const char* what, int length, int scanMs, st
     }
     Idle(2000);
     server.Clear();
+    gTicks.onARunningCycle = 0;
     MeasureCpu(what);
     if (std::count(formats.begin(), formats.end(), 0) == 3)
         gPeriods.push_back({what, scanMs, server.RequestTimesUs(), ReadsAtLeast(static_cast<uint32_t>(scanMs)),
-                            program.responseStats.highest.load()});
+                            program.responseStats.highest.load(), gTicks.onARunningCycle, gTicks.shortestRunMs});
     Disconnect();
     DispatchControlEvent(IdClearLog);
     ShowPage(kPageCommunications);
@@ -280,6 +313,11 @@ void PrintPeriod(const Period& p)
                 "   (%llu cycles of %d ms or more, longest %u ms)\n",
                 p.what.c_str(), Median(intervals), p95, ratio, skipped, intervals.size() + skipped,
                 static_cast<unsigned long long>(p.longCycles), p.scanMs, p.longestMs);
+    if (p.ticksOnARunningCycle > 0)
+        std::printf("  %-46s %d ticks found a cycle running, which had run %.2f ms or more\n", "",
+                    p.ticksOnARunningCycle, p.shortestRunAtSuchTickMs);
+    else
+        std::printf("  %-46s no tick found a cycle running\n", "");
 }
 
 double ThreadCpuUs()
@@ -347,6 +385,8 @@ int main(int argc, char** argv)
     }
     QApplication application(argc, argv);
     BenchClient client(server.Port());
+    gTicks.clock.start();
+    SetTimerEventHandler(WatchedTimerEvent);
     std::printf("Machine load (/proc/loadavg) at start: %s\n", LoadAverage().c_str());
 
     std::printf("CPU of the client, %% of one core (median of %d x %d s, spread):\n", kWindows, gWindowSeconds);
