@@ -6,7 +6,6 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <map>
