@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -47,13 +48,29 @@ bool ResolveHost(const std::string& host, in_addr* address)
     return address->s_addr != htonl(INADDR_NONE);
 }
 
-// Connects a non-blocking socket within the time limit; true when connected.
-bool ConnectBounded(int fd, const sockaddr_in& target)
+ConnectFailure FailureOfErrno(int error)
+{
+    switch (error) {
+    case ECONNREFUSED:
+        return ConnectRefused;
+    case ETIMEDOUT:
+        return ConnectTimedOut;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        return ConnectUnreachable;
+    default:
+        return ConnectFailed;
+    }
+}
+
+// Connects a non-blocking socket within the time limit, or until cancelFd
+// becomes readable.
+ConnectFailure ConnectBounded(int fd, const sockaddr_in& target, int cancelFd)
 {
     if (connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0)
-        return true;
+        return ConnectOk;
     if (errno != EINPROGRESS && errno != EINTR)
-        return false;
+        return FailureOfErrno(errno);
 
     // poll(), not select(): select() cannot watch descriptors >= 1024.
     using Clock = std::chrono::steady_clock;
@@ -61,19 +78,25 @@ bool ConnectBounded(int fd, const sockaddr_in& target)
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
-            return false;
-        pollfd waiting{fd, POLLOUT, 0};
-        int ready = poll(&waiting, 1, static_cast<int>(left.count()));
+            return ConnectTimedOut;
+        pollfd waiting[2] = {{fd, POLLOUT, 0}, {cancelFd, POLLIN, 0}};
+        int ready = poll(waiting, cancelFd >= 0 ? 2 : 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready <= 0)
-            return false;
+        if (ready < 0)
+            return ConnectFailed;
+        if (ready == 0)
+            return ConnectTimedOut;
+        if (waiting[1].revents != 0)
+            return ConnectCancelled;
         break;
     }
 
     int error = 0;
     socklen_t size = sizeof error;
-    return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+        return ConnectFailed;
+    return error == 0 ? ConnectOk : FailureOfErrno(error);
 }
 
 }  // namespace
@@ -91,8 +114,37 @@ bool StartNetwork()
 // POSIX sockets need no process-wide set-up or teardown.
 void StopNetwork() {}
 
+const char* ConnectFailureText(ConnectFailure failure)
+{
+    switch (failure) {
+    case ConnectOk:
+        return "connected";
+    case ConnectNoHost:
+        return "host not found";
+    case ConnectRefused:
+        return "connection refused";
+    case ConnectTimedOut:
+        return "no answer within 3 s";
+    case ConnectUnreachable:
+        return "network unreachable";
+    case ConnectCancelled:
+        return "cancelled";
+    case ConnectFailed:
+        break;
+    }
+    return "connect failed";
+}
+
 Connection* OpenConnection(const std::string& host, int64_t port)
 {
+    return OpenConnection(host, port, -1, nullptr);
+}
+
+Connection* OpenConnection(const std::string& host, int64_t port, int cancelFd, ConnectFailure* failure)
+{
+    ConnectFailure ignored;
+    ConnectFailure& why = failure ? *failure : ignored;
+    why = ConnectFailed;
     const auto port16 = static_cast<uint16_t>(static_cast<uint64_t>(port) & 0xFFFF);
     if (port16 == 0)
         return nullptr;
@@ -100,8 +152,18 @@ Connection* OpenConnection(const std::string& host, int64_t port)
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(port16);
-    if (!ResolveHost(host, &target.sin_addr))
+    if (!ResolveHost(host, &target.sin_addr)) {
+        why = ConnectNoHost;
         return nullptr;
+    }
+
+    // A name lookup cannot be broken off; an attempt given up meanwhile
+    // opens no socket.
+    pollfd cancel{cancelFd, POLLIN, 0};
+    if (cancelFd >= 0 && poll(&cancel, 1, 0) > 0) {
+        why = ConnectCancelled;
+        return nullptr;
+    }
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
@@ -109,13 +171,16 @@ Connection* OpenConnection(const std::string& host, int64_t port)
 
     // Send and receive rely on blocking calls, so the socket goes back to
     // blocking mode once connected.
+    why = ConnectBounded(fd, target, cancelFd);
     int flags = -1;
-    if (!ConnectBounded(fd, target) || (flags = fcntl(fd, F_GETFL)) < 0 ||
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    if (why != ConnectOk || (flags = fcntl(fd, F_GETFL)) < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        if (why == ConnectOk)
+            why = ConnectFailed;
         close(fd);
         return nullptr;
     }
-    return new Connection{fd};
+    static std::atomic<uint32_t> lastSerial{0};
+    return new Connection{fd, lastSerial.fetch_add(1) + 1};
 }
 
 void CloseConnection(Connection* connection)
@@ -154,6 +219,21 @@ DataState CheckForData(Connection* connection)
     if (ioctl(connection->fd, FIONREAD, &waiting) < 0)
         return NoData;
     return waiting > 0 ? DataReady : NoData;
+}
+
+int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity)
+{
+    if (connection == nullptr || buffer == nullptr || capacity <= 0)
+        return -1;
+    ssize_t received;
+    do
+        received = recv(connection->fd, buffer, static_cast<size_t>(capacity), MSG_DONTWAIT);
+    while (received < 0 && errno == EINTR);
+    if (received == 0)
+        return kReceiveClosed;
+    if (received < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    return static_cast<int>(received);
 }
 
 int ReceiveData(Connection* connection, uint8_t* buffer, int capacity)

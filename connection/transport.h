@@ -8,6 +8,9 @@
 // An open connection; a null pointer stands for none.
 struct Connection {
     int fd = -1;
+    // Tells connections apart after one is closed and another opened,
+    // whatever addresses their records get; from 1 upwards.
+    uint32_t serial = 0;
 };
 
 enum DataState { NoData, DataReady };
@@ -16,12 +19,28 @@ enum DataState { NoData, DataReady };
 bool StartNetwork();
 void StopNetwork();
 
+// Why a connection could not be opened.
+enum ConnectFailure {
+    ConnectOk,
+    ConnectNoHost,  // not an address, and no name lookup found one
+    ConnectRefused,
+    ConnectTimedOut,
+    ConnectUnreachable,
+    ConnectCancelled,
+    ConnectFailed,  // anything else (no socket, port 0, ...)
+};
+// "connection refused", ...
+const char* ConnectFailureText(ConnectFailure failure);
+
 // Opens a TCP connection to host (IPv4 numbers-and-dots by the inet_addr
 // rules, else the first IPv4 address of a host name) and the low 16 bits of
 // port. Returns none on any failure, including port 0 and the address
 // 255.255.255.255. The connect gives up after 3 seconds; a name lookup takes
 // as long as the resolver does.
 Connection* OpenConnection(const std::string& host, int64_t port);
+// The same, abandoned as soon as cancelFd (when not -1) becomes readable,
+// and telling why it failed when failure is not null.
+Connection* OpenConnection(const std::string& host, int64_t port, int cancelFd, ConnectFailure* failure);
 
 // Closes the socket at once and releases the record. Null is ignored.
 void CloseConnection(Connection* connection);
@@ -35,6 +54,14 @@ int SendText(Connection* connection, const std::string& text);
 // Never blocks: DataReady when at least one received byte is waiting.
 // A connection the server has closed reports NoData.
 DataState CheckForData(Connection* connection);
+
+// What ReceiveWaiting gives when the server has closed its end.
+constexpr int kReceiveClosed = -2;
+
+// One receive that never blocks: the bytes placed (1..capacity), 0 when
+// none are waiting, kReceiveClosed when the server has closed the
+// connection, -1 on an error (a reset) or when capacity is not positive.
+int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity);
 
 // One receive call: bytes placed (1..capacity), 0 when the server has
 // closed the connection, -1 on error or when capacity is not positive.
