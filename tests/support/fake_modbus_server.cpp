@@ -100,6 +100,20 @@ FakeReply FakeReply::Split(int at, int gapMs)
     return r;
 }
 
+FakeReply FakeReply::Patched(std::vector<std::pair<int, uint8_t>> patches)
+{
+    FakeReply r;
+    r.patches = std::move(patches);
+    return r;
+}
+
+FakeReply FakeReply::StrayFirst(std::vector<uint8_t> stray)
+{
+    FakeReply r;
+    r.before = std::move(stray);
+    return r;
+}
+
 FakeReply FakeReply::Never()
 {
     FakeReply r;
@@ -294,16 +308,58 @@ void FakeModbusServer::DropClients()
     changed_.wait_for(lock, std::chrono::seconds(5), [&] { return !dropRequested_; });
 }
 
+void FakeModbusServer::SetListening(bool on)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        listenWanted_ = on;
+    }
+    Wake();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return (listenFd_ >= 0) == on; });
+}
+
+// Server thread.
+void FakeModbusServer::ApplyListening(bool wanted)
+{
+    if (!wanted && listenFd_ >= 0) {
+        for (Client& c : clients_)
+            CloseClient(c, false);
+        std::lock_guard<std::mutex> lock(mutex_);
+        close(listenFd_);
+        listenFd_ = -1;
+        changed_.notify_all();
+    } else if (wanted && listenFd_ < 0) {
+        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        int one = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port_);
+        if (fd >= 0 && (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0)) {
+            close(fd);
+            fd = -1;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        listenFd_ = fd;
+        changed_.notify_all();
+    }
+}
+
 void FakeModbusServer::Run()
 {
     for (;;) {
         bool drop;
+        bool listen;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stop_)
                 return;
             drop = dropRequested_;
+            listen = listenWanted_;
         }
+        ApplyListening(listen);
         if (drop) {
             for (Client& c : clients_)
                 CloseClient(c, false);
@@ -433,6 +489,10 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
         bytes = Answer(request);
         if (reply.length >= 0)
             bytes.resize(static_cast<size_t>(reply.length), 0);
+        for (const auto& [at, value] : reply.patches)
+            if (at >= 0 && static_cast<size_t>(at) < bytes.size())
+                bytes[static_cast<size_t>(at)] = value;
+        bytes.insert(bytes.begin(), reply.before.begin(), reply.before.end());
         break;
     }
 

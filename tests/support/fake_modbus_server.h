@@ -8,18 +8,21 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // How the server treats one request.
 struct FakeReply {
     enum Kind { Answer, Exception, Bytes, Silent, Close };
     Kind kind = Answer;
-    int delayMs = 0;             // before the first byte goes out
-    uint8_t exceptionCode = 0;   // Exception
-    bool flagged = true;         // Exception: function byte with 0x80 set, else as requested
-    std::vector<uint8_t> bytes;  // Bytes: sent instead of an answer
-    int length = -1;             // Answer: cut or zero-padded to this many bytes
-    int splitAt = 0;             // > 0: the first splitAt bytes, the rest splitGapMs later
+    int delayMs = 0;                               // before the first byte goes out
+    uint8_t exceptionCode = 0;                     // Exception
+    bool flagged = true;                           // Exception: function byte with 0x80 set, else as requested
+    std::vector<uint8_t> bytes;                    // Bytes: sent instead of an answer
+    int length = -1;                               // Answer: cut or zero-padded to this many bytes
+    std::vector<std::pair<int, uint8_t>> patches;  // Answer: bytes changed (offset, value)
+    std::vector<uint8_t> before;                   // sent just before the answer, as a stray
+    int splitAt = 0;                               // > 0: the first splitAt bytes, the rest splitGapMs later
     int splitGapMs = 0;
     bool reset = false;  // Close: with an RST, so the client's next send fails
 
@@ -29,6 +32,8 @@ struct FakeReply {
     static FakeReply Raw(std::vector<uint8_t> bytes);
     static FakeReply Sized(int length);
     static FakeReply Split(int at, int gapMs);
+    static FakeReply Patched(std::vector<std::pair<int, uint8_t>> patches);
+    static FakeReply StrayFirst(std::vector<uint8_t> stray);
     static FakeReply Never();
     static FakeReply Hangup(bool reset = false);
 };
@@ -73,6 +78,10 @@ public:
     // connections already accepted count: WaitForAccepted first.
     void DropClients();
 
+    // Off: closes every connection and stops listening, so connects are
+    // refused, as a server that went away. On: listens on the same port again.
+    void SetListening(bool on);
+
 private:
     struct Outgoing {
         int64_t dueMs;
@@ -96,12 +105,14 @@ private:
     void SendDue(Client& client, int64_t now);
     void CloseClient(Client& client, bool reset);
     void Wake();
+    void ApplyListening(bool wanted);
 
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     uint16_t port_ = 0;
     bool stop_ = false;  // guarded by mutex_
     bool dropRequested_ = false;
+    bool listenWanted_ = true;  // guarded by mutex_
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
