@@ -17,3 +17,4 @@ constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kWindowGrey{200, 200, 200};  // window background, odd rows
 constexpr Rgb kPageGrey{230, 230, 230};    // pages
 constexpr Rgb kRowLight{240, 240, 240};    // even rows, list background
+constexpr Rgb kStaleGrey{105, 105, 105};   // values not confirmed by the latest read: 3.3:1 on odd rows

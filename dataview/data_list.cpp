@@ -51,6 +51,8 @@ public:
             return rows_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())];
         if (role == Qt::BackgroundRole)
             return QBrush(ToQColor(index.row() % 2 == 0 ? kRowLight : kWindowGrey));
+        if (role == Qt::ForegroundRole && greyed_[static_cast<size_t>(index.column())])
+            return QBrush(ToQColor(kStaleGrey));
         if (role == Qt::ToolTipRole && gCellTipProvider) {
             const std::string tip = gCellTipProvider(index.row(), index.column());
             if (!tip.empty())
@@ -129,8 +131,25 @@ public:
         endResetModel();
     }
 
+    // One update from the first to the last column that changed.
+    void SetGreyed(const std::array<bool, kDataListColumns>& greyed)
+    {
+        int first = -1, last = -1;
+        for (int c = 0; c < kDataListColumns; c++) {
+            if (greyed_[static_cast<size_t>(c)] == greyed[static_cast<size_t>(c)])
+                continue;
+            if (first < 0)
+                first = c;
+            last = c;
+        }
+        greyed_ = greyed;
+        if (first >= 0 && rowCount() > 0)
+            emit dataChanged(index(0, first), index(rowCount() - 1, last), {Qt::ForegroundRole});
+    }
+
 private:
     std::vector<DataRow> rows_;
+    std::array<bool, kDataListColumns> greyed_{};
 };
 
 // GUI thread only. Asked once per value shown, so the casts are made again
@@ -289,6 +308,12 @@ void ShowCellNotice(int row, int column, std::string_view text)
 void SetCellTipProvider(CellTipProvider provider)
 {
     gCellTipProvider = provider;
+}
+
+void SetGreyedColumns(const std::array<bool, kDataListColumns>& greyed)
+{
+    if (DataListModel* model = Model())
+        model->SetGreyed(greyed);
 }
 
 void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit)

@@ -62,6 +62,12 @@ void ShowCellNotice(int row, int column, std::string_view text);
 using CellTipProvider = std::string (*)(int row, int column);
 void SetCellTipProvider(CellTipProvider provider);
 
+// GUI thread: the texts of the columns marked in greyed are drawn in the
+// stale-value grey, the others in the list's own text colour; one update of
+// the view for the columns that changed. Rows added later take their
+// column's colour.
+void SetGreyedColumns(const std::array<bool, kDataListColumns>& greyed);
+
 // GUI thread: lets edit change the rows as a plain vector and shows the
 // result with one model reset, however many rows it added or removed.
 void ChangeDataListRows(const std::function<void(std::vector<DataRow>&)>& edit);

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QCursor>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "dataview/value_formats.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/gui_call.h"
 
 namespace {
 
@@ -34,7 +38,73 @@ std::atomic<int> gShownFormat[4] = {-1, -1, -1, -1};
 // Main thread: whether our wait cursor is on the override stack.
 bool gBusy = false;
 
+// Whether each table's values are greyed, as last asked for from any thread;
+// the list's colours follow it on the GUI thread. Kept here so that asking
+// again for what is already so costs one atomic operation.
+std::atomic<bool> gStale[4] = {false, false, false, false};
+
+// Steady-clock time of each table's last valid read shown, kNeverRead before
+// the first since the rebuild.
+constexpr int64_t kNeverRead = std::numeric_limits<int64_t>::min();
+std::atomic<int64_t> gReadAt[4] = {kNeverRead, kNeverRead, kNeverRead, kNeverRead};
+
+bool IsTable(int table)
+{
+    return table >= TableDiscreteInputs && table <= TableHoldingRegisters;
+}
+
+int64_t SteadyNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// GUI thread: the value columns take the flags as they are now, not as they
+// were when the change was asked for, so that changes asked for from two
+// threads and applied in either order leave the colours as the flags end.
+void GreyStaleTables()
+{
+    std::array<bool, kDataListColumns> greyed{};
+    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; t++)
+        greyed[static_cast<size_t>(ValueColumnOf(t))] = gStale[t - 1].load();
+    SetGreyedColumns(greyed);
+}
+
 }  // namespace
+
+void MarkTableStale(int table)
+{
+    if (IsTable(table) && !gStale[table - 1].exchange(true))
+        RunOnGuiThread([](void*) { GreyStaleTables(); }, nullptr);
+}
+
+void MarkTableFresh(int table)
+{
+    if (!IsTable(table))
+        return;
+    gReadAt[table - 1].store(SteadyNanoseconds());
+    if (gStale[table - 1].load() && gStale[table - 1].exchange(false))
+        RunOnGuiThread([](void*) { GreyStaleTables(); }, nullptr);
+}
+
+void MarkAllTablesStale()
+{
+    bool changed = false;
+    for (std::atomic<bool>& stale : gStale)
+        changed = !stale.exchange(true) || changed;
+    if (changed)
+        RunOnGuiThread([](void*) { GreyStaleTables(); }, nullptr);
+}
+
+int64_t SecondsSinceTableRead(int table)
+{
+    if (!IsTable(table))
+        return -1;
+    const int64_t at = gReadAt[table - 1].load();
+    if (at == kNeverRead)
+        return -1;
+    return std::max<int64_t>(0, (SteadyNanoseconds() - at) / 1'000'000'000);
+}
 
 void SetBusyCursor(bool on)
 {
@@ -54,7 +124,7 @@ void SetValuePause(void (*pause)())
 
 int ShownValueFormat(int table)
 {
-    if (table < TableDiscreteInputs || table > TableHoldingRegisters)
+    if (!IsTable(table))
         return -1;
     return gShownFormat[table - 1].load();
 }
@@ -74,6 +144,13 @@ void RebuildDataTables()
         if (selectors[t - 1] != FormatNoData)
             rowTotal += rows;
     }
+
+    // Nothing shown yet comes from this connection's reads.
+    for (int t = 0; t < 4; t++) {
+        gStale[t].store(false);
+        gReadAt[t].store(kNeverRead);
+    }
+    SetGreyedColumns({});
 
     ChangeDataListRows([&](std::vector<DataRow>& list) {
         const auto n = static_cast<size_t>(rows);
@@ -107,7 +184,7 @@ void RebuildDataTables()
 void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity, int selectorDI,
                     int selectorCoils, int selectorIR, int selectorHR)
 {
-    if (table < TableDiscreteInputs || table > TableHoldingRegisters || !buffer)
+    if (!IsTable(table) || !buffer)
         return;
     const int selectors[4] = {selectorDI, selectorCoils, selectorIR, selectorHR};
     const int column = ValueColumnOf(table);

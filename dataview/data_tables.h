@@ -6,7 +6,8 @@
 // Main thread, on connect: sizes the data list for the block of the start
 // address and length fields, labels the enabled tables, empties the others,
 // and stores the number of rows to poll in program.tableRowTotal and the
-// start address in program.tableStartAddress.
+// start address in program.tableStartAddress. Every table is then not stale
+// and has no read time.
 void RebuildDataTables();
 
 // Worker thread, after a valid read response: writes the values of table
@@ -17,6 +18,22 @@ void RebuildDataTables();
 // program.cycleStop is set; rows beyond the list's rows are ignored.
 void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity, int selectorDI,
                     int selectorCoils, int selectorIR, int selectorHR);
+
+// A value that no longer comes from the latest read must not look like a
+// live one. These may be called from any thread, the poll worker's every
+// cycle: a call that changes nothing hands nothing to the GUI thread.
+//
+// The values of table 1..4 are greyed (their texts stay) until the next MarkTableFresh.
+void MarkTableStale(int table);
+// A valid read of table 1..4 has just been shown: normal colour again; the time is kept for the tool tip.
+void MarkTableFresh(int table);
+// Every table greyed: the link is down, or the client disconnected.
+void MarkAllTablesStale();
+
+// Whole seconds since the last MarkTableFresh of table 1..4; -1 when it was
+// not read since the last RebuildDataTables, and for any other number. Any
+// thread.
+int64_t SecondsSinceTableRead(int table);
 
 // The format the value texts of table 1..4 are in: the selector index
 // ShowReadValues last wrote them with (-1 before the first, and for any

@@ -7,6 +7,7 @@
 #include "common/records.h"
 #include "dataview/data_list.h"
 #include "dataview/data_tables.h"
+#include "dataview/value_age.h"
 #include "dataview/value_formats.h"
 #include "dataview/value_views.h"
 #include "modbus/frames.h"
@@ -42,6 +43,13 @@ std::string WireAddress(int row)
     return std::to_string(sent) + " (" + hex + ")";
 }
 
+// How old the table's values are, when it was read since the connect.
+std::string AgeText(int table)
+{
+    const int64_t seconds = SecondsSinceTableRead(table);
+    return seconds < 0 ? std::string() : LastReadText(seconds);
+}
+
 std::string Row(const std::string& name, const std::string& value)
 {
     return "<tr><td>" + name + "</td><td align=right>" + value + "</td></tr>";
@@ -61,8 +69,10 @@ std::string ValueCellTip(int row, int column)
     const std::string label = GetCellText(row, AddressColumnOf(table));
     std::string tip =
         "<qt><b>" + std::string(kTableNames[table - 1]) + " " + label + "</b><br>Wire address: " + WireAddress(row);
+    // Last, on a line of its own: after a table the text starts one anyway.
+    const std::string age = AgeText(table);
     if (table == TableDiscreteInputs || table == TableCoils)
-        return tip + "<br>Bit: " + (*value ? "1 (on)" : "0 (off)") + "</qt>";
+        return tip + "<br>Bit: " + (*value ? "1 (on)" : "0 (off)") + (age.empty() ? "" : "<br>" + age) + "</qt>";
 
     const uint8_t bytes[4] = {static_cast<uint8_t>(*value >> 8), static_cast<uint8_t>(*value)};
     const WordViews word = ViewWord(bytes);
@@ -71,7 +81,7 @@ std::string ValueCellTip(int row, int column)
 
     const std::optional<uint16_t> next = RowValue(table, row + 1);
     if (!next)
-        return tip + "</qt>";
+        return tip + age + "</qt>";
     const uint8_t pair[4] = {bytes[0], bytes[1], static_cast<uint8_t>(*next >> 8), static_cast<uint8_t>(*next)};
     const std::string nextLabel = GetCellText(row + 1, AddressColumnOf(table));
     tip += label + " and " + nextLabel + " as 32 bits (A B = " + label + ", C D = " + nextLabel +
@@ -81,5 +91,5 @@ std::string ValueCellTip(int row, int column)
     for (const PairViews& v : ViewPair(pair))
         tip += std::string("<tr><td>") + v.order + "</td><td align=right>" + v.unsigned32 + "</td><td align=right>" +
                v.signed32 + "</td><td align=right>" + v.float32 + "</td></tr>";
-    return tip + "</table></qt>";
+    return tip + "</table>" + age + "</qt>";
 }

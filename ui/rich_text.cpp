@@ -370,13 +370,21 @@ public:
         return shift;
     }
     // After the cut: moves the view's rows up by shift, painting the rows
-    // that come in at the bottom.
+    // that come in at the bottom. The document's top margin, which shows
+    // above the first line while the view is at the top, is no row: what
+    // the copy moved into it is painted over.
     void MoveUp(qreal shift) const
     {
-        if (shift < 0)
-            pane_->viewport()->update();
-        else
-            pane_->viewport()->scroll(0, -qRound(shift));
+        QWidget* viewport = pane_->viewport();
+        if (shift < 0) {
+            viewport->update();
+            return;
+        }
+        viewport->scroll(0, -qRound(shift));
+        const QTextBlock first = pane_->document()->findBlockByLineNumber(pane_->verticalScrollBar()->value());
+        const int top = pane_->cursorRect(QTextCursor(first)).top();
+        if (top > 0)
+            viewport->update(QRect(0, 0, viewport->width(), top));
     }
 
 private:
