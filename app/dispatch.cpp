@@ -36,4 +36,6 @@ void DispatchTimerEvent(int timerId)
 {
     if (timerId == kScanTimerId)
         ScanTick();
+    else if (timerId == kLinkTimerId)
+        LinkTick();
 }

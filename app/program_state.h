@@ -6,14 +6,47 @@
 #include <atomic>
 #include <cstdint>
 
+#include <string>
+
+#include "connection/connect_attempt.h"
 #include "connection/transport.h"
 #include "modbus/pending_writes.h"
 #include "modbus/response_stats.h"
+#include "modbus/response_wait.h"
+
+// The session as the user sees it.
+enum LinkState {
+    LinkOff,         // not connected
+    LinkConnecting,  // Connect clicked, the connection is being opened
+    LinkUp,          // connected, the connection open
+    LinkDown,        // connected, but the link was lost: reconnecting
+};
 
 struct ProgramState {
-    // The open connection to the server, null when not connected. Written by
-    // main only while no worker runs (and at shutdown); read by the worker.
+    // The open connection to the server, null when not connected and while
+    // the link is down. Written by main only while no worker runs (and at
+    // shutdown); read by the worker.
     std::atomic<Connection*> connection{nullptr};
+
+    // Where the session stands. Main only. The window counts as connected
+    // (parameters fixed, editing on) in LinkUp and LinkDown.
+    LinkState link = LinkOff;
+    // The connect in progress (manual or a reconnect), null for none. Main only.
+    ConnectAttempt* attempt = nullptr;
+    // Host and port of the session, for reconnecting. Main only.
+    std::string linkHost;
+    int64_t linkPort = 0;
+    // Reconnect attempts since the link went down; tick of the latest one's
+    // start (ms). Main only.
+    int reconnectAttempts = 0;
+    uint32_t reconnectStart = 0;
+    // Set by the worker when a transaction found the link lost (closed,
+    // reset, a failed send); the cycle then ends and main, once the worker
+    // is done, closes the connection and reconnects. Cleared by main.
+    std::atomic<bool> linkLost{false};
+    // Writes that timed out on the current connection, so that their late
+    // echoes are not taken for the answer to the next write. Worker only.
+    LateWrites lateWrites;
 
     // The poll worker: one thread, started by the first scan tick that
     // polls and kept for the rest of the run, that runs one cycle each time

@@ -49,8 +49,11 @@ void ScanTick()
         FinishDeferredDisconnect();
         return;
     }
+    // The link timer takes over a lost link.
+    if (program.linkLost.load())
+        return;
     if (!program.connection.load())
-        return;  // a stray tick after the connection went
+        return;  // a stray tick after the connection went, or while it is down
 
     if (!StartPollThread()) {
         program.pollWorker = 0;

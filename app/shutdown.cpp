@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include "app/program_state.h"
+#include "connection/connection_control.h"
 #include "connection/transport.h"
 #include "ui/gui_call.h"
 #include "ui/window_timer.h"
@@ -15,6 +16,8 @@ void Shutdown()
     // A worker left running starts no further transaction.
     program.cycleStop.store(true);
 
+    // A connect in progress is broken off; its thread closes what it opened.
+    AbandonConnecting();
     if (Connection* connection = program.connection.load()) {
         if (workerRunning) {
             // The worker may be inside a send or receive on this record:

@@ -68,6 +68,8 @@ inline bool Connect(int length, int scanMs, const int formats[4])
     for (int t = 1; t <= 4; ++t)
         SetSelectorIndex(SelectorOfTable(t), formats[t - 1]);
     DispatchControlEvent(IdConnectComms);
+    // The connect runs off the GUI thread.
+    RunLoopUntil([] { return program.link != LinkConnecting; }, 10000);
     return Connected();
 }
 

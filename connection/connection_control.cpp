@@ -1,8 +1,14 @@
 #include "connection/connection_control.h"
 
+#include <string>
+
 #include "app/program_state.h"
+#include "app/scan_tick.h"
+#include "common/colours.h"
 #include "common/number_rule.h"
 #include "common/records.h"
+#include "common/tick.h"
+#include "connection/connect_attempt.h"
 #include "connection/settings.h"
 #include "connection/transport.h"
 #include "dataview/data_tables.h"
@@ -11,6 +17,7 @@
 #include "modbus/message_log.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/gui_call.h"
 #include "ui/message_box.h"
 #include "ui/window_timer.h"
 
@@ -18,7 +25,14 @@ namespace {
 
 constexpr const char* kStatusConnected = "Read Status: Connected";
 constexpr const char* kStatusNotConnected = "Read Status: Not Connected";
+constexpr const char* kStatusConnecting = "Read Status: Connecting...";
 constexpr const char* kConnectFailed = "Can't find the server (Is it launched ?).";
+
+// Pauses between reconnect attempts, start to start: 1 s, 2 s, then 3 s.
+uint32_t ReconnectPauseMs(int attemptsMade)
+{
+    return attemptsMade <= 1 ? 1000 : attemptsMade == 2 ? 2000 : 3000;
+}
 
 // Fixed while connected, so the request parameters and the table layout
 // stay those the tables were built for.
@@ -44,18 +58,63 @@ void CloseCurrentConnection()
     CloseConnection(connection);
 }
 
+std::string LinkDownStatus()
+{
+    return "Status: Link Down, reconnecting (attempt " + std::to_string(program.reconnectAttempts) + ")";
+}
+
+// Runs on the attempt's thread: main finishes the attempt.
+void AttemptDone()
+{
+    RunOnGui([] { StartWindowTimer(kLinkTimerId, 0); });
+}
+
+// False when no thread could be started for it: it has failed already.
+bool StartAttempt()
+{
+    program.attempt = StartConnectAttempt(program.linkHost, program.linkPort, AttemptDone);
+    return program.attempt != nullptr;
+}
+
+void ConnectDone(Connection* connection);
+void ReconnectDone(Connection* connection, ConnectFailure failure);
+
+// Back to not connected, from any state: no connection, no attempt, no
+// timers; what the list shows is no longer current.
+void EndSession()
+{
+    program.stopRequest = false;
+    program.linkLost.store(false);
+    AbandonConnectAttempt(program.attempt);
+    program.attempt = nullptr;
+    StopWindowTimer(kScanTimerId);
+    StopWindowTimer(kLinkTimerId);
+    CloseCurrentConnection();
+    program.link = LinkOff;
+    MarkAllTablesStale();
+}
+
 void Connect()
 {
-    const int64_t port = TextToInt32(GetControlText(IdPortField));
-    const std::string host = GetControlText(IdHostField);
-    program.connection.store(OpenConnection(host, port));
+    program.linkPort = TextToInt32(GetControlText(IdPortField));
+    program.linkHost = GetControlText(IdHostField);
+    program.link = LinkConnecting;
+    UpdateConnectionControls();
+    if (!StartAttempt())
+        ConnectDone(nullptr);
+}
 
-    if (!program.connection.load()) {
+void ConnectDone(Connection* connection)
+{
+    if (!connection) {
+        program.link = LinkOff;
         ShowMessageBox(kConnectFailed);
         UpdateConnectionControls();
         StopWindowTimer(kScanTimerId);
         return;
     }
+    program.connection.store(connection);
+    program.link = LinkUp;
 
     // The response times and causes describe this connection alone.
     ResetResponseStats(program.responseStats);
@@ -68,6 +127,51 @@ void Connect()
     // intervals below its floor (zero and negative included).
     if (program.tableRowTotal >= 1)
         StartWindowTimer(kScanTimerId, TextToInt32(GetControlText(IdScanField)));
+}
+
+void StartReconnectAttempt()
+{
+    program.reconnectAttempts++;
+    program.reconnectStart = MillisecondTick();
+    SetStatusField(StatusText, LinkDownStatus());
+    if (!StartAttempt())
+        ReconnectDone(nullptr, ConnectFailed);
+}
+
+void ReconnectDone(Connection* connection, ConnectFailure failure)
+{
+    if (!connection) {
+        AppendLogLine("Reconnect attempt " + std::to_string(program.reconnectAttempts) +
+                          " failed: " + ConnectFailureText(failure),
+                      kRed);
+        const uint32_t pause = ReconnectPauseMs(program.reconnectAttempts);
+        const uint32_t spent = ElapsedSince(program.reconnectStart);
+        StartWindowTimer(kLinkTimerId, spent < pause ? pause - spent : 0);
+        return;
+    }
+    program.connection.store(connection);
+    program.link = LinkUp;
+    AppendLogLine("Reconnected to " + program.linkHost + ":" + std::to_string(program.linkPort & 0xFFFF) + " after " +
+                      std::to_string(program.reconnectAttempts) +
+                      (program.reconnectAttempts == 1 ? " attempt" : " attempts"),
+                  kDarkGrey);
+    program.reconnectAttempts = 0;
+    UpdateConnectionControls();
+    // Polling resumes now rather than a whole scan period later.
+    ScanTick();
+}
+
+// The worker found the link lost and has ended its cycle: close the socket
+// before anything opens another, then reconnect.
+void TakeDownLink()
+{
+    program.linkLost.store(false);
+    CloseCurrentConnection();
+    program.link = LinkDown;
+    program.reconnectAttempts = 0;
+    MarkAllTablesStale();
+    UpdateConnectionControls();
+    StartReconnectAttempt();
 }
 
 void Disconnect()
@@ -84,9 +188,7 @@ void Disconnect()
         StartWindowTimer(kScanTimerId, kMinTimerInterval);
         return;
     }
-    program.stopRequest = false;
-    StopWindowTimer(kScanTimerId);
-    CloseCurrentConnection();
+    EndSession();
     SetStatusField(StatusText, kStatusNotConnected);
     UpdateConnectionControls();
 }
@@ -95,18 +197,41 @@ void Disconnect()
 
 void ToggleConnection()
 {
-    if (program.connection.load())
-        Disconnect();
-    else
+    switch (program.link) {
+    case LinkOff:
         Connect();
+        break;
+    case LinkConnecting:
+        // A second click gives the connect up.
+        EndSession();
+        UpdateConnectionControls();
+        break;
+    case LinkUp:
+    case LinkDown:
+        Disconnect();
+        break;
+    }
 }
 
 void UpdateConnectionControls()
 {
-    const bool connected = program.connection.load() != nullptr;
-    SetStatusField(StatusText, connected ? kStatusConnected : kStatusNotConnected);
+    const bool connected = program.link == LinkUp || program.link == LinkDown;
+    switch (program.link) {
+    case LinkOff:
+        SetStatusField(StatusText, kStatusNotConnected);
+        break;
+    case LinkConnecting:
+        SetStatusField(StatusText, kStatusConnecting);
+        break;
+    case LinkUp:
+        SetStatusField(StatusText, kStatusConnected);
+        break;
+    case LinkDown:
+        SetStatusField(StatusText, LinkDownStatus());
+        break;
+    }
     for (int id : kParameterControls)
-        EnableControl(id, !connected);
+        EnableControl(id, program.link == LinkOff);
     // Switching editing off commits an edit that is open right now.
     SetColumnEditable(IdDataList, ValueColumnOf(TableCoils), connected);
     SetColumnEditable(IdDataList, ValueColumnOf(TableHoldingRegisters), connected);
@@ -114,10 +239,55 @@ void UpdateConnectionControls()
 
 void FinishDeferredDisconnect()
 {
-    program.stopRequest = false;
-    StopWindowTimer(kScanTimerId);
-    CloseCurrentConnection();
+    EndSession();
     SetStatusField(StatusText, kStatusNotConnected);
     EnableConnectButtons(true);
     UpdateConnectionControls();
+}
+
+void LinkTick()
+{
+    StopWindowTimer(kLinkTimerId);
+    if (program.attempt) {
+        // Only a finished attempt is taken; a stray tick leaves it running.
+        if (!ConnectAttemptDone(program.attempt))
+            return;
+        ConnectFailure failure = ConnectFailed;
+        Connection* connection = FinishConnectAttempt(program.attempt, &failure);
+        program.attempt = nullptr;
+        if (program.link == LinkConnecting)
+            ConnectDone(connection);
+        else if (program.link == LinkDown)
+            ReconnectDone(connection, failure);
+        else
+            CloseConnection(connection);
+        return;
+    }
+    if (program.link == LinkDown) {
+        StartReconnectAttempt();
+        return;
+    }
+    if (program.link == LinkUp && program.linkLost.load()) {
+        // Until the worker has left the connection alone, look again soon.
+        if (program.workerRunning.load()) {
+            StartWindowTimer(kLinkTimerId, kMinTimerInterval);
+            return;
+        }
+        if (program.stopRequest)
+            FinishDeferredDisconnect();
+        else
+            TakeDownLink();
+    }
+}
+
+void ReportLinkLost()
+{
+    program.linkLost.store(true);
+    RunOnGui([] { StartWindowTimer(kLinkTimerId, kMinTimerInterval); });
+}
+
+void AbandonConnecting()
+{
+    AbandonConnectAttempt(program.attempt);
+    program.attempt = nullptr;
 }

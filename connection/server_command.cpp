@@ -9,7 +9,7 @@
 void SendServerCommand()
 {
     // The button is disabled while connected; this is only the guard.
-    if (program.connection.load())
+    if (program.link != LinkOff)
         return;
 
     const int64_t port = TextToInt32(GetControlText(IdPortField));

@@ -71,24 +71,6 @@ int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
     return kRequestLength;
 }
 
-ResponseKind JudgeReadResponse(int n)
-{
-    if (n > kExceptionLength)
-        return ResponseValid;
-    if (n == kExceptionLength)
-        return ResponseException;
-    return ResponseWrongLength;
-}
-
-ResponseKind JudgeWriteResponse(int n, int requestLength)
-{
-    if (n == requestLength)
-        return ResponseValid;
-    if (n == kExceptionLength)
-        return ResponseException;
-    return ResponseWrongLength;
-}
-
 const char* ExceptionStatusText(uint8_t code)
 {
     switch (code) {

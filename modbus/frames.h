@@ -4,9 +4,8 @@
 
 #include <cstdint>
 
-// Every cycle owns one buffer of this size; a response is taken with one
-// receive of at most this many bytes, and nothing beyond it is ever part of
-// a response.
+// Every cycle owns one buffer of this size, into which replies are
+// collected (the longest Modbus/TCP frame is 260 bytes).
 constexpr int kCycleBufferSize = 512;
 
 constexpr int kRequestLength = 12;        // every request this client sends
@@ -39,16 +38,6 @@ int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress
 // Builds the 12-byte write request (transaction id 100, function 5 or 6) at
 // out and returns 12. The address is less one when offsetOn.
 int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address, int64_t value, bool offsetOn);
-
-enum ResponseKind { ResponseValid, ResponseException, ResponseWrongLength };
-
-// A response to a read is judged by its byte count n alone:
-// n > 9 valid, n == 9 exception, n < 9 (a failed receive too) wrong length.
-ResponseKind JudgeReadResponse(int n);
-
-// A response to a write: n equal to the request length valid, 9 exception,
-// anything else wrong length.
-ResponseKind JudgeWriteResponse(int n, int requestLength);
 
 // Status text for the exception code at offset 8 of a 9-byte response, or
 // nullptr for a code that leaves the status text as it is.

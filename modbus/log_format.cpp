@@ -44,6 +44,11 @@ std::string FormatResponseLine(const uint8_t* bytes, int count)
     return CountedDump("<-: ", bytes, count);
 }
 
+std::string FormatIgnoredLine(const uint8_t* bytes, int count)
+{
+    return CountedDump("IGNORED <-: ", bytes, count);
+}
+
 std::string FormatElapsedLine(int64_t milliseconds)
 {
     return "<> ElapsedTime: " + std::to_string(milliseconds) + " [mS]";

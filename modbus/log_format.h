@@ -13,5 +13,7 @@ std::string FormatRequestLine(const uint8_t* bytes, int count);
 std::string FormatWriteRequestLine(const uint8_t* bytes, int count);
 // "<-: 9 bytes 00 04 00 00 00 03 01 83 02"
 std::string FormatResponseLine(const uint8_t* bytes, int count);
+// "IGNORED <-: 15 bytes 00 03 ...": bytes read but not taken as a reply
+std::string FormatIgnoredLine(const uint8_t* bytes, int count);
 // "<> ElapsedTime: 16 [mS]"
 std::string FormatElapsedLine(int64_t milliseconds);

@@ -13,7 +13,17 @@ std::optional<PendingWrite> PendingWriteQueue::TakeNewest()
         return std::nullopt;
     PendingWrite newest = entries_.back();
     entries_.pop_back();
+    lastTaken_ = entries_.size();
     return newest;
+}
+
+void PendingWriteQueue::PutBack(const PendingWrite& write)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Only appends happen behind a take's back, so nothing before its
+    // place has moved.
+    const size_t at = lastTaken_ < entries_.size() ? lastTaken_ : entries_.size();
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), write);
 }
 
 size_t PendingWriteQueue::Size() const

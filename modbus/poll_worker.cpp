@@ -6,6 +6,7 @@
 #include "common/colours.h"
 #include "common/number_rule.h"
 #include "common/records.h"
+#include "connection/connection_control.h"
 #include "dataview/data_tables.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
@@ -45,27 +46,27 @@ CycleSnapshot TakeSnapshot()
     return s;
 }
 
-void ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
+// One read of table; false when it found the link lost.
+bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
 {
     program.pollCount.fetch_add(1);
-    const int length = BuildReadRequest(buffer, table, s.unit, s.startAddress, s.quantity, s.offsetOn);
+    uint8_t request[kRequestLength];
+    const int length = BuildReadRequest(request, table, s.unit, s.startAddress, s.quantity, s.offsetOn);
     // Logged before it is sent, so the log shows what was attempted.
-    AppendLogLine(FormatRequestLine(buffer, length), kBlue);
+    AppendLogLine(FormatRequestLine(request, length), kBlue);
 
-    ResponseWait wait = SendAndAwaitResponse(program.connection.load(), buffer, length, buffer, kCycleBufferSize);
-    if (wait.outcome != WaitReceived) {
-        ReportUnanswered(wait.outcome);
-        return;
-    }
-    const ResponseKind kind = JudgeReadResponse(wait.received);
-    if (kind != ResponseValid) {
-        ReportInvalidResponse(kind, buffer, wait);
-        return;
+    const ResponseWait wait = SendAndAwaitResponse(program.connection.load(), request, length, buffer, kCycleBufferSize,
+                                                   LogIgnoredBytes, nullptr);
+    if (!AnsweredValid(wait)) {
+        // The last value read is still shown, but no longer as current.
+        MarkTableStale(table);
+        return !ReportBadOutcome(wait, buffer);
     }
     program.validCount.fetch_add(1);
     SetStatusField(StatusText, kStatusOk);
     ShowReadValues(table, buffer, wait.received, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
                    s.selectors[3]);
+    MarkTableFresh(table);
     // The answer's two lines, the cut and the scroll reach the log in one
     // hand-off to the GUI thread instead of four.
     uint32_t elapsed = 0;
@@ -76,6 +77,7 @@ void ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
         ScrollLogToEnd();
     });
     RecordValidResponse(program.responseStats, elapsed);
+    return true;
 }
 
 }  // namespace
@@ -85,18 +87,22 @@ void PollWorker()
     const CycleSnapshot snapshot = TakeSnapshot();
     std::array<uint8_t, kCycleBufferSize> buffer{};
 
-    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; ++t) {
+    bool linkUp = true;
+    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters && linkUp; ++t) {
         // Asked to disconnect: the transaction in progress has ended, the
         // rest of the cycle is not started.
         if (program.cycleStop.load())
             break;
         // A table not shown leaves the counters as they are.
         if (snapshot.selectors[t - 1] != FormatNoData) {
-            ReadTransaction(t, snapshot, buffer.data());
+            linkUp = ReadTransaction(t, snapshot, buffer.data());
             RefreshCounterFields();
         }
     }
-    SendPendingWrites(buffer.data());
+    if (linkUp)
+        linkUp = SendPendingWrites(buffer.data());
+    if (!linkUp)
+        ReportLinkLost();
 
     // Last: from here on the GUI thread may close or replace the connection.
     program.workerRunning.store(false);

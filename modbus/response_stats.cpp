@@ -66,8 +66,11 @@ void RecordBadResponse(ResponseStats& stats, BadCause cause, uint8_t exceptionCo
     case BadWrongLength:
         stats.wrongLength.fetch_add(1, kRelaxed);
         break;
-    case BadTransmission:
-        stats.transmission.fetch_add(1, kRelaxed);
+    case BadInvalid:
+        stats.invalid.fetch_add(1, kRelaxed);
+        break;
+    case BadLinkLost:
+        stats.linkLost.fetch_add(1, kRelaxed);
         break;
     case BadException:
         stats.exceptions[exceptionCode].fetch_add(1, kRelaxed);
@@ -84,14 +87,15 @@ void ResetResponseStats(ResponseStats& stats)
     stats.highest.store(0, kRelaxed);
     stats.timeouts.store(0, kRelaxed);
     stats.wrongLength.store(0, kRelaxed);
-    stats.transmission.store(0, kRelaxed);
+    stats.invalid.store(0, kRelaxed);
+    stats.linkLost.store(0, kRelaxed);
     for (auto& code : stats.exceptions)
         code.store(0, kRelaxed);
 }
 
 uint64_t ResponseSummary::bad() const
 {
-    uint64_t n = timeouts + wrongLength + transmission;
+    uint64_t n = timeouts + wrongLength + invalid + linkLost;
     for (const auto& [code, count] : exceptions)
         n += count;
     return n;
@@ -127,7 +131,8 @@ ResponseSummary SummariseResponseStats(const ResponseStats& stats)
     }
     s.timeouts = stats.timeouts.load(kRelaxed);
     s.wrongLength = stats.wrongLength.load(kRelaxed);
-    s.transmission = stats.transmission.load(kRelaxed);
+    s.invalid = stats.invalid.load(kRelaxed);
+    s.linkLost = stats.linkLost.load(kRelaxed);
     for (int code = 0; code < 256; code++)
         if (const uint32_t n = stats.exceptions[static_cast<size_t>(code)].load(kRelaxed))
             s.exceptions.emplace_back(static_cast<uint8_t>(code), n);
@@ -150,7 +155,8 @@ std::string BadCausesText(const ResponseSummary& s)
     if (s.bad() == 0)
         return text;
     text += ":\n  time-outs: " + std::to_string(s.timeouts) + "\n  wrong length: " + std::to_string(s.wrongLength) +
-            "\n  transmission errors: " + std::to_string(s.transmission);
+            "\n  invalid responses: " + std::to_string(s.invalid) +
+            "\n  connection lost: " + std::to_string(s.linkLost);
     for (const auto& [code, count] : s.exceptions) {
         text += "\n  exception " + std::to_string(code);
         if (*ExceptionName(code))

@@ -23,11 +23,12 @@ struct ResponseStats {
     std::atomic<uint32_t> highest{0};                           // ms, exact
     std::atomic<uint32_t> timeouts{0};
     std::atomic<uint32_t> wrongLength{0};
-    std::atomic<uint32_t> transmission{0};                // sends that failed or fell short
+    std::atomic<uint32_t> invalid{0};                     // answers of the wrong shape
+    std::atomic<uint32_t> linkLost{0};                    // transactions ended by a lost connection
     std::array<std::atomic<uint32_t>, 256> exceptions{};  // by exception code
 };
 
-enum BadCause { BadTimeout, BadWrongLength, BadTransmission, BadException };
+enum BadCause { BadTimeout, BadWrongLength, BadInvalid, BadLinkLost, BadException };
 
 // Worker thread.
 void RecordValidResponse(ResponseStats& stats, uint32_t elapsedMs);
@@ -42,7 +43,7 @@ void ResetResponseStats(ResponseStats& stats);
 struct ResponseSummary {
     uint64_t valid = 0;
     uint32_t last = 0, lowest = 0, median = 0, p95 = 0, highest = 0;
-    uint64_t timeouts = 0, wrongLength = 0, transmission = 0;
+    uint64_t timeouts = 0, wrongLength = 0, invalid = 0, linkLost = 0;
     std::vector<std::pair<uint8_t, uint64_t>> exceptions;  // codes seen, ascending
     uint64_t bad() const;
 };

@@ -1,5 +1,7 @@
 #include "modbus/transaction_report.h"
 
+#include <string>
+
 #include "app/program_state.h"
 #include "common/colours.h"
 #include "common/tick.h"
@@ -9,26 +11,65 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 
-void ReportUnanswered(WaitOutcome outcome)
+namespace {
+
+const char* LossText(LinkLoss loss)
 {
-    SetStatusField(StatusText, outcome == WaitTimedOut ? kStatusTimeout : kStatusTransmission);
-    program.badCount.fetch_add(1);
-    RecordBadResponse(program.responseStats, outcome == WaitTimedOut ? BadTimeout : BadTransmission);
+    switch (loss) {
+    case LossClosed:
+        return "Connection lost: the server closed it";
+    case LossReset:
+        return "Connection lost: reset";
+    default:
+        return "Connection lost: the request could not be sent";
+    }
 }
 
-void ReportInvalidResponse(ResponseKind kind, const uint8_t* buffer, const ResponseWait& wait)
+}  // namespace
+
+bool AnsweredValid(const ResponseWait& wait)
+{
+    return wait.outcome == WaitAnswered && wait.judgement.verdict == ReplyValid;
+}
+
+bool ReportBadOutcome(const ResponseWait& wait, const uint8_t* buffer)
 {
     program.badCount.fetch_add(1);
-    if (kind == ResponseException) {
-        RecordBadResponse(program.responseStats, BadException, buffer[8]);
+    switch (wait.outcome) {
+    case WaitAnswered:
         AppendLogLine(FormatResponseLine(buffer, wait.received), kRed);
-        if (const char* text = ExceptionStatusText(buffer[8]))
-            SetStatusField(StatusText, text);
-    } else {
-        RecordBadResponse(program.responseStats, BadWrongLength);
-        SetStatusField(StatusText, kStatusWrongLength);
+        if (wait.judgement.verdict == ReplyException) {
+            RecordBadResponse(program.responseStats, BadException, buffer[8]);
+            if (const char* text = ExceptionStatusText(buffer[8]))
+                SetStatusField(StatusText, text);
+        } else {
+            RecordBadResponse(program.responseStats, BadInvalid);
+            SetStatusField(StatusText, std::string(kStatusInvalid) + " (" + ReplyFaultText(wait.judgement.fault) + ")");
+        }
+        AppendElapsedLine(wait.sendTime);
+        return false;
+    case WaitTimedOut:
+        if (wait.received > 0) {
+            // Part of a reply: its bytes are not logged.
+            RecordBadResponse(program.responseStats, BadWrongLength);
+            SetStatusField(StatusText, kStatusWrongLength);
+            AppendElapsedLine(wait.sendTime);
+        } else {
+            RecordBadResponse(program.responseStats, BadTimeout);
+            SetStatusField(StatusText, kStatusTimeout);
+        }
+        return false;
+    case WaitSendFailed:
+    case WaitLinkLost:
+        break;
     }
-    AppendElapsedLine(wait.sendTime);
+    RecordBadResponse(program.responseStats, BadLinkLost);
+    SetStatusField(StatusText, kStatusLinkLost);
+    // A request only partly sent leaves the server out of step with us.
+    AppendLogLine(wait.outcome == WaitSendFailed ? "Connection lost: the request was only partly sent"
+                                                 : LossText(wait.loss),
+                  kRed);
+    return true;
 }
 
 uint32_t AppendElapsedLine(uint32_t sendTime)
@@ -36,4 +77,9 @@ uint32_t AppendElapsedLine(uint32_t sendTime)
     const uint32_t elapsed = ElapsedSince(sendTime);
     AppendLogLine(FormatElapsedLine(elapsed), kDarkGrey);
     return elapsed;
+}
+
+void LogIgnoredBytes(const uint8_t* bytes, int count)
+{
+    AppendLogLine(FormatIgnoredLine(bytes, count), kDarkGrey);
 }

@@ -10,19 +10,26 @@
 constexpr const char* kStatusOk = "Read Status: OK";
 constexpr const char* kStatusTimeout = "Status: Timeout Error";
 constexpr const char* kStatusWrongLength = "Status: Wrong Length Error";
-constexpr const char* kStatusTransmission = "Status: Transmission Error";
+constexpr const char* kStatusInvalid = "Status: Invalid Response";
+constexpr const char* kStatusLinkLost = "Status: Connection Lost";
 
-// A send that failed or a response that never came: its status text and
-// bad + 1; nothing is logged.
-void ReportUnanswered(WaitOutcome outcome);
+// True for a transaction whose reply is the valid answer to its request.
+bool AnsweredValid(const ResponseWait& wait);
 
-// A response judged anything but valid, received into buffer:
-// - an exception: bad + 1, the response in red, the exception code's status
-//   text (codes without one leave the status as it is), elapsed time;
-// - a wrong length: bad + 1, its status text, elapsed time; the bytes are
-//   not logged.
-void ReportInvalidResponse(ResponseKind kind, const uint8_t* buffer, const ResponseWait& wait);
+// Ends a transaction that did not end valid, with bad + 1 and its cause:
+// - an exception: the response in red, the exception code's status text
+//   (codes without one leave the status as it is), elapsed time;
+// - an invalid answer: the response in red, "Status: Invalid Response" and
+//   what is wrong with it, elapsed time;
+// - a time-out: its status text; with bytes of an incomplete reply, the
+//   wrong length's status text and the elapsed time instead;
+// - a lost link: its status text and one red line saying how it was lost.
+// Returns true when the link is lost: nothing more may be sent on it.
+bool ReportBadOutcome(const ResponseWait& wait, const uint8_t* buffer);
 
 // The dark grey "<> ElapsedTime: ..." line, measured from sendTime to now;
 // returns the milliseconds it shows.
 uint32_t AppendElapsedLine(uint32_t sendTime);
+
+// Logs bytes read but not taken as a reply ("IGNORED <-: ..."), dark grey.
+void LogIgnoredBytes(const uint8_t* bytes, int count);

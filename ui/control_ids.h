@@ -58,6 +58,8 @@ enum ControlId {
 
 // The scan timer's id among the window's timers.
 constexpr int kScanTimerId = 45;
+// The timer that brings a lost link back: the next reconnect attempt.
+constexpr int kLinkTimerId = 46;
 
 // Status-bar fields.
 enum StatusField { StatusText = 0, StatusPolls = 1, StatusValid = 2, StatusBad = 3 };

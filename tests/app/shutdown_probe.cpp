@@ -54,6 +54,9 @@ void ConnectAndCloseWhenBusy()
     for (int t = 1; t <= 4; ++t)
         SetSelectorIndex(SelectorOfTable(t), 1);
     ToggleConnection();
+    // The connect runs off the GUI thread.
+    while (program.link == LinkConnecting)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     if (!program.connection.load()) {
         std::fprintf(stderr, "shutdown_probe: cannot connect\n");
         std::fflush(stderr);

@@ -36,7 +36,7 @@ TEST_F(ConnectionTest, AFailedConnectShowsTheMessageAndChangesNothingElse)
     RefreshCounterFields();
     SetControlText(IdPortField, std::to_string(DeadPort()));
 
-    Click(IdConnectComms);
+    ClickConnect(IdConnectComms);
     ASSERT_EQ(gShownMessages.size(), 1u);
     EXPECT_EQ(gShownMessages[0].title, "Zedudu ZUD Uredav");
     EXPECT_EQ(gShownMessages[0].text, "Can't find the server (Is it launched ?).");
@@ -50,7 +50,7 @@ TEST_F(ConnectionTest, AFailedConnectShowsTheMessageAndChangesNothingElse)
 
     // An empty port field is port 0, which never connects.
     SetControlText(IdPortField, "");
-    Click(IdConnectData);
+    ClickConnect(IdConnectData);
     EXPECT_EQ(gShownMessages.size(), 2u);
     EXPECT_EQ(program.connection.load(), nullptr);
     EXPECT_FALSE(SettingsFileExists());

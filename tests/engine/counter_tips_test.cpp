@@ -43,11 +43,13 @@ TEST_F(CounterTipsTest, EachOutcomeCountsUnderItsCause)
     server.Push(FakeReply::Error(11));
     server.Push(FakeReply::Sized(5));
     server.Push(FakeReply::Delayed(20));
-    server.Push(FakeReply::Hangup(true));  // a time-out, then every send fails
+    server.Push(FakeReply::Never());
+    server.Push(FakeReply::Patched({{6, 9}}));  // another unit's
+    server.Push(FakeReply::Hangup(true));
     Connect();
-    for (int i = 0; i < 7; i++)
+    for (int i = 0; i < 8; i++)
         RunCycle();
-    ASSERT_EQ(Counters(), "Polls: 7 Valid: 2 Bad: 5");
+    ASSERT_EQ(Counters(), "Polls: 8 Valid: 2 Bad: 6");
 
     const ResponseSummary s = Summary();
     const std::vector<uint32_t> logged = LoggedValidTimes();
@@ -59,7 +61,8 @@ TEST_F(CounterTipsTest, EachOutcomeCountsUnderItsCause)
     EXPECT_EQ(s.lowest, std::min(logged[0], logged[1]));
     EXPECT_EQ(s.timeouts, 1u);
     EXPECT_EQ(s.wrongLength, 1u);
-    EXPECT_EQ(s.transmission, 1u);
+    EXPECT_EQ(s.invalid, 1u);
+    EXPECT_EQ(s.linkLost, 1u);
     EXPECT_EQ(s.exceptions, (std::vector<std::pair<uint8_t, uint64_t>>{{2, 1}, {11, 1}}));
 
     // Hovering a counter field asks for its tip then.

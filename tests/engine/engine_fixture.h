@@ -31,6 +31,7 @@
 #include "app/dispatch.h"
 #include "app/program_state.h"
 #include "common/colours.h"
+#include "connection/connection_control.h"
 #include "dataview/data_list.h"
 #include "dataview/data_tables.h"
 #include "dataview/editable_list.h"
@@ -97,7 +98,10 @@ protected:
     {
         // Leave no worker, connection or timer to the next test.
         EXPECT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }, 15000));
+        AbandonConnecting();
         CloseConnection(program.connection.exchange(nullptr));
+        program.link = LinkOff;
+        program.linkLost = false;
         program.stopRequest = false;
         StopAllWindowTimers();
         window.reset();
@@ -136,10 +140,18 @@ protected:
         button->click();
     }
 
+    // A click on a connect button, and the wait for the connect it starts
+    // off the GUI thread to end either way.
+    void ClickConnect(int buttonId = IdConnectComms)
+    {
+        Click(buttonId);
+        EXPECT_TRUE(WaitUntil([] { return program.link != LinkConnecting; }, 10000));
+    }
+
     void Connect(int buttonId = IdConnectComms)
     {
         const int before = server.Accepted();
-        Click(buttonId);
+        ClickConnect(buttonId);
         ASSERT_NE(program.connection.load(), nullptr);
         ASSERT_TRUE(server.WaitForAccepted(before + 1));
     }

@@ -77,7 +77,7 @@ TEST_F(PollingTest, ExceptionResponsesAreRedAndSetTheirStatusText)
     server.Push(FakeReply::Error(2));
     server.Push(FakeReply::Error(11));
     server.Push(FakeReply::Normal());
-    server.Push(FakeReply::Error(3, false));  // function byte 03, not 83
+    server.Push(FakeReply::Error(3, false));  // function byte 03, not 83: no exception
     Connect();
 
     RunCycle();
@@ -87,7 +87,7 @@ TEST_F(PollingTest, ExceptionResponsesAreRedAndSetTheirStatusText)
     RunCycle();
     EXPECT_EQ(Status(), "Read Status: OK");
     RunCycle();
-    EXPECT_EQ(Status(), "Read Error: Wrong Data");
+    EXPECT_EQ(Status(), "Status: Invalid Response (wrong byte count)");
     EXPECT_EQ(Counters(), "Polls: 4 Valid: 1 Bad: 3");
 
     std::vector<LogLine> log = Log();
@@ -101,81 +101,131 @@ TEST_F(PollingTest, ExceptionResponsesAreRedAndSetTheirStatusText)
     EXPECT_TRUE(StartsWith(log[11].text, "<> ElapsedTime: "));
 }
 
-TEST_F(PollingTest, APartialResponseIsAWrongLengthAndItsRestAnswersTheNextRequest)
+TEST_F(PollingTest, LateAndSplitRepliesAreEachMatchedToTheirOwnRequest)
 {
-    SetFormats({0, 0, 0, 3});
-    SetControlText(IdLengthField, "10");  // 29-byte answers
-    server.Push(FakeReply::Split(7, 50));
-    server.Push(FakeReply::Never());
-    Connect();
-
-    RunCycle();
-    EXPECT_EQ(Status(), "Status: Wrong Length Error");
-    std::vector<std::string> log = LogTexts();
-    ASSERT_EQ(log.size(), 2u);  // the short response itself is not logged
-    EXPECT_TRUE(StartsWith(log[1], "<> ElapsedTime: "));
-
-    RunCycle();
-    EXPECT_EQ(Status(), "Read Status: OK");
-    log = LogTexts();
-    ASSERT_EQ(log.size(), 5u);
-    EXPECT_TRUE(StartsWith(log[3], "<-: 22 bytes 03 14 00 01 00 02")) << log[3];
-    EXPECT_EQ(Counters(), "Polls: 2 Valid: 1 Bad: 1");
-}
-
-TEST_F(PollingTest, ALateAnswerTimesOutAndIsTakenAsTheNextResponse)
-{
-    SetFormats({0, 0, 0, 3});
-    server.SetValue(4, 1, 0x0A0B);
-    server.Push(FakeReply::Delayed(1500));
-    server.Push(FakeReply::Never());
-    Connect();
-
-    RunCycle();
-    EXPECT_EQ(Status(), "Status: Timeout Error");
-    EXPECT_EQ(LogTexts().size(), 1u);  // only the request
-    EXPECT_EQ(Counters(), "Polls: 1 Valid: 0 Bad: 1");
-
-    RunCycle();
-    EXPECT_EQ(Status(), "Read Status: OK");
-    EXPECT_EQ(GetCellText(0, 7), "2571");  // 0x0A0B
-    EXPECT_EQ(Counters(), "Polls: 2 Valid: 1 Bad: 1");
-}
-
-TEST_F(PollingTest, AFailedSendIsATransmissionError)
-{
-    SetFormats({0, 0, 0, 3});
-    server.Push(FakeReply::Hangup(true));
-    Connect();
-    RunCycle();  // the reset arrives instead of an answer
-    EXPECT_EQ(Status(), "Status: Timeout Error");
-    RunCycle();
-    EXPECT_EQ(Status(), "Status: Transmission Error");
-    EXPECT_EQ(LogTexts().size(), 2u);  // two requests, nothing else
-    EXPECT_EQ(Counters(), "Polls: 2 Valid: 0 Bad: 2");
-    EXPECT_NE(program.connection.load(), nullptr);  // still connected
-}
-
-TEST_F(PollingTest, AServerThatClosesItsEndLeavesTheClientConnectedUntilTheUserDisconnects)
-{
-    SetFormats({0, 1, 0, 0});
-    Connect();
-    RunCycle();
-    ASSERT_TRUE(server.WaitForAccepted(1));
-    server.DropClients();
-
-    for (int i = 0; i < 3; ++i) {
-        RunCycle();
-        EXPECT_TRUE(Status() == "Status: Timeout Error" || Status() == "Status: Transmission Error") << Status();
+    // A gateway that answers every request 20 ms late, one Input Registers
+    // read 1.5 s late, past the time-out, and replies in two pieces.
+    SetFormats({0, 0, 3, 3});
+    for (int a = 1; a <= 3; ++a) {
+        server.SetValue(3, a, static_cast<uint16_t>(300 + a));
+        server.SetValue(4, a, static_cast<uint16_t>(400 + a));
     }
-    EXPECT_EQ(Counters(), "Polls: 4 Valid: 1 Bad: 3");
-    EXPECT_NE(program.connection.load(), nullptr);
-    // Only the requests: no bytes came back, so nothing else is logged.
-    EXPECT_EQ(LogTexts().size(), 3u + 3u);
+    server.SetDefault(FakeReply::Delayed(20));
+    server.Push(FakeReply::Delayed(1500));
+    Connect();
 
-    Click(IdConnectData);
+    // The late reply comes while the Holding Registers read waits: it is
+    // logged as ignored, and that read still gets its own reply.
+    RunCycle();
+    EXPECT_EQ(Counters(), "Polls: 2 Valid: 1 Bad: 1");
+    EXPECT_EQ(GetCellText(0, 5), "");
+    EXPECT_EQ(GetCellText(0, 7), "401");
+    bool ignoredSeen = false;
+    for (const LogLine& line : Log())
+        if (StartsWith(line.text, "IGNORED <-: 15 bytes 00 03 ")) {
+            ignoredSeen = true;
+            EXPECT_EQ(line.colour, kGrey);
+        }
+    EXPECT_TRUE(ignoredSeen);
+
+    server.Push(FakeReply::Split(7, 50));
+    server.Push(FakeReply::Split(3, 50));
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        RunCycle();
+        for (int r = 0; r < 3; ++r) {
+            EXPECT_EQ(GetCellText(r, 5), std::to_string(301 + r)) << "cycle " << cycle;
+            EXPECT_EQ(GetCellText(r, 7), std::to_string(401 + r)) << "cycle " << cycle;
+        }
+    }
+    EXPECT_EQ(Counters(), "Polls: 6 Valid: 5 Bad: 1");
+}
+
+TEST_F(PollingTest, RepliesThatDoNotAnswerTheRequestAreNeverShown)
+{
+    SetFormats({0, 0, 0, 3});
+    Connect();
+    RunCycle();
+    ASSERT_EQ(GetCellText(2, 7), "3");
+
+    // Anything taken now would show 9.
+    for (int a = 1; a <= 3; ++a)
+        server.SetValue(4, a, 9);
+    const std::pair<FakeReply, const char*> wrong[] = {
+        {FakeReply::Patched({{6, 2}}), "Status: Invalid Response (wrong unit id)"},
+        {FakeReply::Patched({{7, 4}}), "Status: Invalid Response (wrong function code)"},
+        {FakeReply::Patched({{8, 4}}), "Status: Invalid Response (wrong byte count)"},
+        {FakeReply::Patched({{8, 8}}), "Status: Invalid Response (wrong byte count)"},
+        {FakeReply::Raw(ReadRequest(4, 1, 3)), "Status: Invalid Response (echo of the request)"},
+        {FakeReply::Patched({{1, 3}}), "Status: Timeout Error"},  // another table's
+    };
+    // A value cell's colour: none of its own, or the grey of a stale table.
+    auto greyed = [this] {
+        auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
+        return view->model()->index(2, 7).data(Qt::ForegroundRole).isValid();
+    };
+    EXPECT_FALSE(greyed());
+    for (const auto& [reply, status] : wrong) {
+        server.Push(reply);
+        RunCycle();
+        EXPECT_EQ(Status(), status);
+        EXPECT_EQ(GetCellText(2, 7), "3") << status;
+        EXPECT_TRUE(greyed()) << status;
+    }
+    EXPECT_EQ(Counters(), "Polls: 7 Valid: 1 Bad: 6");
+    const std::vector<LogLine> log = Log();
+    EXPECT_EQ(log[4].colour, kRed);  // the wrong unit's reply, logged in red
+    EXPECT_TRUE(StartsWith(log[4].text, "<-: 15 bytes 00 04 00 00 00 09 02 03")) << log[4].text;
+
+    RunCycle();
+    EXPECT_EQ(GetCellText(2, 7), "9");
+    EXPECT_FALSE(greyed());
+}
+
+TEST_F(PollingTest, ALostLinkSaysSoAndComesBackByItself)
+{
+    SetFormats({0, 0, 0, 3});
+    SetControlText(IdScanField, "100");
+    Connect();
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 2; }));
+
+    // The server goes away: closed connections, refused connects.
+    server.SetListening(false);
+    ASSERT_TRUE(WaitUntil([&] { return StartsWith(Status(), "Status: Link Down, reconnecting (attempt 2)"); }));
     EXPECT_EQ(program.connection.load(), nullptr);
+    // Still connected as the user sees it.
+    EXPECT_FALSE(IsControlEnabled(IdHostField));
+    EXPECT_TRUE(IsControlEnabled(IdConnectComms));
+    EXPECT_TRUE(IsWindowTimerActive(kScanTimerId));
+    const std::vector<LogLine> down = Log();
+    int lost = 0, failed = 0;
+    for (const LogLine& line : down) {
+        lost += line.text == "Connection lost: the server closed it" && line.colour == kRed;
+        failed += line.text == "Reconnect attempt 1 failed: connection refused";
+    }
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(failed, 1);
+    // No poll while the link is down: every poll has its outcome.
+    EXPECT_EQ(program.pollCount.load(), program.validCount.load() + program.badCount.load());
+
+    // A write made meanwhile waits, and goes out once after the reconnect.
+    program.pendingWrites.Append(PendingWrite{{0, 100, 0, 0, 0, 6, 1, 6, 0, 1, 0, 42}, 12});
+    const size_t before = server.RequestCount();
+    server.SetListening(true);
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= before + 3; }, 10000));
+    EXPECT_EQ(server.Value(4, 1), 42);
+    int writes = 0;
+    for (const Bytes& request : server.Requests())
+        writes += request[7] == 6;
+    EXPECT_EQ(writes, 1);
+    EXPECT_TRUE(WaitUntil([&] { return Status() == "Read Status: OK"; }));
+
+    // Disconnect stops it all at once, also while the link is down.
+    server.SetListening(false);
+    ASSERT_TRUE(WaitUntil([&] { return StartsWith(Status(), "Status: Link Down"); }));
+    Click(IdConnectComms);
     EXPECT_EQ(Status(), "Read Status: Not Connected");
+    EXPECT_FALSE(IsWindowTimerActive(kLinkTimerId));
+    EXPECT_EQ(program.link, LinkOff);
 }
 
 TEST_F(PollingTest, DisconnectDuringACycleEndsItAfterTheTransactionInProgress)
@@ -216,28 +266,26 @@ TEST_F(PollingTest, DisconnectDuringACycleEndsItAfterTheTransactionInProgress)
     EXPECT_EQ(server.RequestCount(), 1u);
 }
 
-TEST_F(PollingTest, AHugeBlockAnsweredWithOneValueEndsAtOnceAndDisconnectsPromptly)
+TEST_F(PollingTest, AHugeBlockAnsweredWithOneValueShowsNothingAndDisconnectsPromptly)
 {
     // Length 65535, and a server that answers one register whatever it is
-    // asked: only the value shown pauses, the blanked rows do not. Without
-    // that, one transaction took over a minute.
-    SetFormats({0, 0, 3, 3});
+    // asked: no reply can carry that many values, so none is shown.
+    SetFormats({0, 0, 0, 3});
     SetControlText(IdLengthField, "65535");
     server.SetDefault(FakeReply::Raw({0, 4, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
     Connect();
     SetCellText(1, 7, "9");
     RunCycle();
-    EXPECT_EQ(GetCellText(0, 5), "4660");
-    EXPECT_EQ(GetCellText(0, 7), "4660");
-    EXPECT_EQ(GetCellText(1, 7), "");
-    EXPECT_EQ(GetCellText(65534, 7), "");
-    EXPECT_EQ(Counters(), "Polls: 2 Valid: 2 Bad: 0");
+    EXPECT_EQ(Status(), "Status: Invalid Response (wrong byte count)");
+    EXPECT_EQ(GetCellText(0, 7), "");
+    EXPECT_EQ(GetCellText(1, 7), "9");
+    EXPECT_EQ(Counters(), "Polls: 1 Valid: 0 Bad: 1");
 
     Tick();
-    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 2; }));
     Click(IdConnectComms);
     ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
-    EXPECT_EQ(server.RequestCount(), 3u);
+    EXPECT_EQ(server.RequestCount(), 2u);
 }
 
 TEST_F(PollingTest, ADisconnectDuringALongTableFillShowsTheRestAtOnce)

@@ -35,7 +35,7 @@ protected:
 
     void ConnectToSim()
     {
-        Click(IdConnectComms);
+        ClickConnect(IdConnectComms);
         ASSERT_NE(program.connection.load(), nullptr);
         ASSERT_EQ(Status(), "Read Status: Connected");
     }

@@ -89,24 +89,22 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
     program.pendingWrites.Append(Write(6, 2, 2));   // B, sent first
     server.Push(FakeReply::Normal());               // the read
     server.Push(FakeReply::Error(2));               // B
-    server.Push(FakeReply::Raw(Bytes(600, 0x11)));  // A
+    server.Push(FakeReply::Raw(Bytes(600, 0x11)));  // A: bytes that are no reply
     server.Push(FakeReply::Never());                // next read
     RunCycle();
-    EXPECT_EQ(Status(), "Status: Wrong Length Error");
+    EXPECT_EQ(Status(), "Status: Timeout Error");
     EXPECT_EQ(Counters(), "Polls: 3 Valid: 1 Bad: 2");
     EXPECT_EQ(program.pendingWrites.Size(), 0u);
     std::vector<LogLine> log = Log();
-    ASSERT_EQ(log.size(), 8u);
+    ASSERT_GE(log.size(), 8u);
     EXPECT_EQ(log[4].text, "<-: 9 bytes 00 64 00 00 00 03 01 86 02");
     EXPECT_EQ(log[4].colour, kRed);
-    EXPECT_TRUE(StartsWith(log[7].text, "<> ElapsedTime: "));  // the 600 bytes are not logged
+    for (size_t i = 7; i < log.size(); i++)
+        EXPECT_TRUE(StartsWith(log[i].text, "IGNORED <-: ")) << log[i].text;
 
-    // The other 88 bytes answer the next read; no write is sent again.
+    // Nothing of them answers the next read; no write is sent again.
     RunCycle();
-    EXPECT_EQ(Status(), "Read Status: OK");
-    log = Log();
-    ASSERT_EQ(log.size(), 11u);
-    EXPECT_TRUE(StartsWith(log[9].text, "<-: 88 bytes 11 11 ")) << log[9].text;
+    EXPECT_EQ(Status(), "Status: Timeout Error");
     EXPECT_EQ(server.RequestCount(), 4u);
 
     // A write that is never answered times out; the next one still goes.
@@ -120,7 +118,7 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
     ASSERT_EQ(requests.size(), 7u);
     EXPECT_EQ(requests[5], WriteRequest(6, 4, 4));
     EXPECT_EQ(requests[6], WriteRequest(6, 3, 3));
-    EXPECT_EQ(Counters(), "Polls: 7 Valid: 4 Bad: 3");
+    EXPECT_EQ(Counters(), "Polls: 7 Valid: 3 Bad: 4");
 }
 
 TEST_F(WritesTest, AWriteQueuedBeforeADisconnectGoesOutAfterTheNextConnect)

@@ -1,7 +1,7 @@
-// Request frames and response judging over arbitrary field values and
-// responses: frames are exactly 12 bytes with the fixed header, 16-bit
-// fields match an independent digit count, and every response length gets
-// exactly the judgement its kind of request calls for.
+// Request frames and reply judging over arbitrary field values and
+// replies: frames are exactly 12 bytes with the fixed header, 16-bit fields
+// match an independent digit count, a reply is taken only with its
+// request's ids, and collecting never overruns what it was given.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "modbus/frames.h"
+#include "modbus/reply_judge.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -64,19 +65,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(FieldAt(frame.get(), 8) == ExpectedField(sentAddress));
     FUZZ_CHECK(FieldAt(frame.get(), 10) == ExpectedField(quantity));
 
-    // The rest is a response as one receive delivered it.
-    const std::vector<uint8_t> response = provider.ConsumeRemainingBytes<uint8_t>();
-    const int n = static_cast<int>(response.size());
-    const ResponseKind read = JudgeReadResponse(n);
-    const ResponseKind write = JudgeWriteResponse(n, kRequestLength);
-    FUZZ_CHECK((read == ResponseValid) == (n > kResponseDataOffset));
-    FUZZ_CHECK((read == ResponseException) == (n == kExceptionLength));
-    FUZZ_CHECK((write == ResponseValid) == (n == kRequestLength));
-    FUZZ_CHECK((write == ResponseException) == (n == kExceptionLength));
-    FUZZ_CHECK(JudgeReadResponse(-n - 1) == ResponseWrongLength);
-    if (read == ResponseException) {
-        const char* status = ExceptionStatusText(response[8]);
-        const uint8_t code = response[8];
+    // The rest is a reply, judged against the read and the write request.
+    const std::vector<uint8_t> reply = provider.ConsumeRemainingBytes<uint8_t>();
+    const int n = static_cast<int>(reply.size());
+    uint8_t read[kRequestLength];
+    BuildReadRequest(read, table, unit, address, quantity, offsetOn);
+    for (const uint8_t* request : {static_cast<const uint8_t*>(read), static_cast<const uint8_t*>(frame.get())}) {
+        const ReplyJudgement j = JudgeReply(request, kRequestLength, reply.data(), n);
+        const bool ours = n >= 2 && reply[0] == request[0] && reply[1] == request[1];
+        FUZZ_CHECK((j.verdict == ReplyNotOurs) == !ours);
+        FUZZ_CHECK((j.verdict == ReplyInvalid) == (j.fault != FaultNone));
+        if (j.verdict == ReplyException)
+            FUZZ_CHECK(n == kExceptionLength && reply[7] == (request[7] | 0x80) && reply[6] == request[6]);
+        if (j.verdict == ReplyValid) {
+            FUZZ_CHECK(reply[6] == request[6] && reply[7] == request[7] && reply[2] == 0 && reply[3] == 0);
+            FUZZ_CHECK(FrameLength(reply.data(), n) == n);
+            if (request == read)
+                FUZZ_CHECK(n == kResponseDataOffset + reply[8]);
+            else
+                FUZZ_CHECK(n == kRequestLength && std::memcmp(reply.data(), request, kRequestLength) == 0);
+        }
+
+        // Collecting never asks for less than it has, nor takes more.
+        const CollectDecision d = NextCollectStep(request, reply.data(), n);
+        if (d.step == CollectMore)
+            FUZZ_CHECK(d.bytes > n && d.bytes <= kMaxFrameLength);
+        else
+            FUZZ_CHECK(d.bytes > 0 && d.bytes <= n);
+    }
+    if (n == kExceptionLength) {
+        const char* status = ExceptionStatusText(reply[8]);
+        const uint8_t code = reply[8];
         FUZZ_CHECK((status != nullptr) == (code == 1 || code == 2 || code == 3 || code == 6));
         FUZZ_CHECK(status == nullptr || std::strncmp(status, "Read Error: ", 12) == 0);
     }

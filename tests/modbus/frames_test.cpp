@@ -110,25 +110,6 @@ TEST(Frames, WriteRequestsAllCarryTransaction100)
               (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x06, 0x01, 0x06, 0x11, 0x17, 0x11, 0x17}));
 }
 
-TEST(Frames, ReadResponseIsJudgedByLength)
-{
-    for (int n : {-1, 0, 1, 8})
-        EXPECT_EQ(JudgeReadResponse(n), ResponseWrongLength) << n;
-    EXPECT_EQ(JudgeReadResponse(9), ResponseException);
-    for (int n : {10, 11, 260, 512})
-        EXPECT_EQ(JudgeReadResponse(n), ResponseValid) << n;
-    // The single data byte of a 10-byte response is at the data offset.
-    EXPECT_EQ(kResponseDataOffset, 9);
-}
-
-TEST(Frames, WriteResponseIsValidOnlyAtTheRequestLength)
-{
-    EXPECT_EQ(JudgeWriteResponse(12, kRequestLength), ResponseValid);
-    EXPECT_EQ(JudgeWriteResponse(9, kRequestLength), ResponseException);
-    for (int n : {-1, 0, 8, 10, 11, 13, 512})
-        EXPECT_EQ(JudgeWriteResponse(n, kRequestLength), ResponseWrongLength) << n;
-}
-
 TEST(Frames, ExceptionCodesThatHaveAStatusText)
 {
     EXPECT_STREQ(ExceptionStatusText(1), "Read Error: Wrong Function Code");
@@ -137,12 +118,4 @@ TEST(Frames, ExceptionCodesThatHaveAStatusText)
     EXPECT_STREQ(ExceptionStatusText(6), "Read Error: PLC Busy");
     for (int code : {0, 4, 5, 7, 10, 11, 0x83, 255})
         EXPECT_EQ(ExceptionStatusText(static_cast<uint8_t>(code)), nullptr) << code;
-}
-
-TEST(Frames, NineByteResponseIsAnExceptionWhateverItsFunctionByte)
-{
-    // Function byte 03, not 83: still an exception, code at offset 8.
-    const uint8_t response[] = {0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x01, 0x03, 0x02};
-    ASSERT_EQ(JudgeReadResponse(sizeof response), ResponseException);
-    EXPECT_STREQ(ExceptionStatusText(response[8]), "Read Error: Wrong Address");
 }

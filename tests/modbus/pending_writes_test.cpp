@@ -46,6 +46,18 @@ TEST(PendingWrites, TakesNewestFirstUntilEmpty)
     EXPECT_EQ(queue.Size(), 0u);
 }
 
+TEST(PendingWrites, AWritePutBackKeepsItsPlaceBehindNewerOnes)
+{
+    PendingWriteQueue queue;
+    for (uint32_t id = 1; id <= 3; id++)
+        queue.Append(Numbered(id));
+    PendingWrite taken = *queue.TakeNewest();
+    queue.Append(Numbered(4));  // made while 3 was on its way
+    queue.PutBack(taken);
+    for (uint32_t id : {4u, 3u, 2u, 1u})
+        EXPECT_EQ(IdOf(*queue.TakeNewest()), id);
+}
+
 TEST(PendingWrites, ConcurrentAppendAndDrainLoseAndDuplicateNothing)
 {
     constexpr uint32_t kCount = 20000;

@@ -43,12 +43,12 @@ TEST(ResponseStats, BadResponsesByCauseAndTheReset)
 {
     auto stats = std::make_unique<ResponseStats>();
     RecordValidResponse(*stats, 7);
-    for (BadCause cause : {BadTimeout, BadTimeout, BadWrongLength, BadTransmission})
+    for (BadCause cause : {BadTimeout, BadTimeout, BadWrongLength, BadInvalid, BadInvalid, BadLinkLost})
         RecordBadResponse(*stats, cause);
     for (uint8_t code : {uint8_t{2}, uint8_t{200}, uint8_t{2}})
         RecordBadResponse(*stats, BadException, code);
     EXPECT_EQ(BadCausesText(SummariseResponseStats(*stats)),
-              "7 bad responses:\n  time-outs: 2\n  wrong length: 1\n  transmission errors: 1\n"
+              "9 bad responses:\n  time-outs: 2\n  wrong length: 1\n  invalid responses: 2\n  connection lost: 1\n"
               "  exception 2 (Illegal Data Address): 2\n  exception 200: 1");
 
     ResetResponseStats(*stats);

@@ -1,7 +1,10 @@
-// The one send-and-wait of every transaction, against the fake server.
+// The one send-and-collect of every transaction, against the fake server.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -13,6 +16,14 @@
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
+
+std::vector<Bytes> gIgnored;
+void RecordIgnored(const uint8_t* bytes, int count)
+{
+    gIgnored.emplace_back(bytes, bytes + count);
+}
+
 class ResponseWaitTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -22,117 +33,145 @@ protected:
         ASSERT_NE(connection, nullptr);
         ASSERT_TRUE(server.WaitForAccepted(1));
         BuildReadRequest(request, 4, 1, 1, 1, false);  // one holding register
+        gIgnored.clear();
     }
     void TearDown() override { CloseConnection(connection); }
 
-    ResponseWait Transact(uint32_t (*tick)() = nullptr)
+    ResponseWait Transact(const uint8_t* frame, uint32_t (*tick)() = nullptr)
     {
-        return SendAndAwaitResponse(connection, request, kRequestLength, buffer, kCycleBufferSize, tick);
+        return SendAndAwaitResponse(connection, frame, kRequestLength, buffer, kCycleBufferSize, RecordIgnored, &late,
+                                    tick);
     }
+    ResponseWait Transact(uint32_t (*tick)() = nullptr) { return Transact(request, tick); }
 
     FakeModbusServer server;
     Connection* connection = nullptr;
     uint8_t request[kRequestLength] = {};
     uint8_t buffer[kCycleBufferSize] = {};
+    LateWrites late;
 };
 
-// A tick that stands still at its start and then jumps by a set step, so
-// the time-out boundary can be hit exactly; it starts just before the wrap.
+// A tick that starts just before the wrap and moves by a set step per call;
+// on the second call it first waits until the reply can be read, so the
+// reply is complete exactly `step` ms after the send.
 uint32_t gFakeNow;
 uint32_t gFakeStep;
+int gFakeCalls;
+int gWaitFd;
 uint32_t FakeTick()
 {
-    uint32_t now = gFakeNow;
+    if (++gFakeCalls == 2) {
+        pollfd readable{gWaitFd, POLLIN, 0};
+        poll(&readable, 1, 2000);
+    }
+    const uint32_t now = gFakeNow;
     gFakeNow += gFakeStep;
     return now;
 }
 
 }  // namespace
 
-TEST_F(ResponseWaitTest, TakesWhatOneReceiveDeliversAndLeavesTheRestForNextTime)
+TEST_F(ResponseWaitTest, AReplyInPiecesIsOneReply)
 {
     server.SetValue(4, 1, 0xBEEF);
-    ResponseWait whole = Transact();
-    ASSERT_EQ(whole.outcome, WaitReceived);
-    ASSERT_EQ(whole.received, 11);
-    EXPECT_EQ(buffer[9], 0xBE);
-    EXPECT_EQ(buffer[10], 0xEF);
-    EXPECT_LE(ElapsedSince(whole.sendTime), 1000u);
+    for (const FakeReply& reply : {FakeReply::Normal(), FakeReply::Split(7, 50), FakeReply::Split(3, 50)}) {
+        server.Push(reply);
+        const ResponseWait wait = Transact();
+        ASSERT_EQ(wait.outcome, WaitAnswered);
+        EXPECT_EQ(wait.judgement.verdict, ReplyValid);
+        ASSERT_EQ(wait.received, 11);
+        EXPECT_EQ(buffer[9], 0xBE);
+        EXPECT_EQ(buffer[10], 0xEF);
+        EXPECT_TRUE(wait.sent);
+    }
+    EXPECT_TRUE(gIgnored.empty());
 
-    // The first 7 bytes alone are the response; the other 4 are taken by
-    // the next transaction, whose own answer never comes.
-    server.Push(FakeReply::Split(7, 200));
-    server.Push(FakeReply::Never());
-    ResponseWait first = Transact();
-    ASSERT_EQ(first.outcome, WaitReceived);
-    EXPECT_EQ(first.received, 7);
-    ResponseWait second = Transact();
-    ASSERT_EQ(second.outcome, WaitReceived);
-    EXPECT_EQ(second.received, 4);
-    EXPECT_EQ(buffer[3], 0xEF);
-
-    // 600 bytes: one receive takes at most the capacity.
-    server.Push(FakeReply::Raw(std::vector<uint8_t>(600, 0x55)));
-    server.Push(FakeReply::Never());
-    ResponseWait big = Transact();
-    ASSERT_EQ(big.outcome, WaitReceived);
-    EXPECT_EQ(big.received, kCycleBufferSize);
-    ResponseWait rest = Transact();
-    ASSERT_EQ(rest.outcome, WaitReceived);
-    EXPECT_EQ(rest.received, 600 - kCycleBufferSize);
+    // Bytes that never complete a reply end with what there was.
+    server.Push(FakeReply::Sized(9 + 1));
+    const ResponseWait cut = Transact();
+    EXPECT_EQ(cut.outcome, WaitTimedOut);
+    EXPECT_EQ(cut.received, 10);
 }
 
-TEST_F(ResponseWaitTest, ALateAnswerTimesOutAndIsTakenByTheNextTransaction)
+TEST_F(ResponseWaitTest, LateAndStrayRepliesAreIgnoredNeverTaken)
 {
+    server.SetValue(4, 1, 7);
+    // Late: times out, then waits in the connection and is read out before
+    // the next request goes.
     server.Push(FakeReply::Delayed(1300));
-    server.Push(FakeReply::Never());
-    auto start = std::chrono::steady_clock::now();
-    ResponseWait late = Transact();
-    auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(late.outcome, WaitTimedOut);
-    EXPECT_GE(took, std::chrono::milliseconds(1000));
-    EXPECT_LT(took, std::chrono::milliseconds(5000));  // hang guard only
-
-    ResponseWait next = Transact();
-    ASSERT_EQ(next.outcome, WaitReceived);
-    EXPECT_EQ(next.received, 11);
-}
-
-TEST_F(ResponseWaitTest, AResponseSeenAtExactlyTheTimeoutIsTakenOneLaterIsNot)
-{
-    // Let the answer to a first request wait in the connection, so the
-    // readiness test succeeds on the first turn that gets that far.
-    ASSERT_EQ(SendData(connection, request, kRequestLength), kRequestLength);
-    for (int i = 0; i < 2000 && CheckForData(connection) != DataReady; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    server.SetDefault(FakeReply::Never());
-
-    gFakeNow = 0xFFFFFFFFu - 500;  // the 32-bit tick wraps in between
-    gFakeStep = kResponseTimeoutMs + 1;
-    EXPECT_EQ(Transact(FakeTick).outcome, WaitTimedOut);
-
-    gFakeNow = 0xFFFFFFFFu - 500;
-    gFakeStep = kResponseTimeoutMs;
-    ResponseWait exact = Transact(FakeTick);
-    EXPECT_EQ(exact.outcome, WaitReceived);
-    EXPECT_EQ(exact.sendTime, 0xFFFFFFFFu - 500);
-    EXPECT_EQ(exact.received, 11);
-}
-
-TEST_F(ResponseWaitTest, SendFailuresAndAClosedServer)
-{
-    EXPECT_EQ(SendAndAwaitResponse(nullptr, request, kRequestLength, buffer, kCycleBufferSize).outcome, WaitSendFailed);
-
-    // A server that has closed its end never reports data: time-out.
-    server.DropClients();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(Transact().outcome, WaitTimedOut);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ResponseWait next = Transact();
+    ASSERT_EQ(next.outcome, WaitAnswered);
+    EXPECT_EQ(next.judgement.verdict, ReplyValid);
+    ASSERT_EQ(gIgnored.size(), 1u);
+    EXPECT_EQ(gIgnored[0].size(), 11u);
 
-    // Once the peer has answered with a reset, sends fail at once.
+    // Another table's reply and garbage ahead of ours, in one segment.
+    gIgnored.clear();
+    const Bytes stray = {0, 3, 0, 0, 0, 5, 1, 4, 2, 0, 9, 0xEE, 0xEE, 0xEE};
+    server.Push(FakeReply::StrayFirst(stray));
+    next = Transact();
+    ASSERT_EQ(next.outcome, WaitAnswered);
+    EXPECT_EQ(next.judgement.verdict, ReplyValid);
+    EXPECT_EQ(buffer[10], 7);
+    ASSERT_EQ(gIgnored.size(), 2u);
+    EXPECT_EQ(gIgnored[0], Bytes(stray.begin(), stray.begin() + 11));
+    EXPECT_EQ(gIgnored[1], Bytes(3, 0xEE));
+
+    // A write that timed out: its echo, late, is not the next write's answer.
+    uint8_t first[kRequestLength], second[kRequestLength];
+    BuildWriteRequest(first, 1, kFunctionWriteRegister, 5, 1, false);
+    BuildWriteRequest(second, 1, kFunctionWriteRegister, 5, 2, false);
+    server.Push(FakeReply::Delayed(1100));
+    EXPECT_EQ(Transact(first).outcome, WaitTimedOut);
+    gIgnored.clear();
+    next = Transact(second);
+    ASSERT_EQ(next.outcome, WaitAnswered);
+    EXPECT_EQ(next.judgement.verdict, ReplyValid);
+    EXPECT_EQ(gIgnored.size(), 1u);
+}
+
+TEST_F(ResponseWaitTest, AReplyCompleteAtExactlyTheTimeoutIsTakenOneLaterIsNot)
+{
+    gWaitFd = connection->fd;
+    for (uint32_t step : {kResponseTimeoutMs + 1, kResponseTimeoutMs}) {
+        gFakeNow = 0xFFFFFFFFu - 500;  // the 32-bit tick wraps in between
+        gFakeStep = step;
+        gFakeCalls = 0;
+        server.Push(FakeReply::Delayed(20));
+        const ResponseWait wait = Transact(FakeTick);
+        EXPECT_EQ(wait.outcome, step > kResponseTimeoutMs ? WaitTimedOut : WaitAnswered) << step;
+        EXPECT_EQ(wait.sendTime, 0xFFFFFFFFu - 500);
+    }
+}
+
+TEST_F(ResponseWaitTest, ALostLinkIsToldFromASilentServer)
+{
+    EXPECT_EQ(
+        SendAndAwaitResponse(nullptr, request, kRequestLength, buffer, kCycleBufferSize, nullptr, nullptr).outcome,
+        WaitLinkLost);
+
+    // Closed while waiting for the reply: the request went out.
+    server.Push(FakeReply::Hangup(false));
+    ResponseWait wait = Transact();
+    EXPECT_EQ(wait.outcome, WaitLinkLost);
+    EXPECT_EQ(wait.loss, LossClosed);
+    EXPECT_TRUE(wait.sent);
+
+    // Closed before the next request: seen before anything is sent.
+    const size_t requests = server.RequestCount();
+    wait = Transact();
+    EXPECT_EQ(wait.outcome, WaitLinkLost);
+    EXPECT_FALSE(wait.sent);
+    EXPECT_EQ(server.RequestCount(), requests);
+
+    // Reset by the server.
     CloseConnection(connection);
     connection = OpenConnection("127.0.0.1", server.Port());
     ASSERT_NE(connection, nullptr);
     server.Push(FakeReply::Hangup(true));
-    EXPECT_EQ(Transact().outcome, WaitTimedOut);
-    EXPECT_EQ(Transact().outcome, WaitSendFailed);
+    wait = Transact();
+    EXPECT_EQ(wait.outcome, WaitLinkLost);
+    EXPECT_EQ(wait.loss, LossReset);
 }
