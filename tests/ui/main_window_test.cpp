@@ -28,6 +28,7 @@
 #include "ui/control_ids.h"
 #include "ui/link_label.h"
 #include "ui/main_window.h"
+#include "ui/window_handlers.h"
 
 namespace {
 
@@ -405,12 +406,12 @@ TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)
 {
     for (int id : {IdPortField, IdUnitField, IdStartField, IdLengthField, IdScanField}) {
         auto* field = Control<QLineEdit>(id);
-        field->setText("12");
-        field->setCursorPosition(2);
-        QTest::keyClicks(field, "3a-4 +x5");
-        EXPECT_EQ(field->text(), "12345") << id;
+        field->setText("1");
+        field->setCursorPosition(1);
+        QTest::keyClicks(field, "2a-+x5");
+        EXPECT_EQ(field->text(), "125") << id;
         QTest::keyClick(field, Qt::Key_Backspace);
-        EXPECT_EQ(field->text(), "1234") << id;
+        EXPECT_EQ(field->text(), "12") << id;
         // Text set by the program is taken as it is.
         SetControlText(id, "-7");
         EXPECT_EQ(GetControlText(id), "-7");
@@ -433,4 +434,69 @@ TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)
         QTest::keyClicks(field, "plc-1.local a");
         EXPECT_EQ(field->text(), "plc-1.local a") << id;
     }
+}
+
+TEST_F(Window, NumericFieldsHoldOnlyWhatGoesOutAsShown)
+{
+    // Typed up to its maximum a field takes every digit; a digit past it, or
+    // a paste past it, is refused.
+    const struct {
+        int id;
+        const char* highest;
+        const char* past;
+    } kFields[] = {{IdPortField, "65535", "65536"},
+                   {IdUnitField, "255", "256"},
+                   {IdLengthField, "65535", "65536"},
+                   {IdScanField, "3600000", "3600001"}};
+    for (const auto& f : kFields) {
+        auto* field = Control<QLineEdit>(f.id);
+        field->clear();
+        QTest::keyClicks(field, f.highest);
+        EXPECT_EQ(field->text().toStdString(), f.highest) << f.id;
+        field->clear();
+        QTest::keyClicks(field, f.past);
+        const std::string past = f.past;
+        EXPECT_EQ(field->text().toStdString(), past.substr(0, past.size() - 1)) << f.id;
+        field->clear();
+        field->insert(f.past);
+        EXPECT_EQ(field->text().toStdString(), "") << f.id;
+    }
+
+    // A scan rate below the timer's floor can be typed on the way to a
+    // larger one, and shows the floor once the field is left, by Tab, Enter
+    // or a click on "Connect / Disconnect", before the click is handled.
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(1);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(PumpUntil([this] { return window->isActiveWindow(); }));
+    auto* scan = Control<QLineEdit>(IdScanField);
+    scan->setFocus();
+    scan->clear();
+    QTest::keyClicks(scan, "0");
+    EXPECT_EQ(scan->text().toStdString(), "0");
+    QTest::keyClick(scan, Qt::Key_Tab);
+    EXPECT_EQ(scan->text().toStdString(), "10");
+
+    scan->setFocus();
+    scan->clear();
+    QTest::keyClicks(scan, "5");
+    QTest::keyClick(scan, Qt::Key_Return);
+    EXPECT_EQ(scan->text().toStdString(), "10");
+
+    static std::string seenAtClick;
+    SetControlEventHandler([](int) { seenAtClick = GetControlText(IdScanField); });
+    scan->setFocus();
+    scan->clear();
+    QTest::keyClicks(scan, "5");
+    QTest::mouseClick(FindControl(IdConnectData), Qt::LeftButton);
+    EXPECT_EQ(seenAtClick, "10");
+    // The same through the button of another page: the page change takes
+    // the focus out of the field.
+    scan->setFocus();
+    scan->clear();
+    QTest::keyClicks(scan, "5");
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(0);
+    seenAtClick.clear();
+    QTest::mouseClick(FindControl(IdConnectComms), Qt::LeftButton);
+    SetControlEventHandler(nullptr);
+    EXPECT_EQ(seenAtClick, "10");
 }
