@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -92,6 +93,14 @@ void ReplaceFile(std::string path, const std::string& text)
         ::unlink(temporary.c_str());
 }
 
+// A numeric field holds only what goes out as it shows: a value from the
+// file outside the field's range is refused and the field keeps its own.
+void SetNumberField(int id, int64_t value, int64_t lowest, int64_t highest)
+{
+    if (value >= lowest && value <= highest)
+        SetControlText(id, std::to_string(value));
+}
+
 }  // namespace
 
 void LoadSettings()
@@ -109,15 +118,12 @@ void LoadSettings()
     const SettingsValues values = ReadSettingsText(ReadFilePrefix(path));
 
     SetControlText(IdHostField, values.IP_URL);
-    SetControlText(IdPortField, std::to_string(values.Port));
+    SetNumberField(IdPortField, values.Port, 0, kHighestPort);
     SetCheckState(IdOffsetCheck, values.CHB_MBS);
-    SetControlText(IdUnitField, std::to_string(values.ModbusID));
-    // No request can carry a start address beyond 16 bits: such a value is
-    // refused and the field keeps its own.
-    if (values.StartAddress >= 0 && values.StartAddress <= kHighestAddress)
-        SetControlText(IdStartField, std::to_string(values.StartAddress));
-    SetControlText(IdLengthField, std::to_string(values.RequestSize));
-    SetControlText(IdScanField, std::to_string(values.ScanRate));
+    SetNumberField(IdUnitField, values.ModbusID, 0, kHighestUnitId);
+    SetNumberField(IdStartField, values.StartAddress, 0, kHighestAddress);
+    SetNumberField(IdLengthField, values.RequestSize, 0, kHighestLength);
+    SetNumberField(IdScanField, values.ScanRate, kLowestScanRate, kHighestScanRate);
     SetSelectorIndex(IdSelectorDI, values.IdxCboDI);
     SetSelectorIndex(IdSelectorCO, values.IdxCboCO);
     SetSelectorIndex(IdSelectorIR, values.IdxCboIR);

@@ -44,11 +44,14 @@ void BuildViewDataPage(QWidget* page)
     SetBackgroundColour(selectors, kAccentOrange);
     SetTextColour(selectors, kWhite);
 
-    // A request carries 16 bits of address: a start address beyond them
-    // would be read somewhere other than its labels say.
-    LimitFieldValue(CreateTextField(page, IdStartField, QRect(108, 8, 50, 20), "1", true), kHighestAddress);
-    CreateTextField(page, IdLengthField, QRect(248, 8, 50, 20), "100", true);
-    CreateTextField(page, IdScanField, QRect(448, 8, 50, 20), "1000", true);
+    // A request carries 16 bits of address and of quantity: a value beyond
+    // them would go out as something other than the field shows. The scan
+    // rate cannot be faster than the timer's floor, and shows the floor
+    // once left below it.
+    LimitFieldValue(CreateTextField(page, IdStartField, QRect(108, 8, 50, 20), "1", true), 0, kHighestAddress);
+    LimitFieldValue(CreateTextField(page, IdLengthField, QRect(248, 8, 50, 20), "100", true), 0, kHighestLength);
+    LimitFieldValue(CreateTextField(page, IdScanField, QRect(448, 8, 50, 20), "1000", true), kLowestScanRate,
+                    kHighestScanRate);
 
     CreateSelector(page, IdSelectorDI, 8, 58, 110, {"No data", "Bit"});
     CreateSelector(page, IdSelectorCO, 122, 58, 110, {"No data", "Bit"});

@@ -45,10 +45,15 @@ protected:
 };
 
 // Digits only, and no more than a maximum: the text a typed or pasted
-// change would leave is refused as a whole when it breaks either rule.
-class DigitsUpTo : public QValidator {
+// change would leave is refused as a whole when it breaks either rule. A
+// value below the floor may stand while it is typed ("5" on the way to
+// "50"); leaving the field or pressing Enter raises it to the floor.
+class DigitsInRange : public QValidator {
 public:
-    DigitsUpTo(long long maximum, QObject* parent) : QValidator(parent), maximum_(maximum) {}
+    DigitsInRange(long long floor, long long maximum, QObject* parent)
+        : QValidator(parent), floor_(floor), maximum_(maximum)
+    {
+    }
 
     State validate(QString& input, int&) const override
     {
@@ -60,10 +65,20 @@ public:
             if (value > maximum_)
                 return Invalid;
         }
-        return Acceptable;
+        return value < floor_ ? Intermediate : Acceptable;
+    }
+
+    // Called for a text that is not acceptable: only one below the floor
+    // can be mended.
+    void fixup(QString& input) const override
+    {
+        int cursor = 0;
+        if (validate(input, cursor) == Intermediate)
+            input = QString::number(floor_);
     }
 
 private:
+    long long floor_;
     long long maximum_;
 };
 
@@ -128,9 +143,9 @@ QLineEdit* CreateTextField(QWidget* page, int id, const QRect& geometry, const c
     return field;
 }
 
-void LimitFieldValue(QLineEdit* field, long long maximum)
+void LimitFieldValue(QLineEdit* field, long long floor, long long maximum)
 {
-    field->setValidator(new DigitsUpTo(maximum, field));
+    field->setValidator(new DigitsInRange(floor, maximum, field));
 }
 
 QPushButton* CreateButton(QWidget* page, int id, const QRect& geometry, const char* caption)

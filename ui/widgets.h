@@ -45,8 +45,10 @@ QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* te
 QLineEdit* CreateTextField(QWidget* page, int id, const QRect& geometry, const char* text, bool digitsOnly);
 
 // Lets a digits-only field hold only numbers up to maximum, whether typed
-// or pasted.
-void LimitFieldValue(QLineEdit* field, long long maximum);
+// or pasted. A number below floor (an empty field counts as 0) is raised to
+// floor when the field is left or Enter is pressed, so the field shows what
+// is used; text set by the program is taken as it is.
+void LimitFieldValue(QLineEdit* field, long long floor, long long maximum);
 
 QPushButton* CreateButton(QWidget* page, int id, const QRect& geometry, const char* caption);
 

@@ -100,16 +100,40 @@ TEST_F(Settings, ValuesReachTheirControls)
     WriteConf("[Global]\nIP_URL = plc;7=x  \nport=503\nCHB_MBS = 5\nModbusID = 17\nStartAddress = -4\n"
               "RequestSize = 007\nScanRate = $10\nIdxCboDI = 1\nIdxCboCO = 1\nIdxCboIR = 7\nIdxCboHR = 3\n");
     LoadSettings();
-    // A start address outside 0..65535 is refused: the field keeps its own.
-    EXPECT_EQ(Controls(), "plc;7=x|503|1|17|1|7|0|1|1|-1|3");
+    // A start address of -4 and a scan rate of 0 ("$" is no prefix here)
+    // are outside their fields' ranges: the fields keep their own.
+    EXPECT_EQ(Controls(), "plc;7=x|503|1|17|1|7|1000|1|1|-1|3");
     EXPECT_EQ(Control<QComboBox>(IdSelectorIR)->currentText(), "");
+}
 
-    WriteConf("[Global]\nStartAddress = 70000\n");
-    LoadSettings();
-    EXPECT_EQ(GetControlText(IdStartField), "1");
-    WriteConf("[Global]\nStartAddress = 65535\n");
-    LoadSettings();
-    EXPECT_EQ(GetControlText(IdStartField), "65535");
+TEST_F(Settings, ANumberOutsideItsFieldsRangeIsRefusedAndTheFieldKeepsItsValue)
+{
+    // Each key at both ends of its field's range and one past each; a
+    // refused value leaves the field as it was built.
+    const struct {
+        const char* key;
+        int field;
+        const char* kept;
+        const char* lowest;
+        const char* highest;
+        const char* below;
+        const char* above;
+    } kKeys[] = {
+        {"Port", IdPortField, "502", "0", "65535", "-1", "65536"},
+        {"ModbusID", IdUnitField, "1", "0", "255", "-1", "256"},
+        {"StartAddress", IdStartField, "1", "0", "65535", "-1", "65536"},
+        {"RequestSize", IdLengthField, "100", "0", "65535", "-1", "65536"},
+        {"ScanRate", IdScanField, "1000", "10", "3600000", "9", "3600001"},
+    };
+    for (const auto& k : kKeys) {
+        for (const char* value : {k.lowest, k.highest, k.below, k.above}) {
+            TestWindow();
+            WriteConf(std::string("[Global]\n") + k.key + " = " + value + "\n");
+            LoadSettings();
+            const bool inRange = value == k.lowest || value == k.highest;
+            EXPECT_EQ(GetControlText(k.field), inRange ? value : k.kept) << k.key << " = " << value;
+        }
+    }
 }
 
 TEST_F(Settings, SaveWritesTheControlsExactly)

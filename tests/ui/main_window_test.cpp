@@ -28,6 +28,7 @@
 #include "ui/control_ids.h"
 #include "ui/link_label.h"
 #include "ui/main_window.h"
+#include "ui/window_handlers.h"
 
 namespace {
 
@@ -405,12 +406,12 @@ TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)
 {
     for (int id : {IdPortField, IdUnitField, IdStartField, IdLengthField, IdScanField}) {
         auto* field = Control<QLineEdit>(id);
-        field->setText("12");
-        field->setCursorPosition(2);
-        QTest::keyClicks(field, "3a-4 +x5");
-        EXPECT_EQ(field->text(), "12345") << id;
+        field->setText("1");
+        field->setCursorPosition(1);
+        QTest::keyClicks(field, "2a-+x5");
+        EXPECT_EQ(field->text(), "125") << id;
         QTest::keyClick(field, Qt::Key_Backspace);
-        EXPECT_EQ(field->text(), "1234") << id;
+        EXPECT_EQ(field->text(), "12") << id;
         // Text set by the program is taken as it is.
         SetControlText(id, "-7");
         EXPECT_EQ(GetControlText(id), "-7");
@@ -433,4 +434,52 @@ TEST_F(Window, DigitsOnlyFieldsRefuseTypedLetters)
         QTest::keyClicks(field, "plc-1.local a");
         EXPECT_EQ(field->text(), "plc-1.local a") << id;
     }
+}
+
+TEST_F(Window, NumericFieldsHoldOnlyWhatGoesOutAsShown)
+{
+    // Typed digit by digit, a field takes its maximum and refuses any digit
+    // more, or a last digit one higher.
+    const std::pair<int, std::string> kHighest[] = {
+        {IdPortField, "65535"}, {IdUnitField, "255"}, {IdLengthField, "65535"}, {IdScanField, "3600000"}};
+    for (const auto& [id, highest] : kHighest) {
+        auto* field = Control<QLineEdit>(id);
+        field->clear();
+        QTest::keyClicks(field, QString::fromStdString(highest) + "0");
+        EXPECT_EQ(field->text().toStdString(), highest) << id;
+        field->backspace();
+        QTest::keyClicks(field, QString::number(highest.back() - '0' + 1));
+        EXPECT_EQ(GetControlText(id).size(), highest.size() - 1) << id;
+    }
+
+    // A scan rate below the timer's floor can be typed on the way to a
+    // larger one, and shows the floor once the field is left: by Tab, or by
+    // a click on a "Connect / Disconnect" button before the click is handled.
+    Control<QTabWidget>(IdTabPanel)->setCurrentIndex(1);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(PumpUntil([this] { return window->isActiveWindow(); }));
+    auto* scan = Control<QLineEdit>(IdScanField);
+    static std::string seenAtClick;
+    SetControlEventHandler([](int id) {
+        if (id == IdConnectData || id == IdConnectComms)
+            seenAtClick = GetControlText(IdScanField);
+    });
+    for (int button : {-1, int{IdConnectData}, int{IdConnectComms}}) {
+        scan->setFocus();
+        scan->clear();
+        QTest::keyClicks(scan, "0");
+        EXPECT_EQ(GetControlText(IdScanField), "0");
+        seenAtClick.clear();
+        if (button < 0) {
+            QTest::keyClick(scan, Qt::Key_Tab);
+            EXPECT_EQ(GetControlText(IdScanField), "10");
+            continue;
+        }
+        // The Communications page's button: the page change takes the focus.
+        if (button == IdConnectComms)
+            Control<QTabWidget>(IdTabPanel)->setCurrentIndex(0);
+        QTest::mouseClick(FindControl(button), Qt::LeftButton);
+        EXPECT_EQ(seenAtClick, "10") << button;
+    }
+    SetControlEventHandler(nullptr);
 }
