@@ -7,6 +7,7 @@
 #include "common/colours.h"
 #include "common/number_rule.h"
 #include "common/records.h"
+#include "common/scan_rate.h"
 #include "common/tick.h"
 #include "connection/connect_attempt.h"
 #include "connection/settings.h"
@@ -96,6 +97,8 @@ void EndSession()
 
 void Connect()
 {
+    // The field shows the rate that will be used, and is saved so.
+    SetControlText(IdScanField, std::to_string(ScanRateInUse(TextToNumber(GetControlText(IdScanField)))));
     program.linkPort = TextToInt32(GetControlText(IdPortField));
     program.linkHost = GetControlText(IdHostField);
     program.link = LinkConnecting;
@@ -126,7 +129,7 @@ void ConnectDone(Connection* connection)
     // Nothing to poll without a row of an enabled table. The timer raises
     // intervals below its floor (zero and negative included).
     if (program.tableRowTotal >= 1)
-        StartWindowTimer(kScanTimerId, TextToInt32(GetControlText(IdScanField)));
+        StartWindowTimer(kScanTimerId, ScanRateInUse(TextToNumber(GetControlText(IdScanField))));
 }
 
 void StartReconnectAttempt()

@@ -114,6 +114,7 @@ TEST_F(ConnectionTest, TheTimerRunsOnlyWhenThereIsSomethingToPoll)
     SetControlText(IdScanField, "0");
     Connect();
     EXPECT_EQ(WindowTimerInterval(kScanTimerId), kMinTimerInterval);
+    EXPECT_EQ(GetControlText(IdScanField), "10");
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 3; }));
     Click(IdConnectComms);
     EXPECT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
