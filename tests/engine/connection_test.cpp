@@ -1,6 +1,10 @@
 // Connecting and disconnecting through the window's buttons.
 #include "engine_fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -120,4 +124,36 @@ TEST_F(ConnectionTest, TheTimerRunsOnlyWhenThereIsSomethingToPoll)
     EXPECT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
     for (const Bytes& request : server.Requests())
         EXPECT_EQ(request, ReadRequest(4, 1, 1));
+}
+
+TEST_F(ConnectionTest, AConnectThatHangsLeavesTheWindowLiveAndASecondClickGivesItUp)
+{
+    // A listener that never accepts: once its queue is full, a connect to
+    // it hangs until given up.
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    Connection* queued = OpenConnection("127.0.0.1", ntohs(address.sin_port));
+    SetControlText(IdPortField, std::to_string(ntohs(address.sin_port)));
+
+    Click(IdConnectComms);
+    EXPECT_EQ(Status(), "Read Status: Connecting...");
+    ExpectParametersEnabled(false);
+    QTest::qWait(100);  // the event loop runs on
+    EXPECT_EQ(program.link, LinkConnecting);
+
+    Click(IdConnectData);
+    EXPECT_EQ(program.link, LinkOff);
+    EXPECT_EQ(Status(), "Read Status: Not Connected");
+    ExpectParametersEnabled(true);
+    QTest::qWait(100);
+    EXPECT_TRUE(gShownMessages.empty());
+    EXPECT_FALSE(SettingsFileExists());
+    CloseConnection(queued);
+    close(listener);
 }

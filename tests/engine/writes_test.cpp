@@ -135,3 +135,27 @@ TEST_F(WritesTest, AWriteQueuedBeforeADisconnectGoesOutAfterTheNextConnect)
     RunCycle();
     EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(2, 1, 3), WriteRequest(5, 2, 0)}));
 }
+
+TEST_F(WritesTest, AWriteLeftUnansweredByALostLinkIsNotSentAgain)
+{
+    SetFormats({0, 0, 0, 3});
+    Connect();
+    program.pendingWrites.Append(Write(6, 1, 1));
+    server.Push(FakeReply::Normal());
+    server.Push(FakeReply::Hangup(false));  // the write arrives, the server goes
+    RunCycle();
+    EXPECT_EQ(Status(), "Status: Connection Lost");
+    const std::vector<std::string> log = LogTexts();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "Connection lost: the server closed it");
+    EXPECT_EQ(log.back(), "POKE sent, but the connection was lost before its answer: not sent again");
+    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+
+    // Back by itself; the next cycles read and write nothing else.
+    ASSERT_TRUE(WaitUntil([] { return program.link == LinkUp && !program.workerRunning.load(); }));
+    RunCycle();
+    int writes = 0;
+    for (const Bytes& request : server.Requests())
+        writes += request[7] == 6;
+    EXPECT_EQ(writes, 1);
+}
