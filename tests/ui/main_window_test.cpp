@@ -321,7 +321,7 @@ TEST_F(Window, StatusBarFieldsRunPastTheRightEdge)
             // The usual status texts fit their field; longer ones can be read
             // in full as the field's tool tip.
             for (const char* text :
-                 {"Read Status: Not Connected", "Status: Wrong Length Error", "Status: Transmission Error"})
+                 {"Read Status: Not Connected", "Status: Wrong Length Error", "Status: Connection Lost"})
                 EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(text),
                           label->contentsRect().width() - label->indent())
                     << text;
