@@ -1,6 +1,8 @@
 // The message log and the counter fields, driven as the poll worker does.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -51,6 +53,27 @@ protected:
         AppendLogLine(FormatElapsedLine(n % 20), kDarkGrey);
         TrimLog();
         ScrollLogToEnd();
+    }
+
+    // One read answered with an exception, as the worker logs it.
+    static void ExceptionRead()
+    {
+        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+        AppendLogLine("<-: 9 bytes 00 01 00 00 00 03 01 82 02", kRed);
+        AppendLogLine(FormatElapsedLine(3), kDarkGrey);
+    }
+
+    // The view is at the end and the last line shows, once the window has
+    // painted (a frame is at most 16 ms).
+    bool EndInView() const
+    {
+        const QScrollBar* bar = pane->verticalScrollBar();
+        QElapsedTimer frame;
+        frame.start();
+        while (bar->value() != bar->maximum() && frame.elapsed() < 100)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const QRect last = pane->cursorRect(QTextCursor(pane->document()->lastBlock()));
+        return bar->value() == bar->maximum() && pane->viewport()->rect().contains(last.center());
     }
 
     QColor LineColour(int line) const
@@ -203,6 +226,7 @@ TEST_F(MessageLog, ALogOutOfViewLooksTheSameOnceShown)
             ValidRead(n);
         AppendLogLine(request, kBlue);
         ShowPage(kPageViewMessages);
+        QTest::qWait(50);  // past the next frame, which follows the end
         return View{pane->toPlainText().toStdString(), pane->textCursor().selectedText().toStdString(),
                     pane->textCursor().position(), pane->verticalScrollBar()->value(), pane->document()->blockCount()};
     };
@@ -260,4 +284,53 @@ TEST_F(MessageLog, TheLogInViewShowsWhatPaintingItWholeWould)
     screen();
     paintedReads(999, 1000);
     check("a cut of more lines than the view shows");
+}
+
+TEST_F(MessageLog, TheNewestLineShowsAfterLinesOfEveryOutcome)
+{
+    for (int n = 0; n < 30; ++n)
+        ExceptionRead();
+    EXPECT_TRUE(EndInView()) << "exception responses";
+    const std::string request = FormatRequestLine(kRequest, 12);
+    AppendLogLine(request, kBlue);
+    EXPECT_TRUE(EndInView()) << "request";
+    AppendLogLine(request, kBlue);  // unanswered
+    EXPECT_TRUE(EndInView()) << "unanswered request";
+    AppendLogLine(FormatElapsedLine(3), kDarkGrey);
+    EXPECT_TRUE(EndInView()) << "elapsed time";
+    ValidRead(0);
+    EXPECT_TRUE(EndInView()) << "valid read";
+    EXPECT_GT(pane->verticalScrollBar()->maximum(), 0);
+}
+
+TEST_F(MessageLog, ScrolledUpTheLogStaysUntilTheUserIsBackAtTheEnd)
+{
+    QScrollBar* bar = pane->verticalScrollBar();
+    for (int n = 0; n < 100; ++n)
+        ExceptionRead();
+    bar->setValue(bar->maximum() - 40);  // the user scrolls up to read
+    const int top = bar->value();
+    ExceptionRead();
+    ValidRead(0);      // the cut to 300 lines, and no scroll
+    QTest::qWait(50);  // past the next frame
+    EXPECT_EQ(pane->document()->blockCount(), 300);
+    EXPECT_EQ(bar->value(), top);
+
+    bar->setValue(bar->maximum());
+    ExceptionRead();
+    EXPECT_TRUE(EndInView());
+
+    // Out of view, lines wait; shown again, the log is where the user left it.
+    ShowPage(kPageCommunications);
+    for (int n = 0; n < 20; ++n)
+        ExceptionRead();
+    ShowPage(kPageViewMessages);
+    EXPECT_TRUE(EndInView()) << "was at the end";
+    bar->setValue(10);
+    ShowPage(kPageCommunications);
+    ExceptionRead();
+    ValidRead(1);
+    ShowPage(kPageViewMessages);
+    QTest::qWait(50);
+    EXPECT_EQ(bar->value(), 10) << "was scrolled up";
 }
