@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -63,17 +62,13 @@ protected:
         AppendLogLine(FormatElapsedLine(3), kDarkGrey);
     }
 
-    // The view is at the end and the last line shows, once the window has
-    // painted (a frame is at most 16 ms).
+    // Once the window has painted (a frame is at most 16 ms): the view is at
+    // the end of a log longer than it, and the last line shows.
     bool EndInView() const
     {
         const QScrollBar* bar = pane->verticalScrollBar();
-        QElapsedTimer frame;
-        frame.start();
-        while (bar->value() != bar->maximum() && frame.elapsed() < 100)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        const QRect last = pane->cursorRect(QTextCursor(pane->document()->lastBlock()));
-        return bar->value() == bar->maximum() && pane->viewport()->rect().contains(last.center());
+        return QTest::qWaitFor([&] { return bar->value() == bar->maximum(); }, 100) && bar->maximum() > 0 &&
+               pane->viewport()->rect().contains(pane->cursorRect(QTextCursor(pane->document()->lastBlock())).center());
     }
 
     QColor LineColour(int line) const
@@ -291,16 +286,12 @@ TEST_F(MessageLog, TheNewestLineShowsAfterLinesOfEveryOutcome)
     for (int n = 0; n < 30; ++n)
         ExceptionRead();
     EXPECT_TRUE(EndInView()) << "exception responses";
-    const std::string request = FormatRequestLine(kRequest, 12);
-    AppendLogLine(request, kBlue);
+    AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
     EXPECT_TRUE(EndInView()) << "request";
-    AppendLogLine(request, kBlue);  // unanswered
-    EXPECT_TRUE(EndInView()) << "unanswered request";
     AppendLogLine(FormatElapsedLine(3), kDarkGrey);
     EXPECT_TRUE(EndInView()) << "elapsed time";
     ValidRead(0);
     EXPECT_TRUE(EndInView()) << "valid read";
-    EXPECT_GT(pane->verticalScrollBar()->maximum(), 0);
 }
 
 TEST_F(MessageLog, ScrolledUpTheLogStaysUntilTheUserIsBackAtTheEnd)
