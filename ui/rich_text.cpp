@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -45,6 +46,13 @@ void SetCaretKeepingView(Edit* pane, const QTextCursor& caret)
     }
 }
 
+// The view shows the end: the vertical scroll bar at its maximum, which
+// includes a pane too short to scroll.
+bool AtEnd(const QScrollBar* vertical)
+{
+    return vertical->value() >= vertical->maximum();
+}
+
 int LastPosition(const QTextDocument* doc)
 {
     return std::max(0, doc->characterCount() - 1);
@@ -84,6 +92,16 @@ QTextCursor LastLineCaret(QTextDocument* doc, bool selectLine)
 // catches up before it is painted; so does any other operation on the pane,
 // except reading its lines and the scroll to the end that follows a valid
 // read.
+//
+// The same object carries the pane's switch to follow its end (see
+// SetEditorFollowsEnd): while out of view the user cannot scroll, so a pane
+// that showed its end when it was hidden shows the end when it is shown.
+// In view, the lines that came while the view showed the end are followed
+// when the window is about to paint them: all the lines of a frame (a
+// poll's request, answer and time, say) then cost one scroll, and none when
+// a cut already brought the end into view. The window's update requests are
+// watched for that; switched on while the window is built, before its
+// repaints are paced, the watch sees only the requests that paint.
 class HeldView : public QObject {
 public:
     static constexpr const char* kName = "sorbel-held-view";
@@ -92,13 +110,44 @@ public:
     {
         setObjectName(QLatin1String(kName));
         pane->installEventFilter(this);
+        // The user scrolled up before a line was followed: it is not.
+        connect(pane->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+            if (value < pane_->verticalScrollBar()->maximum())
+                followPending_ = false;
+        });
     }
 
     bool Held() const { return held_; }
+    bool FollowsEnd() const { return followsEnd_; }
+    void SetFollowsEnd(bool follow)
+    {
+        followsEnd_ = follow;
+        if (window_)
+            window_->removeEventFilter(this);
+        window_ = follow ? pane_->window() : nullptr;
+        if (window_)
+            window_->installEventFilter(this);
+        if (!follow)
+            followPending_ = false;
+    }
+
+    // Whether the view is at the end, or is to be once a new line is followed.
+    bool EndInView() const { return followPending_ || AtEnd(pane_->verticalScrollBar()); }
+    void FollowLater() { followPending_ = true; }
+    void FollowNow()
+    {
+        if (!followPending_)
+            return;
+        followPending_ = false;
+        QScrollBar* vertical = pane_->verticalScrollBar();
+        vertical->setValue(vertical->maximum());
+    }
+
     void Hold()
     {
         if (held_)
             return;
+        FollowNow();
         held_ = true;
         caret_ = pane_->textCursor();
         const QTextDocument* doc = pane_->document();
@@ -156,6 +205,8 @@ public:
         if (!held_)
             return;
         held_ = false;
+        // The scroll bars are as they were when the pane was hidden.
+        const bool toEnd = followsEnd_ && AtEnd(pane_->verticalScrollBar());
         QTextDocument* doc = pane_->document();
         ApplyWaiting(doc);
         QAbstractTextDocumentLayout* layout = doc->documentLayout();
@@ -164,18 +215,21 @@ public:
         // is to be painted anew.
         emit layout->documentSizeChanged(layout->documentSize());
         pane_->viewport()->update();
-        if (linesAtScroll_ > 0) {
+        QScrollBar* vertical = pane_->verticalScrollBar();
+        if (toEnd) {
+            vertical->setValue(vertical->maximum());
+        } else if (linesAtScroll_ > 0) {
             // Every line is one row of the view, so the end as it was then
             // lies as many rows above today's end as lines came since; lines
             // cut from the top since leave the view where it was, as far as
             // the text still reaches.
-            QScrollBar* vertical = pane_->verticalScrollBar();
             const int end = vertical->maximum();
             const int rowsInView = doc->blockCount() - end;
             vertical->setValue(std::clamp(linesAtScroll_ - rowsInView, 0, end));
-            pane_->horizontalScrollBar()->setValue(0);
-            linesAtScroll_ = 0;
         }
+        if (linesAtScroll_ > 0)
+            pane_->horizontalScrollBar()->setValue(0);
+        linesAtScroll_ = 0;
         SetCaretKeepingView(pane_, caret_);
         caret_ = QTextCursor();
     }
@@ -185,6 +239,8 @@ protected:
     {
         if (watched == pane_ && event->type() == QEvent::Show)
             CatchUp();
+        else if (watched == window_ && event->type() == QEvent::UpdateRequest)
+            FollowNow();
         return false;
     }
 
@@ -225,6 +281,9 @@ private:
 
     QPlainTextEdit* pane_;
     bool held_ = false;
+    bool followsEnd_ = false;
+    bool followPending_ = false;
+    QPointer<QWidget> window_;  // watched while following
     QTextCursor caret_;
     int linesAtScroll_ = 0;  // 0: no scroll noted
     int docLines_ = 0;       // the document's lines when it was held
@@ -269,6 +328,9 @@ public:
     QPlainTextEdit* plain() const { return plain_; }
     // The held view, while the pane is held.
     HeldView* held() const { return held_ && held_->Held() ? held_ : nullptr; }
+    bool followsEnd() const { return held_ && held_->FollowsEnd(); }
+    // Only for a pane that follows its end.
+    HeldView* state() const { return held_; }
     QTextDocument* document() const { return rich_ ? rich_->document() : plain_->document(); }
     QTextCursor textCursor() const { return rich_ ? rich_->textCursor() : plain_->textCursor(); }
     // Without moving the view.
@@ -288,6 +350,12 @@ public:
     }
     void ensureCursorVisible() const
     {
+        if (followsEnd()) {
+            held_->FollowNow();
+            // Scrolled up, the user is reading: nothing moves the view.
+            if (!AtEnd(plain_->verticalScrollBar()))
+                return;
+        }
         if (held() && held_->NoteScrollToEnd())
             return;
         if (held_)
@@ -571,6 +639,8 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
             held->Append(line, ToQColor(colour), selectLine);
             return;
         }
+        // Seen before the line changes what the end is.
+        const bool follow = pane.followsEnd() && pane.state()->EndInView();
         QTextDocument* doc = pane.document();
         const QuietEdit quiet(pane.plain());
         // One cursor at the end, one edit: the new line is laid out once,
@@ -591,6 +661,8 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         pane.setCaret(LastLineCaret(doc, selectLine));
         if (quiet)
             quiet.PaintLastLine();
+        if (follow)
+            pane.state()->FollowLater();
     });
 }
 
@@ -699,6 +771,19 @@ void RemoveFirstEditorLines(int control, int maxLines)
         head.endEditBlock();
         if (quiet)
             quiet.MoveUp(shift);
+    });
+}
+
+void SetEditorFollowsEnd(int control, bool follow)
+{
+    RunOnGui([control, follow] {
+        auto* plain = qobject_cast<QPlainTextEdit*>(FindControl(control));
+        if (!plain)
+            return;
+        HeldView* state = HeldViewOf(plain);
+        if (!state)
+            state = new HeldView(plain);
+        state->SetFollowsEnd(follow);
     });
 }
 

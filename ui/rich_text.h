@@ -54,8 +54,9 @@ void AppendEditorText(int control, std::string_view text);
 
 // Appends text (one line, no line break in it) as the new last line in
 // colour, as one step: the line is then selected whole when selectLine, else
-// the caret sits at its start. The view does not move. An empty pane takes
-// the text as its only line.
+// the caret sits at its start. The view does not move, unless the pane
+// follows its end (SetEditorFollowsEnd). An empty pane takes the text as its
+// only line.
 void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selectLine);
 
 // While hidden, changes to the selection neither show nor move the view.
@@ -69,8 +70,20 @@ bool EditorIsEmpty(int control);
 // Text of one line without its line break; empty for a line that is not there.
 std::string EditorLineText(int control, int line);
 
-// Scrolls so that the caret is visible.
+// Scrolls so that the caret is visible. A pane that follows its end and does
+// not show it (the user scrolled up to read) stays where it is.
 void ScrollCaretIntoView(int control);
+
+// A log pane that follows its end: a line appended while the view shows the
+// end (the vertical scroll bar at its maximum, or the pane too short to
+// scroll) brings the new end into view when the window is about to paint
+// it (ScrollCaretIntoView does it at once);
+// once the user has scrolled up, nothing moves the view until the user
+// scrolls back to the end. A pane out of view that showed its end when it
+// was hidden shows its end when it is shown. Off for every pane until
+// switched on, best while the window is built (see rich_text.cpp); ids that
+// are not log panes do nothing.
+void SetEditorFollowsEnd(int control, bool follow);
 
 // Removes the first lines until at most maxLines remain.
 void RemoveFirstEditorLines(int control, int maxLines);

@@ -3,11 +3,14 @@
 
 #include "ui/control_ids.h"
 #include "ui/pages.h"
+#include "ui/rich_text.h"
 #include "ui/widgets.h"
 
 void BuildViewMessagesPage(QWidget* page)
 {
     CreateLogPane(page, IdMessageLog, QRect(8, 48, 490, 430));
+    // The newest lines matter most, whatever their outcome.
+    SetEditorFollowsEnd(IdMessageLog, true);
     CreateButton(page, IdConnectMessages, QRect(8, 8, 240, 30), "Connect / Disconnect");
     // The legend: each label in the colour of the log lines it stands for.
     SetTextColour(CreateLabel(page, IdLegendPolls, QRect(8, 488, 150, 20), "[Polls]", Qt::AlignHCenter), kBlue);

@@ -1,6 +1,7 @@
 // The message log and the counter fields, driven as the poll worker does.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -51,6 +52,23 @@ protected:
         AppendLogLine(FormatElapsedLine(n % 20), kDarkGrey);
         TrimLog();
         ScrollLogToEnd();
+    }
+
+    // One read answered with an exception, as the worker logs it.
+    static void ExceptionRead()
+    {
+        AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+        AppendLogLine("<-: 9 bytes 00 01 00 00 00 03 01 82 02", kRed);
+        AppendLogLine(FormatElapsedLine(3), kDarkGrey);
+    }
+
+    // Once the window has painted (a frame is at most 16 ms): the view is at
+    // the end of a log longer than it, and the last line shows.
+    bool EndInView() const
+    {
+        const QScrollBar* bar = pane->verticalScrollBar();
+        return QTest::qWaitFor([&] { return bar->value() == bar->maximum(); }, 100) && bar->maximum() > 0 &&
+               pane->viewport()->rect().contains(pane->cursorRect(QTextCursor(pane->document()->lastBlock())).center());
     }
 
     QColor LineColour(int line) const
@@ -203,6 +221,7 @@ TEST_F(MessageLog, ALogOutOfViewLooksTheSameOnceShown)
             ValidRead(n);
         AppendLogLine(request, kBlue);
         ShowPage(kPageViewMessages);
+        QTest::qWait(50);  // past the next frame, which follows the end
         return View{pane->toPlainText().toStdString(), pane->textCursor().selectedText().toStdString(),
                     pane->textCursor().position(), pane->verticalScrollBar()->value(), pane->document()->blockCount()};
     };
@@ -260,4 +279,49 @@ TEST_F(MessageLog, TheLogInViewShowsWhatPaintingItWholeWould)
     screen();
     paintedReads(999, 1000);
     check("a cut of more lines than the view shows");
+}
+
+TEST_F(MessageLog, TheNewestLineShowsAfterLinesOfEveryOutcome)
+{
+    for (int n = 0; n < 30; ++n)
+        ExceptionRead();
+    EXPECT_TRUE(EndInView()) << "exception responses";
+    AppendLogLine(FormatRequestLine(kRequest, 12), kBlue);
+    EXPECT_TRUE(EndInView()) << "request";
+    AppendLogLine(FormatElapsedLine(3), kDarkGrey);
+    EXPECT_TRUE(EndInView()) << "elapsed time";
+    ValidRead(0);
+    EXPECT_TRUE(EndInView()) << "valid read";
+}
+
+TEST_F(MessageLog, ScrolledUpTheLogStaysUntilTheUserIsBackAtTheEnd)
+{
+    QScrollBar* bar = pane->verticalScrollBar();
+    for (int n = 0; n < 100; ++n)
+        ExceptionRead();
+    bar->setValue(bar->maximum() - 40);  // the user scrolls up to read
+    const int top = bar->value();
+    ExceptionRead();
+    ValidRead(0);      // the cut to 300 lines, and no scroll
+    QTest::qWait(50);  // past the next frame
+    EXPECT_EQ(pane->document()->blockCount(), 300);
+    EXPECT_EQ(bar->value(), top);
+
+    bar->setValue(bar->maximum());
+    ExceptionRead();
+    EXPECT_TRUE(EndInView());
+
+    // Out of view, lines wait; shown again, the log is where the user left it.
+    ShowPage(kPageCommunications);
+    for (int n = 0; n < 20; ++n)
+        ExceptionRead();
+    ShowPage(kPageViewMessages);
+    EXPECT_TRUE(EndInView()) << "was at the end";
+    bar->setValue(10);
+    ShowPage(kPageCommunications);
+    ExceptionRead();
+    ValidRead(1);
+    ShowPage(kPageViewMessages);
+    QTest::qWait(50);
+    EXPECT_EQ(bar->value(), 10) << "was scrolled up";
 }

@@ -23,6 +23,8 @@ protected:
         TestWindow();
         Control<QTabWidget>(IdTabPanel)->setCurrentIndex(2);  // the log in view
         pane = Control<QPlainTextEdit>(IdMessageLog);
+        // The pane as any other, not the log that follows its end.
+        SetEditorFollowsEnd(IdMessageLog, false);
         ClearEditor(IdMessageLog);
         AppendEditorText(IdMessageLog, "first\r\nsecond line\nthird");
     }
