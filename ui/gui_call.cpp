@@ -202,13 +202,19 @@ void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context)
     handOff.call = call;
     handOff.context = context;
     handOff.next = nullptr;
-    if (gClosed.load() != 0) {
+    const uint32_t closed = gClosed.load();
+    if (closed & kReleased) {
         handOff.state.store(CallReleased, std::memory_order_relaxed);
         return;
     }
     if (OnGuiThread()) {
         call(context);
         handOff.state.store(CallDone, std::memory_order_relaxed);
+        return;
+    }
+    if (closed) {
+        // No GUI thread to run it on: touching widgets here is unsafe.
+        handOff.state.store(CallReleased, std::memory_order_relaxed);
         return;
     }
     handOff.waker = ThisThreadsWaker();
