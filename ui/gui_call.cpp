@@ -3,13 +3,23 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-#include <QPointer>
 #include <QThread>
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
-#include <new>
+#include <mutex>
+#include <thread>
+
+// A thread's wake word: its caller sleeps on it while a call of its own is
+// pending, and whoever lets one of that thread's calls go bumps it and wakes
+// the thread. A word is never freed, because the bump may come after the
+// caller has returned, even after its thread has ended. One given back at
+// thread exit serves a later thread, which takes such a late bump for a
+// spurious wake and looks at its own call again.
+struct GuiWaker {
+    std::atomic<uint32_t> word{0};
+    GuiWaker* nextFree = nullptr;
+};
 
 namespace {
 
@@ -17,16 +27,67 @@ namespace {
 // leaves CallPending.
 enum CallState : uint32_t { CallPending, CallDone, CallReleased };
 
-// Calls waiting for the GUI thread, newest first. Callers push without a
-// lock; the GUI thread takes them all at once.
-std::atomic<GuiHandOff*> gQueue{nullptr};
-std::atomic<bool> gReleased{false};
+// Why queued calls are not run; none while a GUI thread runs them.
+enum : uint32_t { kReleased = 1, kNoGuiThread = 2 };
+std::atomic<uint32_t> gClosed{kNoGuiThread};
 
-// GUI thread: runs (or, once released, drops) every queued call in the
-// order queued and lets each caller go.
-void RunQueuedCalls()
+// Calls waiting for the GUI thread, newest first. Callers push without a
+// lock; whoever takes them takes them all at once.
+std::atomic<GuiHandOff*> gQueue{nullptr};
+
+// Callers between pushing a call and waking the GUI thread for it. The
+// event loop is not taken down under them (CloseGuiCalls).
+std::atomic<int> gWaking{0};
+
+// Words of threads that have ended, for threads to come. The lock is taken
+// only at a thread's first hand-off and at its end.
+std::mutex gWakersLock;
+GuiWaker* gFreeWakers = nullptr;
+
+// The calling thread's word, given back when the thread ends.
+struct ThreadWaker {
+    GuiWaker* waker = nullptr;
+    ~ThreadWaker()
+    {
+        if (!waker)
+            return;
+        std::lock_guard lock(gWakersLock);
+        waker->nextFree = gFreeWakers;
+        gFreeWakers = waker;
+    }
+};
+thread_local ThreadWaker tWaker;
+
+GuiWaker* ThisThreadsWaker()
 {
-    GuiHandOff* newestFirst = gQueue.exchange(nullptr, std::memory_order_acquire);
+    if (!tWaker.waker) {
+        std::lock_guard lock(gWakersLock);
+        if (gFreeWakers) {
+            tWaker.waker = gFreeWakers;
+            gFreeWakers = gFreeWakers->nextFree;
+        } else {
+            tWaker.waker = new GuiWaker;
+        }
+    }
+    return tWaker.waker;
+}
+
+// Lets the caller of a taken call go. Once the state is published the
+// caller may return and its record go with its stack, so everything needed
+// from the record is read before; after it, only the caller's wake word is
+// touched.
+void LetGo(GuiHandOff* call, CallState state)
+{
+    GuiWaker* waker = call->waker;
+    call->state.store(state, std::memory_order_release);
+    waker->word.fetch_add(1, std::memory_order_release);
+    waker->word.notify_all();
+}
+
+// Takes every queued call, oldest first.
+GuiHandOff* TakeQueuedCalls()
+{
+    GuiHandOff* newestFirst = gQueue.exchange(nullptr);
     GuiHandOff* oldestFirst = nullptr;
     while (newestFirst) {
         GuiHandOff* next = newestFirst->next;
@@ -34,89 +95,90 @@ void RunQueuedCalls()
         oldestFirst = newestFirst;
         newestFirst = next;
     }
-    while (oldestFirst) {
-        // Read before the caller is let go: its record goes with its stack.
-        GuiHandOff* call = oldestFirst;
-        oldestFirst = call->next;
-        const bool run = !gReleased.load();
-        if (run)
-            call->call(call->context);
-        call->state.store(run ? CallDone : CallReleased, std::memory_order_release);
-        call->state.notify_one();
+    return oldestFirst;
+}
+
+// Lets every queued call go without running it. Any thread may, once calls
+// are no longer run.
+void DropQueuedCalls()
+{
+    GuiHandOff* call = TakeQueuedCalls();
+    while (call) {
+        GuiHandOff* next = call->next;
+        LetGo(call, CallReleased);
+        call = next;
     }
 }
 
-// The event that wakes the GUI thread to run the queue: posted only by the
-// call that finds the queue empty, so rarely more than one or two are on
-// their way, and those come from a small pool instead of the heap.
-class WakeEvent : public QEvent {
-public:
-    static const QEvent::Type kType;
-    WakeEvent() : QEvent(kType) { made_.store(true, std::memory_order_release); }
-
-    // Called by the GUI thread on receipt. Qt's queue already orders the
-    // event's making before its delivery, but in a library the race detector
-    // cannot see into; this pair says so where it can, so that a slot reused
-    // by another thread is not taken for a race.
-    void Received() const { (void)made_.load(std::memory_order_acquire); }
-
-    static void* operator new(std::size_t size)
-    {
-        for (std::size_t i = 0; size <= sizeof(Slot) && i < kSlots; ++i) {
-            if (!slotTaken_[i].exchange(true, std::memory_order_acquire))
-                return &slots_[i];
-        }
-        return ::operator new(size);
+// GUI thread: runs (or, once closed, drops) every queued call in the order
+// queued and lets each caller go.
+void RunQueuedCalls()
+{
+    GuiHandOff* call = TakeQueuedCalls();
+    while (call) {
+        GuiHandOff* next = call->next;
+        const bool run = gClosed.load() == 0;
+        if (run)
+            call->call(call->context);
+        LetGo(call, run ? CallDone : CallReleased);
+        call = next;
     }
-    static void operator delete(void* p)
-    {
-        for (std::size_t i = 0; i < kSlots; ++i) {
-            if (p == &slots_[i]) {
-                slotTaken_[i].store(false, std::memory_order_release);
-                return;
-            }
-        }
-        ::operator delete(p);
-    }
+}
 
-private:
-    std::atomic<bool> made_{false};
+const QEvent::Type kWakeType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-    static constexpr std::size_t kSlots = 4;
-    struct Slot {
-        alignas(std::max_align_t) unsigned char bytes[sizeof(QEvent) + 16];
-    };
-    static inline Slot slots_[kSlots];
-    static inline std::atomic<bool> slotTaken_[kSlots];
-};
-const QEvent::Type WakeEvent::kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+// Counts the wake-up events made. Qt's queue orders an event's making
+// before its delivery, but inside a library the race detector does not
+// see; the receiver acquires this count before it reads the event, which
+// says so where the detector can see it.
+std::atomic<uint32_t> gWakesMade{0};
+
+void PostWake(QObject* runner)
+{
+    QEvent* wake = new QEvent(kWakeType);
+    gWakesMade.fetch_add(1, std::memory_order_release);
+    QCoreApplication::postEvent(runner, wake);
+}
 
 // Lives on the GUI thread and runs the queue when woken.
 class QueueRunner : public QObject {
-public:
-    using QObject::QObject;
-
 protected:
     bool event(QEvent* event) override
     {
-        if (event->type() != WakeEvent::kType)
+        (void)gWakesMade.load(std::memory_order_acquire);
+        if (event->type() != kWakeType)
             return QObject::event(event);
-        static_cast<WakeEvent*>(event)->Received();
         RunQueuedCalls();
         return true;
     }
 };
 
-// Guarded so that a QApplication destroyed and made anew (tests) is noticed.
-QPointer<QueueRunner> gRunner;
+// Set and cleared on the GUI thread; read by callers only while gClosed is
+// clear and they are counted in gWaking.
+std::atomic<QueueRunner*> gRunner{nullptr};
+
+// Called as the application is destroyed, before its event loop goes: no
+// call is run from now on.
+void CloseGuiCalls()
+{
+    gClosed.fetch_or(kNoGuiThread);
+    // A caller that pushed before it could see that may be posting its
+    // wake-up now. A post never waits for this thread, so this is short.
+    while (gWaking.load() != 0)
+        std::this_thread::yield();
+    DropQueuedCalls();
+    delete gRunner.exchange(nullptr);
+}
 
 }  // namespace
 
 void InitGuiCalls()
 {
-    if (!gRunner)
-        gRunner = new QueueRunner(QCoreApplication::instance());
-    gReleased = false;
+    if (!gRunner.load()) {
+        gRunner.store(new QueueRunner);
+        qAddPostRoutine(CloseGuiCalls);
+    }
+    gClosed.store(0);
 }
 
 bool OnGuiThread()
@@ -140,7 +202,8 @@ void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context)
     handOff.call = call;
     handOff.context = context;
     handOff.next = nullptr;
-    if (gReleased) {
+    const uint32_t closed = gClosed.load();
+    if (closed & kReleased) {
         handOff.state.store(CallReleased, std::memory_order_relaxed);
         return;
     }
@@ -149,33 +212,49 @@ void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context)
         handOff.state.store(CallDone, std::memory_order_relaxed);
         return;
     }
-    QueueRunner* runner = gRunner;
-    if (!runner) {
+    if (closed) {
         // No GUI thread to run it on: touching widgets here is unsafe.
         handOff.state.store(CallReleased, std::memory_order_relaxed);
         return;
     }
+    handOff.waker = ThisThreadsWaker();
     handOff.state.store(CallPending, std::memory_order_relaxed);
     GuiHandOff* head = gQueue.load(std::memory_order_relaxed);
     do {
         handOff.next = head;
-    } while (!gQueue.compare_exchange_weak(head, &handOff, std::memory_order_release, std::memory_order_relaxed));
+    } while (!gQueue.compare_exchange_weak(head, &handOff, std::memory_order_seq_cst, std::memory_order_relaxed));
+
+    // Calls may have stopped being run since the look above. Then whoever
+    // stopped them may already have dropped the queue, so the call is
+    // dropped here; otherwise it is still queued when they drop it.
+    gWaking.fetch_add(1);
+    if (gClosed.load() != 0) {
+        gWaking.fetch_sub(1);
+        DropQueuedCalls();
+        return;
+    }
     // Only the call that finds the queue empty wakes the GUI thread; the
     // others are taken with it.
     if (!head)
-        QCoreApplication::postEvent(runner, new WakeEvent);
+        PostWake(gRunner.load());
+    gWaking.fetch_sub(1);
 }
 
 bool FinishOnGuiThread(GuiHandOff& handOff)
 {
-    // Once released, the GUI thread still takes the queue (and drops it) the
-    // next time it looks, so no record is left behind on a stack that is gone.
     uint32_t state = handOff.state.load(std::memory_order_acquire);
-    while (state == CallPending) {
-        handOff.state.wait(CallPending, std::memory_order_acquire);
+    if (state != CallPending)
+        return state == CallDone;
+    // The word is read before the state, so a bump after that look ends the
+    // wait at once.
+    GuiWaker& waker = *handOff.waker;
+    for (;;) {
+        const uint32_t seen = waker.word.load(std::memory_order_acquire);
         state = handOff.state.load(std::memory_order_acquire);
+        if (state != CallPending)
+            return state == CallDone;
+        waker.word.wait(seen, std::memory_order_acquire);
     }
-    return state == CallDone;
 }
 
 bool RunOnGuiThread(void (*call)(void*), void* context)
@@ -187,12 +266,11 @@ bool RunOnGuiThread(void (*call)(void*), void* context)
 
 void ReleaseGuiCallers()
 {
-    gReleased = true;
-    if (OnGuiThread())
-        RunQueuedCalls();
+    gClosed.fetch_or(kReleased);
+    DropQueuedCalls();
 }
 
 void ResetGuiCalls()
 {
-    gReleased = false;
+    gClosed.fetch_and(~uint32_t{kReleased});
 }

@@ -5,11 +5,13 @@
 // (the poll worker), it is handed to the GUI thread and the caller waits
 // until it has been applied, so updates land in the order issued. The GUI
 // thread never waits for the worker. At shutdown, ReleaseGuiCallers lets a
-// waiting worker go at once and makes later calls return without effect.
+// waiting worker go at once and makes later calls return without effect,
+// including one handed over while it runs.
 //
-// A hand-off allocates nothing: the operation stays on the waiting caller's
-// stack, queued without a lock, and the caller sleeps on a futex of its own
-// until it is done.
+// The operation stays on the waiting caller's stack, queued without a lock,
+// and the caller sleeps on its thread's wake word until it is done. That
+// word lives as long as the process, so letting the caller go never touches
+// anything that went with it.
 #pragma once
 
 #include <atomic>
@@ -30,11 +32,14 @@ bool RunOnGuiThread(void (*call)(void*), void* context);
 // A call handed to the GUI thread by a caller that goes on and collects it
 // later: a worker can pause while the GUI thread applies its last update and
 // still never have two updates on their way. The record, and whatever the
-// call reads, must stay alive until FinishOnGuiThread has returned.
+// call reads, must stay alive until FinishOnGuiThread has returned, which is
+// called on the thread that started it.
+struct GuiWaker;
 struct GuiHandOff {
     void (*call)(void*) = nullptr;
     void* context = nullptr;
     GuiHandOff* next = nullptr;
+    GuiWaker* waker = nullptr;
     std::atomic<uint32_t> state{0};
 };
 

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -65,6 +66,60 @@ TEST(GuiCall, ReleasingLetsAWaitingCallerGoWithoutRunningItsCall)
     EXPECT_FALSE(result.load());
     EXPECT_FALSE(RunOnGui([] {}));
     ResetGuiCalls();
-    QCoreApplication::processEvents();  // the pooled wake-up event
+    QCoreApplication::processEvents();  // the wake-up event
     EXPECT_TRUE(RunOnGui([] {}));
+}
+
+TEST(GuiCall, CallsHandedOverWhileReleasingAllReturnInOrderWithoutTheGuiThread)
+{
+    // Shutdown: the GUI thread releases the callers and runs no more events
+    // while several threads go on handing calls over, a batch at a time.
+    // Each call must return, whether it was queued before the release or
+    // during it, and a thread's calls run in order: once one was dropped, no
+    // later one runs.
+    constexpr int kThreads = 4, kBatch = 64, kRounds = 200;
+    struct Call {
+        GuiHandOff handOff;
+        bool ran = false;
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        std::atomic<int> batches{0}, finished{0}, faults{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&] {
+                std::vector<Call> batch(kBatch);
+                for (bool dropped = false; !dropped; batches++) {
+                    for (Call& c : batch) {
+                        c.ran = false;
+                        StartOnGuiThread(
+                            c.handOff, [](void* p) { static_cast<Call*>(p)->ran = true; }, &c);
+                    }
+                    for (Call& c : batch) {
+                        const bool applied = FinishOnGuiThread(c.handOff);
+                        if (applied != c.ran || (applied && dropped))
+                            faults++;
+                        dropped = dropped || !applied;
+                    }
+                }
+                finished++;
+            });
+        }
+        while (batches.load() < 2 * kThreads)
+            QCoreApplication::processEvents();
+        ReleaseGuiCallers();
+        // No more events, as when the event loop has ended.
+        for (int i = 0; i < 10000 && finished.load() < kThreads; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool allReturned = finished.load() == kThreads;
+        EXPECT_TRUE(allReturned) << "round " << round << ": a caller still waits after the release";
+        if (!allReturned)
+            PumpUntil([&] { return finished.load() == kThreads; });
+        for (std::thread& t : threads)
+            t.join();
+        EXPECT_EQ(faults.load(), 0);
+        ResetGuiCalls();
+        QCoreApplication::processEvents();
+        if (HasFailure())
+            return;
+    }
 }
