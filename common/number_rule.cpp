@@ -22,11 +22,12 @@ bool IsBlank(char c)
 }
 
 // One reading of a text by the rule: where it stopped, how many digits it
-// took, the value modulo 2^64 and whether the magnitude overflowed 64 bits.
+// took, the sign, the magnitude modulo 2^64 and whether it overflowed 64 bits.
 struct Reading {
     size_t end = 0;
     int digits = 0;
-    uint64_t value = 0;
+    bool negative = false;
+    uint64_t magnitude = 0;
     bool overflow = false;
 };
 
@@ -37,9 +38,8 @@ Reading Read(std::string_view text)
     while (i < text.size() && IsBlank(text[i]))
         i++;
 
-    bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
+        r.negative = text[i] == '-';
         i++;
     }
 
@@ -58,14 +58,12 @@ Reading Read(std::string_view text)
         const int d = DigitValue(text[i], base);
         if (d < 0)
             break;
-        const uint64_t next = r.value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-        if (r.value > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
+        const uint64_t next = r.magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+        if (r.magnitude > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
             r.overflow = true;
-        r.value = next;
+        r.magnitude = next;
         r.digits++;
     }
-    if (negative)
-        r.value = 0 - r.value;
     r.end = i;
     return r;
 }
@@ -74,7 +72,8 @@ Reading Read(std::string_view text)
 
 int64_t TextToNumber(std::string_view text)
 {
-    return static_cast<int64_t>(Read(text).value);
+    const Reading r = Read(text);
+    return static_cast<int64_t>(r.negative ? 0 - r.magnitude : r.magnitude);
 }
 
 int32_t TextToInt32(std::string_view text)
@@ -82,7 +81,7 @@ int32_t TextToInt32(std::string_view text)
     return static_cast<int32_t>(static_cast<uint32_t>(TextToNumber(text)));
 }
 
-std::optional<WholeNumber> ParseWholeNumber(std::string_view text)
+std::optional<WholeMagnitude> ParseWholeMagnitude(std::string_view text)
 {
     size_t end = text.size();
     while (end > 0 && IsBlank(text[end - 1]))
@@ -90,13 +89,18 @@ std::optional<WholeNumber> ParseWholeNumber(std::string_view text)
     text = text.substr(0, end);
 
     const Reading r = Read(text);
-    if (r.end != text.size() || r.digits == 0 || r.overflow)
+    if (r.end != text.size() || r.digits == 0)
         return std::nullopt;
-    // Within int64 only: a magnitude above 2^63 would read back with the
-    // other sign.
-    const auto value = static_cast<int64_t>(r.value);
-    const bool negative = text.find('-') != std::string_view::npos;
-    if (value != 0 && (value < 0) != negative)
+    return WholeMagnitude{r.magnitude, r.negative, r.overflow, r.digits};
+}
+
+std::optional<WholeNumber> ParseWholeNumber(std::string_view text)
+{
+    const std::optional<WholeMagnitude> m = ParseWholeMagnitude(text);
+    // Within int64 only: a larger magnitude would read back with the other
+    // sign.
+    constexpr uint64_t kHighest = static_cast<uint64_t>(INT64_MAX);
+    if (!m || m->overflow || m->magnitude > (m->negative ? kHighest + 1 : kHighest))
         return std::nullopt;
-    return WholeNumber{value, r.digits};
+    return WholeNumber{static_cast<int64_t>(m->negative ? 0 - m->magnitude : m->magnitude), m->digits};
 }

@@ -25,3 +25,15 @@ struct WholeNumber {
 // character must be read by the rule, there must be at least one digit, and
 // the value must fit a signed 64-bit integer without wrapping.
 std::optional<WholeNumber> ParseWholeNumber(std::string_view text);
+
+// The same rule for a whole number as a sign and a magnitude, so that values
+// beyond int64 (an unsigned 64-bit register) can be told: nothing when the
+// text is not wholly a number (as ParseWholeNumber); overflow set when the
+// magnitude passes 64 bits, which then holds only its low 64 bits.
+struct WholeMagnitude {
+    uint64_t magnitude = 0;
+    bool negative = false;  // a "-" was typed, even before a zero
+    bool overflow = false;
+    int digits = 0;
+};
+std::optional<WholeMagnitude> ParseWholeMagnitude(std::string_view text);

@@ -6,21 +6,22 @@
 #include <cstdio>
 
 #include "common/records.h"
+#include "dataview/byte_orders.h"
 #include "dataview/value_formats.h"
 
 namespace {
 
-// The four orders, as indices into A B C D.
-struct ByteOrder {
-    const char* name;
-    int index[4];
-};
-constexpr ByteOrder kOrders[4] = {
-    {"ABCD", {0, 1, 2, 3}},
-    {"CDAB", {2, 3, 0, 1}},
-    {"BADC", {1, 0, 3, 2}},
-    {"DCBA", {3, 2, 1, 0}},
-};
+template <typename Float>
+std::string ShortestText(Float value)
+{
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value > 0 ? "Infinity" : "-Infinity";
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
 
 }  // namespace
 
@@ -42,12 +43,16 @@ WordViews ViewWord(const uint8_t bytes[2])
 
 std::array<PairViews, 4> ViewPair(const uint8_t bytes[4])
 {
+    static_assert(kByteOrderCount == 4, "one view for each order");
     std::array<PairViews, 4> views;
-    for (size_t o = 0; o < 4; o++) {
+    for (size_t o = 0; o < views.size(); o++) {
+        const auto order = static_cast<ByteOrder>(o);
+        uint8_t ordered[4];
+        WireToValue(order, bytes, ordered, 4);
         uint32_t value = 0;
-        for (int i : kOrders[o].index)
-            value = value << 8 | bytes[i];
-        views[o].order = kOrders[o].name;
+        for (uint8_t b : ordered)
+            value = value << 8 | b;
+        views[o].order = ByteOrderLetters(order, 4);
         views[o].unsigned32 = std::to_string(value);
         views[o].signed32 = std::to_string(static_cast<int32_t>(value));
         views[o].float32 = FloatText(std::bit_cast<float>(value));
@@ -57,13 +62,12 @@ std::array<PairViews, 4> ViewPair(const uint8_t bytes[4])
 
 std::string FloatText(float value)
 {
-    if (std::isnan(value))
-        return "NaN";
-    if (std::isinf(value))
-        return value > 0 ? "Infinity" : "-Infinity";
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
+    return ShortestText(value);
+}
+
+std::string DoubleText(double value)
+{
+    return ShortestText(value);
 }
 
 std::optional<uint16_t> ShownRegisterValue(const std::string& text, int format)

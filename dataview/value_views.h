@@ -18,9 +18,10 @@ struct WordViews {
 };
 WordViews ViewWord(const uint8_t bytes[2]);
 
-// Two consecutive registers in one byte order. A B are the first register's
-// bytes, C D the second's: "ABCD" is big-endian, "CDAB" swaps the words,
-// "BADC" the bytes within each word, "DCBA" both.
+// Two consecutive registers in each byte order of byte_orders.h, in its
+// order. A B are the first register's bytes, C D the second's: "ABCD" is
+// big-endian, "CDAB" swaps the words, "BADC" the bytes within each word,
+// "DCBA" both.
 struct PairViews {
     const char* order = "";
     std::string unsigned32;
@@ -32,6 +33,8 @@ std::array<PairViews, 4> ViewPair(const uint8_t bytes[4]);
 // A float as the shortest decimal text that reads back to it ("1", "-2.5",
 // "1e+10"); "NaN", "Infinity" and "-Infinity" for the special values.
 std::string FloatText(float value);
+// The same for a double ("0.1", "1e+300").
+std::string DoubleText(double value);
 
 // The register value behind a cell text shown in a format ("Binary" 1,
 // "Hex" 2, "Decimal" 3 or no entry): only a text exactly as the format

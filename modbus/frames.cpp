@@ -43,14 +43,14 @@ int64_t SentAddress(int64_t address, bool offsetOn)
     return offsetOn ? static_cast<int64_t>(static_cast<uint64_t>(address) - 1) : address;
 }
 
-// MBAP header (transaction id, protocol 0, length 6, unit) and function code.
-static void PutHeader(uint8_t* out, int64_t transactionId, int64_t unit, int function)
+// MBAP header (transaction id, protocol 0, the bytes that follow, unit) and
+// function code, for a request of length bytes in all.
+static void PutHeader(uint8_t* out, int64_t transactionId, int64_t unit, int function, int length = kRequestLength)
 {
     Put16(out, transactionId);
     out[2] = 0;
     out[3] = 0;
-    out[4] = 0;
-    out[5] = 6;
+    Put16(out + 4, length - 6);
     out[6] = static_cast<uint8_t>(static_cast<uint64_t>(unit) & 0xFF);
     out[7] = static_cast<uint8_t>(function);
 }
@@ -69,6 +69,38 @@ int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
     Put16(out + 8, SentAddress(address, offsetOn));
     Put16(out + 10, value);
     return kRequestLength;
+}
+
+int BuildWriteRegistersRequest(uint8_t* out, int64_t unit, int64_t address, const uint16_t* values, int count,
+                               bool offsetOn)
+{
+    if (count < 1 || count > kMaxWriteRegisters)
+        return 0;
+    const int length = WriteRegistersRequestLength(count);
+    PutHeader(out, kWriteTransactionId, unit, kFunctionWriteRegisters, length);
+    Put16(out + 8, SentAddress(address, offsetOn));
+    Put16(out + 10, count);
+    out[12] = static_cast<uint8_t>(2 * count);
+    for (int i = 0; i < count; i++)
+        Put16(out + 13 + 2 * i, values[i]);
+    return length;
+}
+
+int BuildWriteCoilsRequest(uint8_t* out, int64_t unit, int64_t address, const bool* states, int count, bool offsetOn)
+{
+    if (count < 1 || count > kMaxWriteCoils)
+        return 0;
+    const int length = WriteCoilsRequestLength(count);
+    PutHeader(out, kWriteTransactionId, unit, kFunctionWriteCoils, length);
+    Put16(out + 8, SentAddress(address, offsetOn));
+    Put16(out + 10, count);
+    out[12] = static_cast<uint8_t>(length - 13);
+    for (int i = 13; i < length; i++)
+        out[i] = 0;
+    for (int i = 0; i < count; i++)
+        if (states[i])
+            out[13 + i / 8] |= static_cast<uint8_t>(1 << (i % 8));
+    return length;
 }
 
 const char* ExceptionStatusText(uint8_t code)

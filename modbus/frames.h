@@ -8,14 +8,19 @@
 // collected (the longest Modbus/TCP frame is 260 bytes).
 constexpr int kCycleBufferSize = 512;
 
-constexpr int kRequestLength = 12;        // every request this client sends
+constexpr int kRequestLength = 12;        // every read and single write
 constexpr int kExceptionLength = 9;       // MBAP header + function + code
 constexpr int kResponseDataOffset = 9;    // data bytes of a read response
 constexpr int kWriteTransactionId = 100;  // all write requests
 constexpr int kFunctionWriteCoil = 5;
 constexpr int kFunctionWriteRegister = 6;
+constexpr int kFunctionWriteCoils = 15;
+constexpr int kFunctionWriteRegisters = 16;
 constexpr int kCoilOn = 65280;  // FF 00
 constexpr int kCoilOff = 0;
+// The most one Write Multiple Coils / Registers request may carry.
+constexpr int kMaxWriteCoils = 1968;
+constexpr int kMaxWriteRegisters = 123;
 
 // Writes value as a 16-bit field at out[0], out[1]: the value's hex digits
 // (a negative value as its 64-bit two's complement), left-padded with "0" to
@@ -38,6 +43,31 @@ int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress
 // Builds the 12-byte write request (transaction id 100, function 5 or 6) at
 // out and returns 12. The address is less one when offsetOn.
 int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address, int64_t value, bool offsetOn);
+
+// Length of a Write Multiple Coils (15) or Registers (16) request for count
+// values: the 13 bytes up to the byte count, then the data.
+constexpr int WriteCoilsRequestLength(int count)
+{
+    return 13 + (count + 7) / 8;
+}
+constexpr int WriteRegistersRequestLength(int count)
+{
+    return 13 + 2 * count;
+}
+
+// Builds the Write Multiple Registers request (transaction id 100, function
+// 16) at out: address (less one when offsetOn), quantity count, byte count
+// 2 * count, then the values high byte first. Returns its length, or 0 with
+// nothing written for a count outside 1..kMaxWriteRegisters.
+int BuildWriteRegistersRequest(uint8_t* out, int64_t unit, int64_t address, const uint16_t* values, int count,
+                               bool offsetOn);
+
+// Builds the Write Multiple Coils request (transaction id 100, function 15)
+// at out: address (less one when offsetOn), quantity count, byte count, then
+// the states, the first coil in the lowest bit of the first byte, unused
+// high bits zero. Returns its length, or 0 with nothing written for a count
+// outside 1..kMaxWriteCoils.
+int BuildWriteCoilsRequest(uint8_t* out, int64_t unit, int64_t address, const bool* states, int count, bool offsetOn);
 
 // Status text for the exception code at offset 8 of a 9-byte response, or
 // nullptr for a code that leaves the status text as it is.

@@ -85,3 +85,20 @@ TEST(NumberRule, AWholeNumberLeavesNothingUnreadAndNeverWraps)
                                 "-9223372036854775809", "18446744073709551617", "$10000000000000000"})
         EXPECT_EQ(whole(refused), "-") << '"' << refused << '"';
 }
+
+TEST(NumberRule, AWholeMagnitudeTellsAnOverflowFromNoNumber)
+{
+    auto magnitude = [](const char* text) {
+        auto n = ParseWholeMagnitude(text);
+        if (!n)
+            return std::string("-");
+        return std::string(n->negative ? "-" : "+") + std::to_string(n->magnitude) + (n->overflow ? " overflow" : "");
+    };
+    EXPECT_EQ(magnitude(" 18446744073709551615\t"), "+18446744073709551615");
+    EXPECT_EQ(magnitude("$FFFFFFFFFFFFFFFF"), "+18446744073709551615");
+    EXPECT_EQ(magnitude("-%1"), "-1");
+    EXPECT_EQ(magnitude("-0"), "-0");
+    EXPECT_EQ(magnitude("18446744073709551617"), "+1 overflow");
+    for (const char* refused : {"", "-", "12x", "1 2", "0x1F"})
+        EXPECT_EQ(magnitude(refused), "-") << '"' << refused << '"';
+}

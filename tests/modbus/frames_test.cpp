@@ -119,3 +119,38 @@ TEST(Frames, ExceptionCodesThatHaveAStatusText)
     for (int code : {0, 4, 5, 7, 10, 11, 0x83, 255})
         EXPECT_EQ(ExceptionStatusText(static_cast<uint8_t>(code)), nullptr) << code;
 }
+
+TEST(Frames, WriteMultipleRegistersAndCoils)
+{
+    // Guard bytes past the frame catch a write beyond its length.
+    std::array<uint8_t, 24> out;
+    out.fill(0xAA);
+    const uint16_t registers[4] = {0x0102, 0x0304, 0xFFFF, 0};
+    ASSERT_EQ(BuildWriteRegistersRequest(out.data(), 300, 10, registers, 4, false), 21);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 21),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x0F, 0x2C, 0x10, 0x00, 0x0A, 0x00,
+                     0x04, 0x08, 0x01, 0x02, 0x03, 0x04, 0xFF, 0xFF, 0x00, 0x00}));
+    EXPECT_EQ(out[21], 0xAA);
+    // One register, with the address offset: 15 bytes.
+    ASSERT_EQ(BuildWriteRegistersRequest(out.data(), 1, 1, registers, 1, true), 15);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 16),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x09, 0x01, 0x10, 0x00, 0x00, 0x00, 0x01, 0x02, 0x01, 0x02, 0x03}));
+
+    // Coils: the first in the lowest bit, the unused high bits zero.
+    out.fill(0xAA);
+    const bool on[1] = {true};
+    ASSERT_EQ(BuildWriteCoilsRequest(out.data(), 1, 5, on, 1, false), 14);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 15),
+              (Bytes{0x00, 0x64, 0x00, 0x00, 0x00, 0x08, 0x01, 0x0F, 0x00, 0x05, 0x00, 0x01, 0x01, 0x01, 0xAA}));
+    const bool nine[9] = {true, false, true, false, false, false, false, false, true};
+    ASSERT_EQ(BuildWriteCoilsRequest(out.data(), 1, 5, nine, 9, false), 15);
+    EXPECT_EQ(Bytes(out.begin() + 4, out.begin() + 16),
+              (Bytes{0x00, 0x09, 0x01, 0x0F, 0x00, 0x05, 0x00, 0x09, 0x02, 0x05, 0x01, 0xAA}));
+
+    // Counts no request can carry build nothing.
+    out.fill(0xAA);
+    EXPECT_EQ(BuildWriteRegistersRequest(out.data(), 1, 1, registers, 0, false), 0);
+    EXPECT_EQ(BuildWriteRegistersRequest(out.data(), 1, 1, registers, kMaxWriteRegisters + 1, false), 0);
+    EXPECT_EQ(BuildWriteCoilsRequest(out.data(), 1, 1, nine, 0, false), 0);
+    EXPECT_EQ(out[0], 0xAA);
+}

@@ -15,6 +15,9 @@ using Bytes = std::vector<uint8_t>;
 const Bytes kReadHr = {0, 4, 0, 0, 0, 6, 1, 3, 0, 1, 0, 3};
 const Bytes kReadCoils = {0, 2, 0, 0, 0, 6, 1, 1, 0, 1, 0, 10};
 const Bytes kWrite = {0, 100, 0, 0, 0, 6, 1, 6, 0, 10, 4, 210};
+// Write two registers at 10, and its echo.
+const Bytes kWriteMany = {0, 100, 0, 0, 0, 11, 1, 16, 0, 10, 0, 2, 4, 0x12, 0x34, 0x56, 0x78};
+const Bytes kWriteManyEcho = {0, 100, 0, 0, 0, 6, 1, 16, 0, 10, 0, 2};
 const Bytes kHrReply = {0, 4, 0, 0, 0, 9, 1, 3, 6, 0, 1, 0, 2, 0, 3};
 
 Bytes With(Bytes bytes, size_t at, uint8_t value)
@@ -59,6 +62,9 @@ TEST(ReplyJudge, EachRuleOfTheMatch)
         {"write exception", kWrite, {0, 100, 0, 0, 0, 3, 1, 0x86, 2}, ReplyException, FaultNone},
         {"write answered by another unit", kWrite, With(kWrite, 6, 9), ReplyInvalid, FaultUnitId},
         {"write answered by a read's id", kWrite, With(kWrite, 1, 4), ReplyNotOurs, FaultNone},
+        {"multiple write echoed", kWriteMany, kWriteManyEcho, ReplyValid, FaultNone},
+        {"echo of another quantity", kWriteMany, With(kWriteManyEcho, 11, 4), ReplyInvalid, FaultNotEcho},
+        {"multiple write answered with itself", kWriteMany, kWriteMany, ReplyInvalid, FaultNotEcho},
     };
     for (const Case& c : cases) {
         const ReplyJudgement j = JudgeReply(c.request.data(), static_cast<int>(c.request.size()), c.reply.data(),

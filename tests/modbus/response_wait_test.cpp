@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/records.h"
 #include "common/tick.h"
 #include "connection/transport.h"
 #include "modbus/frames.h"
@@ -91,6 +92,21 @@ TEST_F(ResponseWaitTest, AReplyInPiecesIsOneReply)
     const ResponseWait cut = Transact();
     EXPECT_EQ(cut.outcome, WaitTimedOut);
     EXPECT_EQ(cut.received, 10);
+}
+
+TEST_F(ResponseWaitTest, AWriteOfFourRegistersIsSentWholeAndItsEchoTaken)
+{
+    const uint16_t values[4] = {0x4009, 0x21FB, 0x5444, 0x2D18};
+    uint8_t write[kLongestWriteRequest] = {};
+    const int length = BuildWriteRegistersRequest(write, 1, 7, values, 4, false);
+    ASSERT_EQ(length, 21);
+    const ResponseWait wait =
+        SendAndAwaitResponse(connection, write, length, buffer, kCycleBufferSize, RecordIgnored, &late);
+    ASSERT_EQ(wait.outcome, WaitAnswered);
+    EXPECT_EQ(wait.judgement.verdict, ReplyValid);
+    EXPECT_EQ(Bytes(buffer, buffer + wait.received), (Bytes{0, 100, 0, 0, 0, 6, 1, 16, 0, 7, 0, 4}));
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(server.Value(4, 7 + i), values[i]);
 }
 
 TEST_F(ResponseWaitTest, LateAndStrayRepliesAreIgnoredNeverTaken)

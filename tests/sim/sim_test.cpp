@@ -10,6 +10,9 @@
 
 #include <modbus.h>
 
+#include <bit>
+
+#include "dataview/value_encode.h"
 #include "tests/support/sim_process.h"
 
 namespace {
@@ -130,6 +133,57 @@ TEST(Simulator, ServesTheStartPatternAndKeepsWrites)
     EXPECT_NE(after[0], before[0]);
     EXPECT_NE(after[2], before[2]);
     EXPECT_LE(after[1], 1000);
+}
+
+TEST(Simulator, TakesWriteMultipleRegistersAndCoilsAsTheEncoderBuildsThem)
+{
+    SimProcess sim;
+    ASSERT_GT(sim.Port(), 0);
+    RawClient raw(sim.Port());
+    ModbusClient reader(sim.Port());
+    ASSERT_TRUE(raw.Connected() && reader.ok);
+
+    // Each request is answered with its echo: ids, length 6, function,
+    // address and quantity.
+    auto write = [&](ValueType type, ByteOrder order, int function, const char* text, int address) {
+        ValueWrite w;
+        w.type = type;
+        w.order = order;
+        w.function = function;
+        w.text = text;
+        w.address = address;
+        const EncodedValue e = EncodeValue(w);
+        EXPECT_EQ(e.reason, "");
+        raw.Send(e.frame);
+        Bytes echo(e.frame.begin(), e.frame.begin() + 12);
+        echo[5] = 6;
+        EXPECT_EQ(raw.Receive(12), echo) << text;
+        return e;
+    };
+
+    // Four registers: a float64 in word-swapped order (GHEFCDAB).
+    const EncodedValue wide = write(TypeFloat64, OrderCDAB, 16, "-2.5e-3", 200);
+    ASSERT_EQ(wide.frame.size(), 21u);
+    uint16_t registers[4];
+    ASSERT_EQ(modbus_read_registers(reader.ctx, 200, 4, registers), 4);
+    EXPECT_EQ(std::vector<uint16_t>(registers, registers + 4), wide.registers);
+    const uint64_t bits =
+        uint64_t{registers[3]} << 48 | uint64_t{registers[2]} << 32 | uint64_t{registers[1]} << 16 | registers[0];
+    EXPECT_EQ(std::bit_cast<double>(bits), -2.5e-3);
+
+    // A float32 in CDAB order, as libmodbus itself reads that order.
+    write(TypeFloat32, OrderCDAB, 16, "123.456", 210);
+    ASSERT_EQ(modbus_read_registers(reader.ctx, 210, 2, registers), 2);
+    EXPECT_EQ(modbus_get_float_cdab(registers), 123.456f);
+
+    // One coil by function 15, between two that keep their start values.
+    write(TypeCoil, OrderABCD, 15, "on", 301);
+    uint8_t coils[3];
+    ASSERT_EQ(modbus_read_bits(reader.ctx, 300, 3, coils), 3);
+    EXPECT_EQ(Bytes(coils, coils + 3), (Bytes{1, 1, 1}));
+    write(TypeCoil, OrderABCD, 15, "off", 301);
+    ASSERT_EQ(modbus_read_bits(reader.ctx, 300, 3, coils), 3);
+    EXPECT_EQ(Bytes(coils, coils + 3), (Bytes{1, 0, 1}));
 }
 
 TEST(Simulator, RefusedRequestsGetExceptionsAndTheSessionGoesOn)

@@ -513,12 +513,33 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
 std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& request)
 {
     const int function = request[7];
-    if (request.size() < 12 || function < 1 || function > 6)
+    if (request.size() < 12 || ((function < 1 || function > 6) && function != 15 && function != 16))
         return ExceptionFrame(request, 1, true);
 
     const int address = Get16(request, 8);
     const int field = Get16(request, 10);
     std::lock_guard<std::mutex> lock(mutex_);
+
+    if (function == 15 || function == 16) {
+        // The byte count must be what the quantity needs and what follows.
+        const bool coils = function == 15;
+        const size_t bytes = coils ? (static_cast<size_t>(field) + 7) / 8 : 2u * static_cast<size_t>(field);
+        if (field < 1 || field > (coils ? 1968 : 123) || request.size() < 13 ||
+            request[12] != static_cast<uint8_t>(bytes) || request.size() != 13 + bytes)
+            return ExceptionFrame(request, 3, true);
+        if (address + field > 65536)
+            return ExceptionFrame(request, 2, true);
+        for (int i = 0; i < field; ++i) {
+            const size_t at = 13 + static_cast<size_t>(coils ? i / 8 : 2 * i);
+            values_[coils ? 1 : 3][address + i] =
+                coils ? static_cast<uint16_t>((request[at] >> (i % 8)) & 1) : Get16(request, at);
+        }
+        // The echo of the header, function, address and quantity.
+        std::vector<uint8_t> echo(request.begin(), request.begin() + 12);
+        echo[4] = 0;
+        echo[5] = 6;
+        return echo;
+    }
 
     if (function == 5 || function == 6) {
         if (function == 5 && field != 0xFF00 && field != 0)

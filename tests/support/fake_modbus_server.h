@@ -53,7 +53,8 @@ public:
     void SetDefault(const FakeReply& reply);
 
     // The data served: table 1 Discrete Inputs, 2 Coils, 3 Input Registers,
-    // 4 Holding Registers; address 0..65535. Writes (functions 5, 6) land here.
+    // 4 Holding Registers; address 0..65535. Writes (functions 5, 6, 15, 16)
+    // land here.
     void SetValue(int table, int address, uint16_t value);
     uint16_t Value(int table, int address) const;
     // Strict: quantities beyond 2000 bits / 125 registers get exception 3.

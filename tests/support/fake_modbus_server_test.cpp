@@ -144,6 +144,31 @@ TEST(FakeModbusServer, WritesAreEchoedAndStoredAndRefusedQuantitiesGetExceptions
     EXPECT_EQ(c.ReadOnce().size(), 9u + 251u);
 }
 
+TEST(FakeModbusServer, MultipleWritesLandInTheTablesAndEchoAddressAndQuantity)
+{
+    FakeModbusServer server;
+    Client c(server.Port());
+    ASSERT_TRUE(c.Ok());
+
+    c.Send({0, 100, 0, 0, 0, 11, 1, 16, 0, 20, 0, 2, 4, 0x12, 0x34, 0xAB, 0xCD});
+    EXPECT_EQ(c.ReadOnce(), Request(100, 16, 20, 2));
+    // Nine coils: 1 0 1 0 0 0 0 0 and 1.
+    c.Send({0, 100, 0, 0, 0, 9, 1, 15, 0, 30, 0, 9, 2, 0x05, 0x01});
+    EXPECT_EQ(c.ReadOnce(), Request(100, 15, 30, 9));
+    ASSERT_TRUE(server.WaitForRequests(2));
+    EXPECT_EQ(server.Value(4, 20), 0x1234);
+    EXPECT_EQ(server.Value(4, 21), 0xABCD);
+    // Each differs from the start value (set where address % 3 == 0).
+    EXPECT_EQ(server.Value(2, 32), 1);
+    EXPECT_EQ(server.Value(2, 33), 0);
+    EXPECT_EQ(server.Value(2, 38), 1);
+
+    // A byte count that is not what the quantity needs.
+    c.Send({0, 100, 0, 0, 0, 9, 1, 16, 0, 20, 0, 2, 2, 0x00, 0x01});
+    EXPECT_EQ(c.ReadOnce(), (Bytes{0, 100, 0, 0, 0, 3, 1, 0x90, 3}));
+    EXPECT_EQ(server.Value(4, 20), 0x1234);
+}
+
 TEST(FakeModbusServer, ScriptedRepliesThenTheDefault)
 {
     FakeModbusServer server;
