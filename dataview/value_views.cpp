@@ -40,17 +40,31 @@ WordViews ViewWord(const uint8_t bytes[2])
     return views;
 }
 
+uint32_t PairBits(const uint8_t bytes[4], int order)
+{
+    if (order < 0 || order > 3)
+        return 0;
+    uint32_t value = 0;
+    for (int i : kOrders[order].index)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+const char* PairOrderName(int order)
+{
+    return order < 0 || order > 3 ? "" : kOrders[order].name;
+}
+
 std::array<PairViews, 4> ViewPair(const uint8_t bytes[4])
 {
     std::array<PairViews, 4> views;
-    for (size_t o = 0; o < 4; o++) {
-        uint32_t value = 0;
-        for (int i : kOrders[o].index)
-            value = value << 8 | bytes[i];
-        views[o].order = kOrders[o].name;
-        views[o].unsigned32 = std::to_string(value);
-        views[o].signed32 = std::to_string(static_cast<int32_t>(value));
-        views[o].float32 = FloatText(std::bit_cast<float>(value));
+    for (int o = 0; o < 4; o++) {
+        const uint32_t value = PairBits(bytes, o);
+        PairViews& view = views[static_cast<size_t>(o)];
+        view.order = kOrders[o].name;
+        view.unsigned32 = std::to_string(value);
+        view.signed32 = std::to_string(static_cast<int32_t>(value));
+        view.float32 = FloatText(std::bit_cast<float>(value));
     }
     return views;
 }
