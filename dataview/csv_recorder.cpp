@@ -20,8 +20,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// Rows reach the disk at most this long after they were written.
-constexpr auto kSyncInterval = milliseconds(1000);
+// The samples are taken this often; rows are synced at most this long after
+// they were written: together, a cycle's row is on the disk within a
+// second.
+constexpr auto kTakeInterval = milliseconds(100);
+constexpr auto kSyncInterval = milliseconds(900);
 // How often the file is checked for being removed or replaced.
 constexpr auto kIdentityCheckInterval = milliseconds(1000);
 
@@ -154,7 +157,7 @@ void RecordLoop(std::shared_ptr<CsvRecorder> recorder)
     bool wasPaused = false;
 
     for (bool last = false; !last && failure.empty();) {
-        auto wait = kIdentityCheckInterval;
+        auto wait = kTakeInterval;
         if (unsynced)
             wait = std::min(wait, std::chrono::ceil<milliseconds>(firstUnsynced + kSyncInterval - Clock::now()));
         WaitForSamples(*r.queue, std::max(wait, milliseconds(0)));

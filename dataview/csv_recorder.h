@@ -9,8 +9,10 @@
 // - Each row goes to the file in one write. If a write fails part-way, the
 //   file is cut back to the end of the last whole row: the file never holds
 //   half a row.
-// - The file is synced (fdatasync) within a second of any row written, so a
-//   crash or power cut loses at most the last second.
+// - The thread takes the waiting samples ten times a second and writes
+//   them; the file is synced (fdatasync) within 0.9 s of a row written. A
+//   row is thus on the disk within a second of its cycle, and a crash or
+//   power cut loses at most the last second.
 // - A full disk, a file-size limit, a write or sync error, or the file
 //   removed or replaced meanwhile stops the recording with one reason; the
 //   rows written before stay intact.

@@ -15,19 +15,18 @@ void PublishSample(SampleHandover& handover, CycleSample&& sample)
     std::vector<SampleRef> dropped;
     std::lock_guard handoverLock(handover.mutex);
     for (const auto& queue : handover.queues) {
-        {
-            std::lock_guard lock(queue->mutex);
-            while (!queue->samples.empty() &&
-                   (queue->samples.size() >= queue->maxSamples || queue->bytes + bytes > queue->maxBytes)) {
-                queue->bytes -= queue->samples.front().second;
-                dropped.push_back(std::move(queue->samples.front().first));
-                queue->samples.pop_front();
-                queue->dropped++;
-            }
-            queue->samples.emplace_back(shared, bytes);
-            queue->bytes += bytes;
+        // No wake-up: a woken consumer could take the worker's core on a
+        // busy machine. Consumers look at their own pace.
+        std::lock_guard lock(queue->mutex);
+        while (!queue->samples.empty() &&
+               (queue->samples.size() >= queue->maxSamples || queue->bytes + bytes > queue->maxBytes)) {
+            queue->bytes -= queue->samples.front().second;
+            dropped.push_back(std::move(queue->samples.front().first));
+            queue->samples.pop_front();
+            queue->dropped++;
         }
-        queue->ready.notify_one();
+        queue->samples.emplace_back(shared, bytes);
+        queue->bytes += bytes;
     }
 }
 
@@ -68,7 +67,7 @@ std::vector<SampleRef> TakeSamples(SampleQueue& queue)
 bool WaitForSamples(SampleQueue& queue, std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(queue.mutex);
-    queue.ready.wait_for(lock, timeout, [&] { return !queue.samples.empty() || queue.woken; });
+    queue.ready.wait_for(lock, timeout, [&] { return queue.woken; });
     queue.woken = false;
     return !queue.samples.empty();
 }

@@ -4,7 +4,9 @@
 //
 // Every consumer has a queue of its own, bounded by count and by memory.
 // Publishing takes two short locks that consumers hold only to swap their
-// queue out; nothing on the publishing side waits for a consumer's work.
+// queue out; nothing on the publishing side waits for a consumer's work,
+// and it wakes no one: consumers take what has come at their own pace (the
+// recorder ten times a second, the chart at its repaints).
 // When a queue is full, its OLDEST sample is dropped to make room and
 // counted in `dropped`: a consumer that falls behind (a disk slower than
 // the scan rate) loses old rows rather than slowing the polling, and says
@@ -63,8 +65,9 @@ void DetachSampleConsumer(SampleHandover& handover, const SampleQueue* queue);
 
 // Consumer: every sample waiting, oldest first; never waits for one.
 std::vector<SampleRef> TakeSamples(SampleQueue& queue);
-// Consumer thread: waits until a sample is waiting, WakeSampleConsumer is
-// called, or the time is up; true when a sample is waiting.
+// Consumer thread: waits until WakeSampleConsumer is called or the time is
+// up (a sample published meanwhile does not end the wait); true when a
+// sample is waiting.
 bool WaitForSamples(SampleQueue& queue, std::chrono::milliseconds timeout);
 void WakeSampleConsumer(SampleQueue& queue);
 // Samples dropped from the queue so far.

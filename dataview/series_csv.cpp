@@ -33,7 +33,7 @@ std::string SeriesCsvText(const SeriesStore& store, int32_t (*utcOffsetAt)(int64
         bool any = false;
         int64_t time = 0;
         for (size_t s = 0; s < next.size(); s++) {
-            const auto& points = store.series[s].points;
+            const std::span<const SeriesPoint> points = SeriesPoints(store.series[s]);
             if (next[s] < points.size() && (!any || points[next[s]].timeMs < time)) {
                 time = points[next[s]].timeMs;
                 any = true;
@@ -44,9 +44,9 @@ std::string SeriesCsvText(const SeriesStore& store, int32_t (*utcOffsetAt)(int64
         text += CsvTimeText(time, utcOffsetAt ? utcOffsetAt(time) : 0);
         for (size_t s = 0; s < next.size(); s++) {
             text += kCsvSeparator;
-            const Series& series = store.series[s];
-            if (next[s] < series.points.size() && series.points[next[s]].timeMs == time)
-                text += CsvField(ValueText(series.source.type, series.points[next[s]++].value));
+            const std::span<const SeriesPoint> points = SeriesPoints(store.series[s]);
+            if (next[s] < points.size() && points[next[s]].timeMs == time)
+                text += CsvField(ValueText(store.series[s].source.type, points[next[s]++].value));
         }
         text += kCsvLineEnd;
     }

@@ -33,44 +33,62 @@ bool Plottable(const SeriesSource& s)
     return !IsPair(s.type) || (s.order >= 0 && s.order < 4);
 }
 
-// Index of the lowest and the highest point of points[first, last), NaN
+using PointIt = std::span<const SeriesPoint>::iterator;
+
+// The lowest and the highest point of [first, last), in time order; NaN
 // left out while there is anything else.
-std::pair<size_t, size_t> Extremes(const std::deque<SeriesPoint>& points, size_t first, size_t last)
+std::pair<PointIt, PointIt> Extremes(PointIt first, PointIt last)
 {
-    size_t low = first, high = first;
-    for (size_t i = first; i < last; i++) {
-        const double v = points[i].value;
-        if (std::isnan(v))
-            continue;
-        if (std::isnan(points[low].value) || v < points[low].value)
-            low = i;
-        if (std::isnan(points[high].value) || v > points[high].value)
-            high = i;
+    PointIt low = first;
+    while (low != last && std::isnan(low->value))
+        ++low;
+    if (low == last)
+        return {first, first};
+    // A NaN compares false, so none is taken from here on.
+    PointIt high = low;
+    double lowest = low->value, highest = low->value;
+    for (PointIt p = low + 1; p != last; ++p) {
+        if (p->value < lowest) {
+            lowest = p->value;
+            low = p;
+        }
+        if (p->value > highest) {
+            highest = p->value;
+            high = p;
+        }
     }
-    return {std::min(low, high), std::max(low, high)};
+    return low < high ? std::pair{low, high} : std::pair{high, low};
 }
 
 // The older half: every four points become their extremes (header).
-void ThinOlderHalf(std::deque<SeriesPoint>& points)
+void ThinOlderHalf(std::vector<SeriesPoint>& points)
 {
-    const size_t half = points.size() / 2;
-    size_t kept = 0;
-    for (size_t first = 0; first < half; first += 4) {
-        const auto [a, b] = Extremes(points, first, std::min(first + 4, half));
-        points[kept++] = points[a];
+    const std::span<const SeriesPoint> all(points);
+    const PointIt half = all.begin() + static_cast<std::ptrdiff_t>(all.size() / 2);
+    auto kept = points.begin();
+    for (PointIt first = all.begin(); first < half; first += std::min<std::ptrdiff_t>(4, half - first)) {
+        const auto [a, b] = Extremes(first, first + std::min<std::ptrdiff_t>(4, half - first));
+        *kept++ = *a;
         if (b != a)
-            points[kept++] = points[b];
+            *kept++ = *b;
     }
-    points.erase(points.begin() + static_cast<std::ptrdiff_t>(kept),
-                 points.begin() + static_cast<std::ptrdiff_t>(half));
+    points.erase(kept, points.begin() + (half - all.begin()));
 }
 
-// First point at or after time.
-size_t FirstFrom(const std::deque<SeriesPoint>& points, int64_t timeMs)
+// Frees the aged-out points.
+void Compact(Series& series)
 {
-    const auto at = std::lower_bound(points.begin(), points.end(), timeMs,
-                                     [](const SeriesPoint& p, int64_t t) { return p.timeMs < t; });
-    return static_cast<size_t>(at - points.begin());
+    series.points.erase(series.points.begin(), series.points.begin() + static_cast<std::ptrdiff_t>(series.first));
+    series.first = 0;
+}
+
+bool Before(const SeriesPoint& p, int64_t timeMs)
+{
+    return p.timeMs < timeMs;
+}
+bool After(int64_t timeMs, const SeriesPoint& p)
+{
+    return timeMs < p.timeMs;
 }
 
 }  // namespace
@@ -135,7 +153,7 @@ int AddSeries(SeriesStore& store, const SeriesSource& source)
             return static_cast<int>(i);
     if (store.series.size() >= kMaxSeries)
         return -1;
-    store.series.push_back({source, SeriesName(source), {}});
+    store.series.push_back({source, SeriesName(source), {}, 0});
     return static_cast<int>(store.series.size() - 1);
 }
 
@@ -145,16 +163,25 @@ void RemoveSeries(SeriesStore& store, size_t index)
         store.series.erase(store.series.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+std::span<const SeriesPoint> SeriesPoints(const Series& series)
+{
+    return std::span<const SeriesPoint>(series.points).subspan(std::min(series.first, series.points.size()));
+}
+
 void AppendPoint(Series& series, int64_t timeMs, double value)
 {
     auto& points = series.points;
-    if (!points.empty())
+    if (series.first < points.size())
         timeMs = std::max(timeMs, points.back().timeMs);
     points.push_back({timeMs, value});
-    while (points.front().timeMs < timeMs - kSeriesSpanMs)
-        points.pop_front();
-    if (points.size() >= kMaxSeriesPoints)
+    while (points[series.first].timeMs < timeMs - kSeriesSpanMs)
+        series.first++;
+    if (points.size() - series.first >= kMaxSeriesPoints) {
+        Compact(series);
         ThinOlderHalf(points);
+    } else if (series.first >= kSeriesAgedBatch) {
+        Compact(series);
+    }
 }
 
 std::optional<double> SampleValue(const SeriesSource& source, const CycleSample& sample)
@@ -201,47 +228,45 @@ void FeedSeriesStore(SeriesStore& store, const CycleSample& sample)
 
 std::optional<double> SeriesValueAt(const Series& series, int64_t timeMs)
 {
-    const auto after = std::upper_bound(series.points.begin(), series.points.end(), timeMs,
-                                        [](int64_t t, const SeriesPoint& p) { return t < p.timeMs; });
-    if (after == series.points.begin())
+    const std::span<const SeriesPoint> points = SeriesPoints(series);
+    const auto after = std::upper_bound(points.begin(), points.end(), timeMs, After);
+    if (after == points.begin())
         return std::nullopt;
     return std::prev(after)->value;
 }
 
 std::vector<SeriesPoint> PointsForView(const Series& series, int64_t from, int64_t to, size_t columns)
 {
-    const auto& points = series.points;
+    const std::span<const SeriesPoint> points = SeriesPoints(series);
     // The one before the span and the one after it as well.
-    const size_t start = FirstFrom(points, from);
-    const size_t first = start > 0 ? start - 1 : 0;
-    const size_t last = std::min(points.size(), FirstFrom(points, to < INT64_MAX ? to + 1 : to) + 1);
-    std::vector<SeriesPoint> view;
-    if (first >= last)
-        return view;
+    PointIt begin = std::lower_bound(points.begin(), points.end(), from, Before);
+    if (begin != points.begin())
+        --begin;
+    PointIt end = std::upper_bound(begin, points.end(), to, After);
+    if (end != points.end())
+        ++end;
+    if (begin >= end)
+        return {};
     columns = std::max<size_t>(columns, 1);
-    if (last - first <= 4 * columns || to <= from) {
-        view.assign(points.begin() + static_cast<std::ptrdiff_t>(first),
-                    points.begin() + static_cast<std::ptrdiff_t>(last));
-        return view;
-    }
+    if (static_cast<size_t>(end - begin) <= 4 * columns || to <= from)
+        return {begin, end};
+
+    std::vector<SeriesPoint> view;
+    PointIt at = begin;
+    if (at->timeMs < from)
+        view.push_back(*at++);
     const double width = static_cast<double>(to - from) / static_cast<double>(columns);
-    auto columnOf = [&](int64_t t) {
-        if (t < from)
-            return int64_t{-1};
-        if (t > to)
-            return static_cast<int64_t>(columns);
-        return std::min(static_cast<int64_t>(static_cast<double>(t - from) / width), static_cast<int64_t>(columns) - 1);
-    };
-    for (size_t begin = first; begin < last;) {
-        const int64_t column = columnOf(points[begin].timeMs);
-        size_t end = begin + 1;
-        while (end < last && columnOf(points[end].timeMs) == column)
-            end++;
-        const auto [a, b] = Extremes(points, begin, end);
-        view.push_back(points[a]);
+    for (size_t c = 1; c <= columns && at != end; c++) {
+        const int64_t columnEnd = c == columns ? to : from + static_cast<int64_t>(width * static_cast<double>(c));
+        const PointIt next = std::upper_bound(at, end, columnEnd, After);
+        if (next == at)
+            continue;
+        const auto [a, b] = Extremes(at, next);
+        view.push_back(*a);
         if (b != a)
-            view.push_back(points[b]);
-        begin = end;
+            view.push_back(*b);
+        at = next;
     }
+    view.insert(view.end(), at, end);
     return view;
 }

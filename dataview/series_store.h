@@ -14,6 +14,10 @@
 // coarser still. With 10 ms cycles a series thus holds 75,000 to 100,000
 // points, the newest 50,000 (over eight minutes) at full resolution.
 //
+// The aged-out points wait to be freed until kSeriesAgedBatch of them have
+// gathered, so a series never holds more than kMaxSeriesPoints +
+// kSeriesAgedBatch points in memory (2 MiB).
+//
 // Order. Points are in time order. A point stamped before the series'
 // newest (the wall clock was set back) is stored at the newest's time.
 //
@@ -25,8 +29,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +39,7 @@
 constexpr size_t kMaxSeries = 8;
 constexpr size_t kMaxSeriesPoints = 100000;
 constexpr int64_t kSeriesSpanMs = 3600 * 1000;
+constexpr size_t kSeriesAgedBatch = 16384;
 
 enum SeriesType {
     SeriesBit,  // Discrete Inputs or Coils: 0 or 1
@@ -61,9 +66,17 @@ struct SeriesPoint {
 
 struct Series {
     SeriesSource source;
-    std::string name;                // legend: label and type
-    std::deque<SeriesPoint> points;  // time order
+    std::string name;  // legend: label and type
+    // The points are points[first ..], in time order; those before first
+    // have aged out and are freed in batches, so that dropping the oldest
+    // point costs nothing per append while the points stay one contiguous
+    // run for the chart to read. Read them through SeriesPoints.
+    std::vector<SeriesPoint> points;
+    size_t first = 0;
 };
+
+// The points of a series, oldest first. Valid until the next append.
+std::span<const SeriesPoint> SeriesPoints(const Series& series);
 
 struct SeriesStore {
     std::vector<Series> series;  // in the order they were added

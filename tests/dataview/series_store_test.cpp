@@ -17,12 +17,13 @@ constexpr int64_t kTime = 1796710503123;  // 2026-12-08T06:15:03.123Z
 
 Series Empty()
 {
-    return {ResponseTimeSource(), "", {}};
+    return {ResponseTimeSource(), "", {}, 0};
 }
 
 bool InOrder(const Series& s)
 {
-    return std::is_sorted(s.points.begin(), s.points.end(),
+    const auto points = SeriesPoints(s);
+    return std::is_sorted(points.begin(), points.end(),
                           [](const SeriesPoint& a, const SeriesPoint& b) { return a.timeMs < b.timeMs; });
 }
 
@@ -31,28 +32,28 @@ bool InOrder(const Series& s)
 TEST(SeriesStore, AnHourAt10MsStaysWithinTheBoundsInOrder)
 {
     Series s = Empty();
-    size_t most = 0;
+    size_t most = 0, held = 0;
     const int64_t count = 3600 * 100 + 60 * 100;  // an hour and a minute of 10 ms cycles
     for (int64_t i = 0; i < count; i++) {
         // A spike every 100 s, which thinning must keep.
         AppendPoint(s, kTime + 10 * i, i % 10000 == 5000 ? 1000.0 : static_cast<double>(i % 7));
-        most = std::max(most, s.points.size());
+        most = std::max(most, SeriesPoints(s).size());
+        held = std::max(held, s.points.size());
     }
     EXPECT_LT(most, kMaxSeriesPoints);
-    EXPECT_GT(s.points.size(), kMaxSeriesPoints / 2);
+    EXPECT_LE(held, kMaxSeriesPoints + kSeriesAgedBatch);
+    const auto points = SeriesPoints(s);
+    EXPECT_GT(points.size(), kMaxSeriesPoints / 2);
     EXPECT_TRUE(InOrder(s));
     const int64_t newest = kTime + 10 * (count - 1);
-    EXPECT_EQ(s.points.back().timeMs, newest);
-    EXPECT_GE(s.points.front().timeMs, newest - kSeriesSpanMs);
+    EXPECT_EQ(points.back().timeMs, newest);
+    EXPECT_GE(points.front().timeMs, newest - kSeriesSpanMs);
     // The newest half is whole: every 10 ms point.
-    const size_t half = s.points.size() / 2;
-    EXPECT_EQ(s.points.back().timeMs - s.points[half].timeMs, 10 * static_cast<int64_t>(s.points.size() - 1 - half));
+    const size_t half = points.size() / 2;
+    EXPECT_EQ(points.back().timeMs - points[half].timeMs, 10 * static_cast<int64_t>(points.size() - 1 - half));
     // Every spike still inside the hour survived thinning, and so did the lows.
-    int spikes = 0;
-    for (const SeriesPoint& p : s.points)
-        spikes += p.value == 1000.0;
-    EXPECT_EQ(spikes, 36);
-    EXPECT_TRUE(std::any_of(s.points.begin(), s.points.begin() + 1000, [](auto& p) { return p.value == 0; }));
+    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](auto& p) { return p.value == 1000.0; }), 36);
+    EXPECT_TRUE(std::any_of(points.begin(), points.begin() + 1000, [](auto& p) { return p.value == 0; }));
 }
 
 TEST(SeriesStore, PointsKeepTimeOrderAndOnlyTheLastHour)
@@ -62,13 +63,13 @@ TEST(SeriesStore, PointsKeepTimeOrderAndOnlyTheLastHour)
     AppendPoint(s, 2000, 2);
     // The clock set back: stored at the newest time, not before it.
     AppendPoint(s, 1500, 3);
-    EXPECT_EQ(s.points[2].timeMs, 2000);
+    EXPECT_EQ(SeriesPoints(s)[2].timeMs, 2000);
     EXPECT_TRUE(InOrder(s));
     // An hour later the first points go; exactly an hour old stays.
     AppendPoint(s, 1000 + kSeriesSpanMs, 4);
-    EXPECT_EQ(s.points.size(), 4u);
+    EXPECT_EQ(SeriesPoints(s).size(), 4u);
     AppendPoint(s, 1001 + kSeriesSpanMs, 5);
-    EXPECT_EQ(s.points.front().value, 2);
+    EXPECT_EQ(SeriesPoints(s).front().value, 2);
 
     // The cursor: the last point at or before the time.
     EXPECT_FALSE(SeriesValueAt(s, 1999));
@@ -140,13 +141,13 @@ TEST(SeriesStore, SamplesGiveValuesDecodedAsTheValueTipDecodesThem)
     FeedSeriesStore(store, MakeSample(kTime + 100, 10, 4, {0, 0, 0, 3}, {}));  // read failed: no point
     // The block moved: the series follows its address to another row.
     FeedSeriesStore(store, MakeSample(kTime + 200, 13, 1, {0, 0, 0, 3}, {{4, {0x00, 0x07}}}));
-    ASSERT_EQ(store.series[0].points.size(), 2u);
-    EXPECT_EQ(store.series[0].points[0].value, 0x3F80);
-    EXPECT_EQ(store.series[0].points[1].timeMs, kTime + 200);
-    EXPECT_EQ(store.series[0].points[1].value, 7);
-    ASSERT_EQ(store.series[1].points.size(), 2u);
-    EXPECT_EQ(store.series[1].points[0].timeMs, kTime - 5);
-    EXPECT_EQ(store.series[1].points[1].value, 3);
+    ASSERT_EQ(SeriesPoints(store.series[0]).size(), 2u);
+    EXPECT_EQ(SeriesPoints(store.series[0])[0].value, 0x3F80);
+    EXPECT_EQ(SeriesPoints(store.series[0])[1].timeMs, kTime + 200);
+    EXPECT_EQ(SeriesPoints(store.series[0])[1].value, 7);
+    ASSERT_EQ(SeriesPoints(store.series[1]).size(), 2u);
+    EXPECT_EQ(SeriesPoints(store.series[1])[0].timeMs, kTime - 5);
+    EXPECT_EQ(SeriesPoints(store.series[1])[1].value, 3);
 }
 
 TEST(SeriesStore, TheViewIsBoundedPerColumnAndKeepsSpikesAndEdges)
