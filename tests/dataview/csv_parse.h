@@ -1,6 +1,7 @@
-// A small RFC 4180 reader for checking what the CSV writers produce: rows of
-// fields, quotes undone. Strict: a line must end in CRLF and a quote may
-// only open or close a field, so a malformed file fails the test.
+// A strict RFC 4180 reader for checking what the CSV writers produce: every
+// line must end in CRLF and a quote may only open or close a field, so a
+// malformed file fails the test. An empty line is an empty row, as Python's
+// csv module reads it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,54 +13,35 @@ using CsvRows = std::vector<std::vector<std::string>>;
 
 inline CsvRows ParseCsv(const std::string& text)
 {
-    CsvRows rows;
-    std::vector<std::string> row;
+    CsvRows rows(1);
     std::string field;
-    size_t i = 0;
-    bool rowOpen = false;
-    while (i < text.size()) {
-        rowOpen = true;
-        if (text[i] == '"' && field.empty()) {
-            for (i++;; i++) {
-                if (i >= text.size()) {
-                    ADD_FAILURE() << "unclosed quote";
-                    return rows;
-                }
-                if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                    field += text[i++];
-                else if (text[i] == '"')
-                    break;
-                else
-                    field += text[i];
-            }
-            i++;
-            if (i < text.size() && text[i] != ',' && text[i] != '\r') {
-                ADD_FAILURE() << "text after a closing quote at " << i;
-                return rows;
-            }
-            continue;
-        }
-        if (text[i] == ',') {
-            row.push_back(field);
+    bool quoted = false, open = false;
+    for (size_t i = 0; i < text.size(); i++) {
+        const char c = text[i];
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+            field += text[++i];
+        else if (c == '"') {
+            EXPECT_TRUE(quoted || (field.empty() && !open)) << "stray quote at " << i;
+            quoted = !quoted;
+            open = true;
+        } else if (!quoted && (c == ',' || c == '\r')) {
+            rows.back().push_back(field);
             field.clear();
-            i++;
-        } else if (text[i] == '\r') {
-            EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << "CR without LF at " << i;
-            row.push_back(field);
-            field.clear();
-            // An empty line is an empty row, as Python's csv module reads it.
-            if (row.size() == 1 && row[0].empty())
-                row.clear();
-            rows.push_back(row);
-            row.clear();
-            rowOpen = false;
-            i += 2;
+            open = false;
+            if (c == '\r') {
+                EXPECT_EQ(text.substr(i, 2), "\r\n") << "CR without LF at " << i;
+                if (rows.back() == std::vector<std::string>{""})
+                    rows.back().clear();
+                rows.emplace_back();
+                i++;
+            }
         } else {
-            EXPECT_NE(text[i], '"') << "quote inside an unquoted field at " << i;
-            EXPECT_NE(text[i], '\n') << "LF without CR at " << i;
-            field += text[i++];
+            EXPECT_TRUE(quoted || c != '\n') << "LF without CR at " << i;
+            field += c;
+            open = true;
         }
     }
-    EXPECT_FALSE(rowOpen) << "the last line has no line end";
+    EXPECT_TRUE(rows.back().empty() && field.empty() && !open) << "the last line has no line end";
+    rows.pop_back();
     return rows;
 }
