@@ -41,21 +41,34 @@ WordViews ViewWord(const uint8_t bytes[2])
     return views;
 }
 
+uint32_t PairBits(const uint8_t bytes[4], int order)
+{
+    if (order < 0 || order >= kByteOrderCount)
+        return 0;
+    uint8_t ordered[4];
+    WireToValue(static_cast<ByteOrder>(order), bytes, ordered, 4);
+    uint32_t value = 0;
+    for (uint8_t b : ordered)
+        value = value << 8 | b;
+    return value;
+}
+
+const char* PairOrderName(int order)
+{
+    return order < 0 || order >= kByteOrderCount ? "" : ByteOrderLetters(static_cast<ByteOrder>(order), 4);
+}
+
 std::array<PairViews, 4> ViewPair(const uint8_t bytes[4])
 {
     static_assert(kByteOrderCount == 4, "one view for each order");
     std::array<PairViews, 4> views;
-    for (size_t o = 0; o < views.size(); o++) {
-        const auto order = static_cast<ByteOrder>(o);
-        uint8_t ordered[4];
-        WireToValue(order, bytes, ordered, 4);
-        uint32_t value = 0;
-        for (uint8_t b : ordered)
-            value = value << 8 | b;
-        views[o].order = ByteOrderLetters(order, 4);
-        views[o].unsigned32 = std::to_string(value);
-        views[o].signed32 = std::to_string(static_cast<int32_t>(value));
-        views[o].float32 = FloatText(std::bit_cast<float>(value));
+    for (int o = 0; o < kByteOrderCount; o++) {
+        const uint32_t value = PairBits(bytes, o);
+        PairViews& view = views[static_cast<size_t>(o)];
+        view.order = PairOrderName(o);
+        view.unsigned32 = std::to_string(value);
+        view.signed32 = std::to_string(static_cast<int32_t>(value));
+        view.float32 = FloatText(std::bit_cast<float>(value));
     }
     return views;
 }

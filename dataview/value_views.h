@@ -30,6 +30,12 @@ struct PairViews {
 };
 std::array<PairViews, 4> ViewPair(const uint8_t bytes[4]);
 
+// The 32 bits ViewPair reads from the bytes in its order o (0 "ABCD",
+// 1 "CDAB", 2 "BADC", 3 "DCBA"), and that order's name; 0 and "" for any
+// other o. For those that need the number rather than its texts.
+uint32_t PairBits(const uint8_t bytes[4], int order);
+const char* PairOrderName(int order);
+
 // A float as the shortest decimal text that reads back to it ("1", "-2.5",
 // "1e+10"); "NaN", "Infinity" and "-Infinity" for the special values.
 std::string FloatText(float value);

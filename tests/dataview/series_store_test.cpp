@@ -1,0 +1,164 @@
+// The trend chart's store: bounds, thinning and order, the values it takes
+// from samples, the cursor and the view, and its CSV text.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "dataview/series_csv.h"
+#include "dataview/series_store.h"
+#include "dataview/value_views.h"
+#include "tests/dataview/csv_parse.h"
+#include "tests/dataview/sample_fixture.h"
+
+namespace {
+
+constexpr int64_t kTime = 1796710503123;  // 2026-12-08T06:15:03.123Z
+
+bool ByTime(const SeriesPoint& a, const SeriesPoint& b)
+{
+    return a.timeMs < b.timeMs;
+}
+
+}  // namespace
+
+TEST(SeriesStore, AnHourAt10MsStaysWithinTheBoundsInOrderAndKeepsItsSpikes)
+{
+    Series s;
+    size_t most = 0, held = 0;
+    const int64_t count = 3600 * 100 + 60 * 100;  // an hour and a minute of 10 ms cycles
+    for (int64_t i = 0; i < count; i++) {
+        AppendPoint(s, kTime + 10 * i, i % 10000 == 5000 ? 1000.0 : static_cast<double>(i % 7));  // a spike each 100 s
+        most = std::max(most, SeriesPoints(s).size());
+        held = std::max(held, s.points.size());
+    }
+    EXPECT_LT(most, kMaxSeriesPoints);
+    EXPECT_LE(held, kMaxSeriesPoints + kSeriesAgedBatch);
+    const auto points = SeriesPoints(s);
+    EXPECT_TRUE(std::is_sorted(points.begin(), points.end(), ByTime));
+    const int64_t newest = kTime + 10 * (count - 1);
+    EXPECT_EQ(points.back().timeMs, newest);
+    EXPECT_GE(points.front().timeMs, newest - kSeriesSpanMs);
+    // The newer half has every 10 ms point; every spike inside the hour and
+    // the lows survived thinning.
+    const size_t half = points.size() / 2;
+    EXPECT_EQ(points.back().timeMs - points[half].timeMs, 10 * static_cast<int64_t>(points.size() - 1 - half));
+    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](auto& p) { return p.value == 1000.0; }), 36);
+    EXPECT_TRUE(std::any_of(points.begin(), points.begin() + 1000, [](auto& p) { return p.value == 0; }));
+}
+
+TEST(SeriesStore, PointsKeepTimeOrderAndTheLastHourAndTheCursorHoldsTheLastValue)
+{
+    Series s;
+    AppendPoint(s, 1000, 1);
+    AppendPoint(s, 2000, 2);
+    AppendPoint(s, 1500, 3);  // the clock set back: stored at the newest time
+    EXPECT_EQ(SeriesPoints(s)[2].timeMs, 2000);
+    AppendPoint(s, 1000 + kSeriesSpanMs, 4);  // exactly an hour old stays
+    EXPECT_EQ(SeriesPoints(s).size(), 4u);
+    AppendPoint(s, 1001 + kSeriesSpanMs, 5);
+    EXPECT_EQ(SeriesPoints(s).front().value, 2);
+
+    EXPECT_FALSE(SeriesValueAt(s, 1999));
+    EXPECT_EQ(SeriesValueAt(s, 2000), 3);
+    EXPECT_EQ(SeriesValueAt(s, 5000), 3);
+    EXPECT_EQ(SeriesValueAt(s, INT64_MAX), 5);
+    EXPECT_FALSE(SeriesValueAt(Series{}, 0));
+}
+
+TEST(SeriesStore, AtMostEightSeriesEachOnceAndOnlyOfFittingTypes)
+{
+    SeriesStore store;
+    for (const SeriesSource& unfit : {SeriesSource{SeriesBit, 3, 1, 0}, SeriesSource{SeriesU16, 1, 1, 0},
+                                      SeriesSource{SeriesFloat32, 4, 1, 4}, SeriesSource{SeriesU16, 5, 1, 0}})
+        EXPECT_EQ(AddSeries(store, unfit), -1);
+    const std::vector<SeriesSource> choices = SeriesChoices(4, 1);
+    ASSERT_EQ(choices.size(), 14u);
+    for (size_t i = 0; i < kMaxSeries; i++)
+        EXPECT_EQ(AddSeries(store, choices[i]), static_cast<int>(i));
+    EXPECT_EQ(AddSeries(store, choices[3]), 3);
+    EXPECT_EQ(AddSeries(store, choices[8]), -1);
+    RemoveSeries(store, 0);
+    EXPECT_EQ(AddSeries(store, ResponseTimeSource()), 7);
+    EXPECT_EQ(store.series[3].name, "40001-40002 u32 BADC (byte swap)");
+    EXPECT_EQ(store.series[7].name, "ElapsedTime [mS]");
+    EXPECT_EQ(SeriesName(SeriesChoices(2, 12)[0]), "0012 bit");
+    EXPECT_EQ(SeriesName(SeriesChoices(3, 1)[13]), "30001-30002 float32 DCBA (little-endian)");
+}
+
+TEST(SeriesStore, SamplesGiveValuesDecodedAsTheValueTipDecodesThem)
+{
+    // Holding Registers 40010..40013 = 1234 5678 FFFF 3F80; coil 0011 on.
+    const uint8_t wire[4] = {0x12, 0x34, 0x56, 0x78};
+    const CycleSample sample =
+        MakeSample(kTime, 10, 4, {0, 1, 0, 3}, {{2, {0x02}}, {4, {0x12, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0x3F, 0x80}}});
+    for (int order = 0; order < 4; order++) {
+        const PairViews views = ViewPair(wire)[static_cast<size_t>(order)];
+        EXPECT_EQ(std::to_string(static_cast<uint32_t>(*SampleValue({SeriesU32, 4, 10, order}, sample))),
+                  views.unsigned32);
+        EXPECT_EQ(std::to_string(static_cast<int32_t>(*SampleValue({SeriesS32, 4, 10, order}, sample))),
+                  views.signed32);
+        EXPECT_EQ(FloatText(static_cast<float>(*SampleValue({SeriesFloat32, 4, 10, order}, sample))), views.float32);
+    }
+    EXPECT_EQ(SampleValue({SeriesU16, 4, 12, 0}, sample), 65535);
+    EXPECT_EQ(SampleValue({SeriesS16, 4, 12, 0}, sample), -1);
+    EXPECT_EQ(SampleValue({SeriesBit, 2, 11, 0}, sample), 1);
+    // None: a pair's second register past the block, outside the block, a
+    // failed or a hidden table.
+    for (const SeriesSource& none : {SeriesSource{SeriesU32, 4, 13, 0}, SeriesSource{SeriesU16, 4, 9, 0},
+                                     SeriesSource{SeriesU16, 4, 14, 0}, SeriesSource{SeriesBit, 1, 10, 0}})
+        EXPECT_FALSE(SampleValue(none, sample));
+    EXPECT_FALSE(SampleValue({SeriesU16, 3, 10, 0}, MakeSample(kTime, 10, 4, {0, 0, 3, 3}, {})));
+
+    // A point per sample with a value, the response time one per response;
+    // when the block moves, a series follows its address.
+    SeriesStore store;
+    AddSeries(store, {SeriesU16, 4, 13, 0});
+    AddSeries(store, ResponseTimeSource());
+    CycleSample timed = sample;
+    NoteResponseTime(timed, kTime - 5, 12);
+    NoteResponseTime(timed, kTime - 2, 3);
+    FeedSeriesStore(store, timed);
+    FeedSeriesStore(store, MakeSample(kTime + 100, 10, 4, {0, 0, 0, 3}, {}));
+    FeedSeriesStore(store, MakeSample(kTime + 200, 13, 1, {0, 0, 0, 3}, {{4, {0x00, 0x07}}}));
+    const auto u16 = SeriesPoints(store.series[0]), elapsed = SeriesPoints(store.series[1]);
+    ASSERT_EQ(u16.size(), 2u);
+    EXPECT_EQ(u16[0].value, 0x3F80);
+    EXPECT_EQ(u16[1].timeMs, kTime + 200);
+    EXPECT_EQ(u16[1].value, 7);
+    ASSERT_EQ(elapsed.size(), 2u);
+    EXPECT_EQ(elapsed[0].timeMs, kTime - 5);
+    EXPECT_EQ(elapsed[1].value, 3);
+}
+
+TEST(SeriesStore, TheViewIsBoundedPerColumnAndKeepsSpikesAndEdges)
+{
+    Series s;
+    for (int64_t t = 0; t < 60000; t += 10)
+        AppendPoint(s, t, t == 30000 ? -50 : 1);
+    std::vector<SeriesPoint> view = PointsForView(s, 1005, 1035, 100);  // few: all, and one past each edge
+    ASSERT_EQ(view.size(), 5u);
+    EXPECT_EQ(view.front().timeMs, 1000);
+    EXPECT_EQ(view.back().timeMs, 1040);
+    view = PointsForView(s, 0, 59990, 100);
+    EXPECT_LE(view.size(), 202u);
+    EXPECT_TRUE(std::any_of(view.begin(), view.end(), [](auto& p) { return p.value == -50; }));
+    EXPECT_TRUE(std::is_sorted(view.begin(), view.end(), ByTime));
+    EXPECT_EQ(PointsForView(s, 70000, 80000, 100).size(), 1u);
+}
+
+TEST(SeriesCsv, EverySeriesInOneTableByTime)
+{
+    SeriesStore store;
+    AddSeries(store, {SeriesFloat32, 4, 1, 0});
+    AddSeries(store, ResponseTimeSource());
+    AppendPoint(store.series[0], kTime, 0.1f);
+    AppendPoint(store.series[0], kTime + 100, -2.5);
+    AppendPoint(store.series[1], kTime - 3, 12);
+    AppendPoint(store.series[1], kTime + 100, 65535);
+    EXPECT_EQ(ParseCsv(SeriesCsvText(store, [](int64_t) { return int32_t{60}; })),
+              (CsvRows{{"Time", "40001-40002 float32 ABCD (big-endian)", "ElapsedTime [mS]"},
+                       {"2026-12-08T07:15:03.120+01:00", "", "12"},
+                       {"2026-12-08T07:15:03.123+01:00", "0.1", ""},
+                       {"2026-12-08T07:15:03.223+01:00", "-2.5", "65535"}}));
+}
