@@ -3,10 +3,13 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#include "connection/serial_port.h"
 
 namespace {
 
@@ -26,10 +29,13 @@ struct AttemptState {
     }
 };
 
-void RunAttempt(std::shared_ptr<AttemptState> state, std::string host, int64_t port, void (*done)())
+// Opens the connection, watching cancelFd where it can wait long.
+using Opener = std::function<Connection*(int cancelFd, ConnectFailure* failure)>;
+
+void RunAttempt(std::shared_ptr<AttemptState> state, Opener open, void (*done)())
 {
     ConnectFailure failure = ConnectFailed;
-    Connection* connection = OpenConnection(host, port, state->cancelFd, &failure);
+    Connection* connection = open(state->cancelFd, &failure);
     {
         std::lock_guard<std::mutex> lock(state->mutex);
         if (state->abandoned) {
@@ -50,18 +56,36 @@ struct ConnectAttempt {
     std::shared_ptr<AttemptState> state;
 };
 
-ConnectAttempt* StartConnectAttempt(const std::string& host, int64_t port, void (*done)())
+namespace {
+
+ConnectAttempt* StartAttempt(Opener open, void (*done)())
 {
     auto state = std::make_shared<AttemptState>();
     state->cancelFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (state->cancelFd < 0)
         return nullptr;
     try {
-        std::thread(RunAttempt, state, host, port, done).detach();
+        std::thread(RunAttempt, state, std::move(open), done).detach();
     } catch (const std::system_error&) {
         return nullptr;
     }
     return new ConnectAttempt{std::move(state)};
+}
+
+}  // namespace
+
+ConnectAttempt* StartConnectAttempt(const std::string& host, int64_t port, void (*done)())
+{
+    return StartAttempt(
+        [host, port](int cancelFd, ConnectFailure* failure) { return OpenConnection(host, port, cancelFd, failure); },
+        done);
+}
+
+ConnectAttempt* StartSerialAttempt(const SerialSettings& settings, void (*done)())
+{
+    // Opening a port does not wait on the line, so there is nothing to
+    // break off: an attempt given up meanwhile closes what it opened.
+    return StartAttempt([settings](int, ConnectFailure* failure) { return OpenSerialPort(settings, failure); }, done);
 }
 
 bool ConnectAttemptDone(ConnectAttempt* attempt)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "connection/line_settings.h"
 #include "connection/transport.h"
 
 struct ConnectAttempt;
@@ -13,6 +14,11 @@ struct ConnectAttempt;
 // connected or failed (not when it was abandoned), done() is called on that
 // thread. Null when no thread could be started.
 ConnectAttempt* StartConnectAttempt(const std::string& host, int64_t port, void (*done)());
+
+// The same for OpenSerialPort(settings): a serial port is opened through
+// the same steps, and its failure (ConnectNoDevice, ConnectPermission,
+// ConnectBusy, ConnectNotSerial, ConnectFailed) comes back the same way.
+ConnectAttempt* StartSerialAttempt(const SerialSettings& settings, void (*done)());
 
 // True once the attempt has connected or failed.
 bool ConnectAttemptDone(ConnectAttempt* attempt);

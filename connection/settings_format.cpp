@@ -133,6 +133,38 @@ void WriteLine(std::string& text, std::string_view key, std::string_view value)
     text.append(key).append(" = ").append(value).append("\r\n");
 }
 
+// A value that is not one the window offers is refused: the default stays.
+void ReadChoice(const std::vector<Entry>& entries, std::string_view key, bool (*valid)(int64_t), int32_t& out)
+{
+    if (const Entry* entry = Find(entries, key)) {
+        const int32_t value = Atoi(entry->value);
+        if (valid(value))
+            out = value;
+    }
+}
+
+bool ValidTransport(int64_t value)
+{
+    return value >= 0 && value < kTransportKinds;
+}
+
+bool ValidStopBits(int64_t value)
+{
+    return value == 1 || value == 2;
+}
+
+// A line break inside a text would start a line of its own that the reader
+// takes as a separate entry (a host of "x\nPort = 1" would override the
+// real port), so line breaks are left out.
+std::string WithoutLineBreaks(const std::string& text)
+{
+    std::string kept;
+    for (char c : text)
+        if (c != '\r' && c != '\n')
+            kept += c;
+    return kept;
+}
+
 }  // namespace
 
 SettingsValues ReadSettingsText(std::string_view bytes)
@@ -154,21 +186,26 @@ SettingsValues ReadSettingsText(std::string_view bytes)
     ReadInt(entries, "IdxCboCO", values.IdxCboCO);
     ReadInt(entries, "IdxCboIR", values.IdxCboIR);
     ReadInt(entries, "IdxCboHR", values.IdxCboHR);
+    ReadChoice(entries, "Transport", ValidTransport, values.Transport);
+    ReadText(entries, "SerialPort", values.SerialPort);
+    ReadChoice(entries, "Baud", IsStandardBaud, values.Baud);
+    if (const Entry* entry = Find(entries, "Parity"))
+        ParityFromLetter(TrimRight(entry->value), &values.Parity);
+    ReadChoice(entries, "StopBits", ValidStopBits, values.StopBits);
     return values;
+}
+
+bool SerialKeysAreDefault(const SettingsValues& values)
+{
+    const SettingsValues defaults;
+    return values.Transport == defaults.Transport && values.SerialPort == defaults.SerialPort &&
+           values.Baud == defaults.Baud && values.Parity == defaults.Parity && values.StopBits == defaults.StopBits;
 }
 
 std::string WriteSettingsText(const SettingsValues& values)
 {
-    // A line break inside the host text would start a line of its own that
-    // the reader takes as a separate entry (a host of "x\nPort = 1" would
-    // override the real port), so line breaks are left out.
-    std::string host;
-    for (char c : values.IP_URL)
-        if (c != '\r' && c != '\n')
-            host += c;
-
     std::string text = "[Global]\r\n";
-    WriteLine(text, "IP_URL", host);
+    WriteLine(text, "IP_URL", WithoutLineBreaks(values.IP_URL));
     WriteLine(text, "Port", std::to_string(values.Port));
     WriteLine(text, "CHB_MBS", std::to_string(values.CHB_MBS));
     WriteLine(text, "ModbusID", std::to_string(values.ModbusID));
@@ -179,6 +216,13 @@ std::string WriteSettingsText(const SettingsValues& values)
     WriteLine(text, "IdxCboCO", std::to_string(values.IdxCboCO));
     WriteLine(text, "IdxCboIR", std::to_string(values.IdxCboIR));
     WriteLine(text, "IdxCboHR", std::to_string(values.IdxCboHR));
+    if (!SerialKeysAreDefault(values)) {
+        WriteLine(text, "Transport", std::to_string(values.Transport));
+        WriteLine(text, "SerialPort", WithoutLineBreaks(values.SerialPort));
+        WriteLine(text, "Baud", std::to_string(values.Baud));
+        WriteLine(text, "Parity", std::string(1, ParityLetter(values.Parity)));
+        WriteLine(text, "StopBits", std::to_string(values.StopBits));
+    }
     return text;
 }
 

@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "connection/line_settings.h"
+
 constexpr const char* kSettingsFileName = "vidideze.conf";
 
-// The eleven stored values. Defaults are those a file without the key gives.
+// The stored values. Defaults are those a file without the key gives.
 struct SettingsValues {
     std::string IP_URL = "127.0.01";
     int32_t Port = 502;
@@ -21,16 +23,33 @@ struct SettingsValues {
     int32_t IdxCboCO = 0;
     int32_t IdxCboIR = 0;
     int32_t IdxCboHR = 0;
+    // The transport and the serial line. Their defaults are the window's
+    // initial choices, so a key refused keeps the control as it was.
+    int32_t Transport = TransportModbusTcp;  // a TransportKind
+    std::string SerialPort = "";             // initialised, so brace lists that end earlier stay complete
+    int32_t Baud = 19200;
+    SerialParity Parity = ParityEven;  // written N, E or O
+    int32_t StopBits = 1;
 };
 
 // Reads the values of the first [Global] group of a file's bytes; every key
 // that is missing takes its default. Integers are read by the atoi rule
-// (no "$" or "%"), saturating at the int32 limits.
+// (no "$" or "%"), saturating at the int32 limits. Of the transport and
+// serial keys only valid values are taken, else the default stays:
+// Transport 0, 1 or 2; Baud a standard rate; Parity N, E or O (either
+// case); StopBits 1 or 2; SerialPort any text.
 SettingsValues ReadSettingsText(std::string_view bytes);
 
-// The file's exact text: twelve lines, each ending CR LF. Line breaks in the
-// host text are left out, since they would start entries of their own.
+// The file's exact text: twelve lines, each ending CR LF; five more
+// (Transport, SerialPort, Baud, Parity, StopBits) only when the transport
+// is not Modbus/TCP or a serial setting is not its default, so that a
+// Modbus/TCP user's file stays as it always was. Line breaks in the texts
+// are left out, since they would start entries of their own.
 std::string WriteSettingsText(const SettingsValues& values);
+
+// True when the values name Modbus/TCP and the serial settings are all
+// their defaults: the file then has no serial keys.
+bool SerialKeysAreDefault(const SettingsValues& values);
 
 // Current working directory + "/" + the file name; empty if the working
 // directory cannot be read.

@@ -99,6 +99,30 @@ ConnectFailure ConnectBounded(int fd, const sockaddr_in& target, int cancelFd)
     return error == 0 ? ConnectOk : FailureOfErrno(error);
 }
 
+// A serial port's descriptor never blocks, so a full output buffer shows
+// as EAGAIN: waited out, for a second at most, since at the lowest rate a
+// request takes a few milliseconds to leave.
+int WriteAll(int fd, const uint8_t* data, int length)
+{
+    constexpr int kOutputWaitMs = 1000;
+    int written = 0;
+    while (written < length) {
+        const ssize_t n = write(fd, data + written, static_cast<size_t>(length - written));
+        if (n > 0) {
+            written += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        pollfd writable{fd, POLLOUT, 0};
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && poll(&writable, 1, kOutputWaitMs) > 0 &&
+            (writable.revents & POLLOUT))
+            continue;
+        return -1;
+    }
+    return written;
+}
+
 }  // namespace
 
 bool StartNetwork()
@@ -129,6 +153,14 @@ const char* ConnectFailureText(ConnectFailure failure)
         return "network unreachable";
     case ConnectCancelled:
         return "cancelled";
+    case ConnectNoDevice:
+        return "no such device";
+    case ConnectPermission:
+        return "permission denied";
+    case ConnectBusy:
+        return "busy: another program has it open";
+    case ConnectNotSerial:
+        return "not a serial device";
     case ConnectFailed:
         break;
     }
@@ -179,16 +211,26 @@ Connection* OpenConnection(const std::string& host, int64_t port, int cancelFd, 
         close(fd);
         return nullptr;
     }
+    return new Connection{fd, NewConnectionSerial()};
+}
+
+uint32_t NewConnectionSerial()
+{
     static std::atomic<uint32_t> lastSerial{0};
-    return new Connection{fd, lastSerial.fetch_add(1) + 1};
+    return lastSerial.fetch_add(1) + 1;
 }
 
 void CloseConnection(Connection* connection)
 {
     if (connection == nullptr)
         return;
-    if (connection->fd >= 0)
+    if (connection->fd >= 0) {
+        // Lifts the exclusive hold now, not whenever the driver lets the
+        // terminal go.
+        if (connection->kind == ConnectionSerialPort)
+            ioctl(connection->fd, TIOCNXCL);
         close(connection->fd);
+    }
     delete connection;
 }
 
@@ -196,6 +238,8 @@ int SendData(Connection* connection, const uint8_t* data, int length)
 {
     if (connection == nullptr || length < 0 || (data == nullptr && length > 0))
         return -1;
+    if (connection->kind == ConnectionSerialPort)
+        return WriteAll(connection->fd, data, length);
     // MSG_NOSIGNAL: a peer that has gone away gives -1 (EPIPE), not SIGPIPE,
     // which would end the whole program.
     ssize_t sent;
@@ -227,8 +271,13 @@ int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity)
         return -1;
     ssize_t received;
     do
-        received = recv(connection->fd, buffer, static_cast<size_t>(capacity), MSG_DONTWAIT);
+        received = connection->kind == ConnectionSerialPort
+                       ? read(connection->fd, buffer, static_cast<size_t>(capacity))
+                       : recv(connection->fd, buffer, static_cast<size_t>(capacity), MSG_DONTWAIT);
     while (received < 0 && errno == EINTR);
+    // A terminal that was hung up reads as the end of the stream; one whose
+    // adapter was pulled out or whose other end went away fails with EIO,
+    // ENXIO or ENODEV: -1, a lost link either way.
     if (received == 0)
         return kReceiveClosed;
     if (received < 0)
@@ -241,9 +290,17 @@ int ReceiveData(Connection* connection, uint8_t* buffer, int capacity)
     // A zero-byte receive would return 0 and read as "server closed".
     if (connection == nullptr || buffer == nullptr || capacity <= 0)
         return -1;
+    if (connection->kind == ConnectionSerialPort) {
+        // Its descriptor never blocks: wait for the first byte here.
+        pollfd readable{connection->fd, POLLIN, 0};
+        while (poll(&readable, 1, -1) < 0 && errno == EINTR) {
+        }
+    }
     ssize_t received;
     do
-        received = recv(connection->fd, buffer, static_cast<size_t>(capacity), 0);
+        received = connection->kind == ConnectionSerialPort
+                       ? read(connection->fd, buffer, static_cast<size_t>(capacity))
+                       : recv(connection->fd, buffer, static_cast<size_t>(capacity), 0);
     while (received < 0 && errno == EINTR);
     return static_cast<int>(received);
 }

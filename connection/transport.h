@@ -1,9 +1,17 @@
 // TCP transport: one IPv4 stream socket per connection, blocking send and
-// receive. Knows nothing of Modbus, the window or the program's state.
+// receive. A serial port (serial_port.h) is a connection too, so that the
+// same calls serve both. Knows nothing of Modbus, the window or the
+// program's state.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+// What the descriptor of a connection is.
+enum ConnectionKind {
+    ConnectionSocket,      // a TCP socket: send and recv
+    ConnectionSerialPort,  // a terminal device, non-blocking: write and read
+};
 
 // An open connection; a null pointer stands for none.
 struct Connection {
@@ -11,7 +19,11 @@ struct Connection {
     // Tells connections apart after one is closed and another opened,
     // whatever addresses their records get; from 1 upwards.
     uint32_t serial = 0;
+    ConnectionKind kind = ConnectionSocket;
 };
+
+// The next number for Connection::serial.
+uint32_t NewConnectionSerial();
 
 enum DataState { NoData, DataReady };
 
@@ -27,9 +39,13 @@ enum ConnectFailure {
     ConnectTimedOut,
     ConnectUnreachable,
     ConnectCancelled,
-    ConnectFailed,  // anything else (no socket, port 0, ...)
+    ConnectNoDevice,    // a serial port: no such device
+    ConnectPermission,  // a serial port: not permitted to open it
+    ConnectBusy,        // a serial port: another program has it
+    ConnectNotSerial,   // the path is not a serial device
+    ConnectFailed,      // anything else (no socket, port 0, ...)
 };
-// "connection refused", ...
+// "connection refused", ...: short, for a log line.
 const char* ConnectFailureText(ConnectFailure failure);
 
 // Opens a TCP connection to host (IPv4 numbers-and-dots by the inet_addr
@@ -46,6 +62,8 @@ Connection* OpenConnection(const std::string& host, int64_t port, int cancelFd, 
 void CloseConnection(Connection* connection);
 
 // One send call; the number of bytes accepted or -1. Never raises SIGPIPE.
+// On a serial port: every byte is written (a full output buffer is waited
+// out for up to a second), or -1.
 int SendData(Connection* connection, const uint8_t* data, int length);
 
 // Sends the text's bytes with no terminator through SendData.
@@ -60,7 +78,8 @@ constexpr int kReceiveClosed = -2;
 
 // One receive that never blocks: the bytes placed (1..capacity), 0 when
 // none are waiting, kReceiveClosed when the server has closed the
-// connection, -1 on an error (a reset) or when capacity is not positive.
+// connection (a serial port: hung up), -1 on an error (a reset; a serial
+// adapter pulled out) or when capacity is not positive.
 int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity);
 
 // One receive call: bytes placed (1..capacity), 0 when the server has

@@ -98,6 +98,8 @@ const char* ReplyFaultText(ReplyFault fault)
         return "echo of the request";
     case FaultNotEcho:
         return "not the echo of the write";
+    case FaultCrc:
+        return "wrong CRC";
     case FaultNone:
         break;
     }

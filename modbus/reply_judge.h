@@ -29,6 +29,7 @@ enum ReplyFault {
     FaultByteCount,  // not the byte count the requested quantity needs
     FaultEcho,       // a read answered with its own request
     FaultNotEcho,    // a write answered with anything but its echo
+    FaultCrc,        // an RTU frame whose CRC is not that of its bytes
 };
 
 struct ReplyJudgement {

@@ -1,6 +1,7 @@
 // sorbel-sim: a Modbus/TCP server to point Sorbel-Client at. Serves all four
 // tables to several clients at once; a connection that sends the text
-// "quit" instead of Modbus stops it.
+// "quit" instead of Modbus stops it. With --rtu it is a Modbus RTU device on
+// a serial port instead.
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "sim/listener.h"
+#include "sim/rtu_server.h"
 #include "sim/sim_options.h"
 #include "sim/sim_server.h"
 
@@ -50,6 +52,9 @@ int main(int argc, char** argv)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+
+    if (!options.rtuDevice.empty())
+        return RunRtuSimulator(options, waitMask, gStopSignal);
 
     int port = 0;
     const int listener = OpenListener(options, port);

@@ -10,7 +10,16 @@ struct SimOptions {
     int delayMs = 0;                        // each response is held back this long, 0..60000
     bool verbose = false;                   // every request and response in hex on stderr
     bool help = false;                      // print the usage and exit
+    // Modbus RTU on a serial device instead of Modbus/TCP.
+    std::string rtuDevice;  // empty: Modbus/TCP
+    int baud = 19200;       // 1200..115200, a standard rate
+    char parity = 'E';      // 'N', 'E' or 'O'
+    int stopBits = 1;       // 1 or 2
 };
+
+// The unit id an RTU server answers when --unit is not given: a device on a
+// line has one address, and unit 0 is the broadcast.
+constexpr int kDefaultRtuUnit = 1;
 
 constexpr int kDefaultModbusPort = 502;
 constexpr int kFallbackModbusPort = 1502;

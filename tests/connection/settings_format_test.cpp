@@ -172,3 +172,43 @@ TEST(SettingsFormat, PathIsWorkingDirectoryAndFileName)
     ASSERT_EQ(chdir(saved), 0);
     rmdir(scratch);
 }
+
+TEST(SettingsFormat, ModbusTcpFileStaysByteForByte)
+{
+    // A file as the program has always written it reads and writes back
+    // to the same bytes, with or without serial keys at their defaults.
+    const std::string file = "[Global]\r\nIP_URL = 10.1.2.3\r\nPort = 1502\r\nCHB_MBS = 1\r\nModbusID = 7\r\n"
+                             "StartAddress = 100\r\nRequestSize = 20\r\nScanRate = 250\r\nIdxCboDI = 1\r\n"
+                             "IdxCboCO = 0\r\nIdxCboIR = 2\r\nIdxCboHR = 3\r\n";
+    EXPECT_EQ(WriteSettingsText(ReadSettingsText(file)), file);
+    EXPECT_EQ(WriteSettingsText(ReadSettingsText(file + "Transport = 0\r\nBaud = 19200\r\nParity = E\r\n")), file);
+}
+
+TEST(SettingsFormat, SerialKeysRoundTripAndRefuseInvalidValues)
+{
+    SettingsValues values;
+    values.Parity = ParityOdd;  // one setting off its default writes all five
+    EXPECT_NE(WriteSettingsText(values).find("IdxCboHR = 0\r\nTransport = 0\r\nSerialPort = \r\nBaud = 19200\r\n"
+                                             "Parity = O\r\nStopBits = 1\r\n"),
+              std::string::npos);
+    values = {};
+    values.Transport = TransportRtuSerial;
+    values.SerialPort = "/dev/serial/by-id/usb-FTDI-port0\nTransport = 0";  // no line break survives
+    values.Baud = 9600;
+    values.Parity = ParityNone;
+    values.StopBits = 2;
+    SettingsValues back = ReadSettingsText(WriteSettingsText(values));
+    EXPECT_EQ(back.Transport, TransportRtuSerial);
+    EXPECT_EQ(back.SerialPort, "/dev/serial/by-id/usb-FTDI-port0Transport = 0");
+    EXPECT_EQ(back.Baud, 9600);
+    EXPECT_EQ(back.Parity, ParityNone);
+    EXPECT_EQ(back.StopBits, 2);
+
+    // What the window does not offer is refused; a lower-case letter is not.
+    back = ReadSettingsText("[Global]\nTransport = 3\nBaud = 12345\nParity = Even\nStopBits = 0\n");
+    EXPECT_TRUE(SerialKeysAreDefault(back));
+    back = ReadSettingsText("[Global]\nTransport=-1\nBaud = 115200\nParity = o \nStopBits = 2\n");
+    EXPECT_EQ(back.Transport, TransportModbusTcp);
+    EXPECT_EQ(back.Baud, 115200);
+    EXPECT_EQ(back.Parity, ParityOdd);
+}

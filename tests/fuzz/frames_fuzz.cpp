@@ -1,7 +1,9 @@
 // Request frames and reply judging over arbitrary field values and
 // replies: frames are exactly 12 bytes with the fixed header, 16-bit fields
 // match an independent digit count, a reply is taken only with its
-// request's ids, and collecting never overruns what it was given.
+// request's ids, and collecting never overruns what it was given. The same
+// for RTU: requests carry the PDU and a CRC that checks, a reply is taken
+// only whole, with a right CRC and the request's unit and function.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 
 #include "modbus/frames.h"
 #include "modbus/reply_judge.h"
+#include "modbus/rtu_frames.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -93,6 +96,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         else
             FUZZ_CHECK(d.bytes > 0 && d.bytes <= n);
     }
+    // RTU: the same requests less the MBAP header, plus the CRC; the reply
+    // judged against both.
+    uint8_t rtuRead[kRtuRequestLength], rtuWrite[kRtuRequestLength];
+    FUZZ_CHECK(BuildRtuRequest(rtuRead, read, kRequestLength) == kRtuRequestLength);
+    FUZZ_CHECK(BuildRtuRequest(rtuWrite, frame.get(), kRequestLength) == kRtuRequestLength);
+    for (const uint8_t* request : {static_cast<const uint8_t*>(rtuRead), static_cast<const uint8_t*>(rtuWrite)}) {
+        // A frame followed by its CRC, low byte first, leaves no remainder.
+        FUZZ_CHECK(RtuCrcValid(request, kRtuRequestLength) && RtuCrc(request, kRtuRequestLength) == 0);
+        const ReplyJudgement j = JudgeRtuReply(request, kRtuRequestLength, reply.data(), n);
+        FUZZ_CHECK(j.verdict != ReplyNotOurs);
+        FUZZ_CHECK((j.verdict == ReplyInvalid) == (j.fault != FaultNone));
+        if (j.verdict != ReplyInvalid || (j.fault != FaultCrc && j.fault != FaultLength))
+            FUZZ_CHECK(RtuCrcValid(reply.data(), n));
+        if (j.verdict == ReplyException)
+            FUZZ_CHECK(n == kRtuExceptionLength && reply[0] == request[0] && reply[1] == (request[1] | 0x80));
+        if (j.verdict == ReplyValid) {
+            FUZZ_CHECK(reply[0] == request[0] && reply[1] == request[1]);
+            FUZZ_CHECK(RtuReplyLength(reply.data(), n) == n);
+            if (request == rtuRead)
+                FUZZ_CHECK(n == kRtuDataOffset + reply[2] + kRtuCrcLength);
+            else
+                FUZZ_CHECK(n == kRtuWriteReplyLength && std::memcmp(reply.data(), request, 6) == 0);
+        }
+        FUZZ_CHECK(RtuReadRefused(request, kRtuRequestLength) ==
+                   (request[0] == 0 && request[1] >= 1 && request[1] <= 4));
+    }
+    const int rtuLength = RtuReplyLength(reply.data(), n);
+    FUZZ_CHECK(rtuLength >= -1 && rtuLength <= kRtuMaxFrameLength);
+    FUZZ_CHECK(rtuLength <= 0 || rtuLength >= kRtuExceptionLength);
+    FUZZ_CHECK(rtuLength != 0 || n < kRtuDataOffset);
+
     if (n == kExceptionLength) {
         const char* status = ExceptionStatusText(reply[8]);
         const uint8_t code = reply[8];

@@ -17,10 +17,13 @@ bool SameValues(const SettingsValues& a, const SettingsValues& b)
 {
     return a.IP_URL == b.IP_URL && a.Port == b.Port && a.CHB_MBS == b.CHB_MBS && a.ModbusID == b.ModbusID &&
            a.StartAddress == b.StartAddress && a.RequestSize == b.RequestSize && a.ScanRate == b.ScanRate &&
-           a.IdxCboDI == b.IdxCboDI && a.IdxCboCO == b.IdxCboCO && a.IdxCboIR == b.IdxCboIR && a.IdxCboHR == b.IdxCboHR;
+           a.IdxCboDI == b.IdxCboDI && a.IdxCboCO == b.IdxCboCO && a.IdxCboIR == b.IdxCboIR &&
+           a.IdxCboHR == b.IdxCboHR && a.Transport == b.Transport && a.SerialPort == b.SerialPort && a.Baud == b.Baud &&
+           a.Parity == b.Parity && a.StopBits == b.StopBits;
 }
 
-void CheckWrittenShape(const std::string& text)
+// Twelve lines, and the five serial ones only when they are not all defaults.
+void CheckWrittenShape(const std::string& text, const SettingsValues& values)
 {
     FUZZ_CHECK(text.rfind("[Global]\r\nIP_URL = ", 0) == 0);
     size_t lines = 0;
@@ -33,7 +36,7 @@ void CheckWrittenShape(const std::string& text)
             FUZZ_CHECK(text[i] != '\n');
         }
     }
-    FUZZ_CHECK(lines == 12);
+    FUZZ_CHECK(lines == (SerialKeysAreDefault(values) ? 12u : 17u));
     FUZZ_CHECK(text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0);
 }
 
@@ -54,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Read, write, read: the same values.
     const SettingsValues read = ReadSettingsText(bytes);
     const std::string written = WriteSettingsText(read);
-    CheckWrittenShape(written);
+    CheckWrittenShape(written, read);
     FUZZ_CHECK(SameValues(ReadSettingsText(written), read));
 
     // Arbitrary values: written in shape, and read back except for what the
@@ -65,14 +68,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                            &values.ScanRate, &values.IdxCboDI, &values.IdxCboCO, &values.IdxCboIR, &values.IdxCboHR})
         *field = provider.ConsumeIntegral<int32_t>();
     values.IP_URL = provider.ConsumeRandomLengthString(256);
+    // The serial keys take only values the window offers: any of those.
+    if (provider.ConsumeBool()) {
+        values.Transport = provider.ConsumeIntegralInRange<int32_t>(0, kTransportKinds - 1);
+        values.SerialPort = provider.ConsumeRandomLengthString(64);
+        values.Baud = provider.PickValueInArray(kStandardBauds);
+        values.Parity = provider.PickValueInArray({ParityNone, ParityEven, ParityOdd});
+        values.StopBits = provider.ConsumeIntegralInRange<int32_t>(1, 2);
+    }
     const std::string text = WriteSettingsText(values);
-    CheckWrittenShape(text);
+    CheckWrittenShape(text, values);
     SettingsValues expected = values;
-    std::string host;
-    for (char c : values.IP_URL)
-        if (c != '\r' && c != '\n')
-            host += c;
-    expected.IP_URL = Trimmed(host);
+    auto kept = [](const std::string& written) {
+        std::string rest;
+        for (char c : written)
+            if (c != '\r' && c != '\n')
+                rest += c;
+        return Trimmed(rest);
+    };
+    expected.IP_URL = kept(values.IP_URL);
+    expected.SerialPort = kept(values.SerialPort);
     FUZZ_CHECK(SameValues(ReadSettingsText(text), expected));
 
     // An integer value reads as strtoll would, clamped to int32.

@@ -99,10 +99,24 @@ TEST(SimOptions, ReadsTheCommandLine)
                                                                               {"--bind", "1.2.3"},
                                                                               {"--bind=::1"},
                                                                               {"-x"},
-                                                                              {"502"}}) {
+                                                                              {"502"},
+                                                                              {"--rtu", "/dev/x", "--port", "1"},
+                                                                              {"--baud", "9600"},
+                                                                              {"--rtu", "/dev/x", "--baud", "9601"},
+                                                                              {"--rtu", "/dev/x", "--parity", "e"},
+                                                                              {"--rtu", "/dev/x", "--stop-bits=3"},
+                                                                              {"--rtu", "/dev/x", "--unit", "0"},
+                                                                              {"--rtu="}}) {
         SimOptions fresh;
         EXPECT_NE(parse(bad, fresh), "") << bad[0];
     }
+
+    SimOptions rtu;
+    EXPECT_EQ(parse({"--rtu", "/dev/ttyUSB0", "--baud=9600", "--parity", "O", "--stop-bits", "2"}, rtu), "");
+    EXPECT_EQ(rtu.rtuDevice, "/dev/ttyUSB0");
+    EXPECT_EQ(rtu.baud, 9600);
+    EXPECT_EQ(rtu.parity, 'O');
+    EXPECT_EQ(rtu.stopBits, 2);
 }
 
 TEST(LiveValues, WaveStaysInRangeAndRepeats)

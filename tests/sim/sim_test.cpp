@@ -14,6 +14,7 @@
 
 #include "dataview/value_encode.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/socat.h"
 
 namespace {
 
@@ -344,4 +345,40 @@ TEST(Simulator, CommandLine)
     SimProcess second({"--port=" + std::to_string(first.Port())});
     EXPECT_NE(second.WaitForLine(SimProcess::Stderr, "cannot listen", 5000), "");
     EXPECT_EQ(second.WaitExit(5000), 1);
+}
+
+TEST(Simulator, ServesRtuOnASerialDevice)
+{
+    SKIP_WITHOUT_SOCAT();
+    Socat pair("pty,raw,echo=0,link=@/a", "pty,raw,echo=0,link=@/b");
+    ASSERT_TRUE(pair.WaitFor("a") && pair.WaitFor("b"));
+    SimProcess sim({"--rtu", pair.Path("a"), "--baud", "38400", "--parity", "N", "--unit", "17"});
+    ASSERT_TRUE(sim.Listening());
+
+    // libmodbus's RTU client, as an independent master on the line.
+    modbus_t* ctx = modbus_new_rtu(pair.Path("b").c_str(), 38400, 'N', 8, 1);
+    ASSERT_TRUE(ctx && modbus_connect(ctx) == 0);
+    modbus_set_slave(ctx, 17);
+    uint8_t bits[7];
+    ASSERT_EQ(modbus_read_input_bits(ctx, 0, 7, bits), 7);
+    EXPECT_EQ(Bytes(bits, bits + 7), (Bytes{1, 0, 0, 1, 0, 0, 1}));
+    ASSERT_EQ(modbus_read_bits(ctx, 65532, 4, bits), 4);
+    EXPECT_EQ(Bytes(bits, bits + 4), (Bytes{1, 0, 1, 0}));
+    uint16_t registers[3];
+    ASSERT_EQ(modbus_read_input_registers(ctx, 65533, 3, registers), 3);
+    EXPECT_EQ(registers[2], 65535);
+    ASSERT_EQ(modbus_write_register(ctx, 10, 4711), 1);
+    ASSERT_EQ(modbus_read_registers(ctx, 10, 1, registers), 1);
+    EXPECT_EQ(registers[0], 4711);
+    // A device answers its own address only.
+    modbus_set_slave(ctx, 1);
+    modbus_set_response_timeout(ctx, 0, 300000);
+    EXPECT_EQ(modbus_read_registers(ctx, 10, 1, registers), -1);
+    modbus_close(ctx);
+    modbus_free(ctx);
+    kill(sim.Pid(), SIGTERM);
+    EXPECT_EQ(sim.WaitExit(5000), 0);
+
+    SimProcess missing({"--rtu", "/dev/ttyUSB-none"});
+    EXPECT_EQ(missing.WaitExit(5000), 1);
 }

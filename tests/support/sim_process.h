@@ -37,9 +37,12 @@ public:
         out_ = out[0];
         err_ = err[0];
         const std::string line = WaitForLine(Stdout, "listening", 5000);
+        // "listening on ADDR:PORT"; a serial device has no port.
         const auto colon = line.rfind(':');
-        if (colon != std::string::npos)
+        if (colon != std::string::npos && colon + 1 < line.size() &&
+            line.find_first_not_of("0123456789", colon + 1) == std::string::npos)
             port_ = std::stoi(line.substr(colon + 1));
+        listening_ = !line.empty();
     }
     ~SimProcess()
     {
@@ -55,6 +58,8 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     int Port() const { return port_; }
+    // It said it was listening (on a port or a serial device).
+    bool Listening() const { return listening_; }
     pid_t Pid() const { return pid_; }
 
     // Exit code (128 + signal when killed), or -1 when it is still running
@@ -101,6 +106,7 @@ private:
     pid_t pid_ = -1;
     int out_ = -1, err_ = -1;
     int port_ = 0;
+    bool listening_ = false;
     bool exited_ = false;
     std::string outText_, errText_;
 };
