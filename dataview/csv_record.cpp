@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "common/records.h"
+#include "common/pending_write.h"
 #include "dataview/value_formats.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/number_rule.h"
-#include "common/records.h"
+#include "common/pending_write.h"
 #include "modbus/frames.h"
 
 namespace {

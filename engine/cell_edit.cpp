@@ -1,13 +1,13 @@
-#include "dataview/cell_edit.h"
+#include "engine/cell_edit.h"
 
-#include "app/program_state.h"
 #include "common/number_rule.h"
-#include "common/records.h"
-#include "dataview/data_list.h"
+#include "common/pending_write.h"
 #include "dataview/value_formats.h"
+#include "engine/program_state.h"
 #include "modbus/frames.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "dataview/editable_list.h"
+#include "ui/editable_list.h"
 
 // The edit callback of the data list.
 EditAnswer HandleCellEdit(int event, int list, int column, int row, const std::string& text);

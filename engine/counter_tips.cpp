@@ -1,6 +1,6 @@
-#include "modbus/counter_tips.h"
+#include "engine/counter_tips.h"
 
-#include "app/program_state.h"
+#include "engine/program_state.h"
 #include "modbus/response_stats.h"
 #include "ui/control_ids.h"
 

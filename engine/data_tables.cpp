@@ -1,4 +1,4 @@
-#include "dataview/data_tables.h"
+#include "engine/data_tables.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/program_state.h"
 #include "common/number_rule.h"
-#include "common/records.h"
-#include "dataview/data_list.h"
+#include "common/pending_write.h"
 #include "dataview/value_formats.h"
+#include "engine/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
 #include "ui/gui_call.h"
 
 namespace {

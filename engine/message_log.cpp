@@ -1,12 +1,12 @@
-#include "modbus/message_log.h"
+#include "engine/message_log.h"
 
 #include <string>
 
-#include "app/program_state.h"
+#include "engine/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 
 namespace {
 

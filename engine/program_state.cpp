@@ -1,3 +1,3 @@
-#include "app/program_state.h"
+#include "engine/program_state.h"
 
 ProgramState program;

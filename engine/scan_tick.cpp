@@ -1,11 +1,11 @@
-#include "app/scan_tick.h"
+#include "engine/scan_tick.h"
 
 #include <system_error>
 #include <thread>
 
-#include "app/program_state.h"
-#include "connection/connection_control.h"
-#include "modbus/poll_worker.h"
+#include "engine/connection_control.h"
+#include "engine/poll_worker.h"
+#include "engine/program_state.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "connection/server_command.h"
+#include "engine/server_command.h"
 
-#include "app/program_state.h"
 #include "common/number_rule.h"
 #include "connection/transport.h"
+#include "engine/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 

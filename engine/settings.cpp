@@ -1,4 +1,4 @@
-#include "connection/settings.h"
+#include "engine/settings.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <system_error>
 
 #include "common/number_rule.h"
-#include "common/records.h"
+#include "common/pending_write.h"
 #include "connection/settings_format.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"

@@ -1,12 +1,12 @@
-#include "app/looking_closer.h"
+#include "engine/tips_and_menus.h"
 
-#include "dataview/data_list.h"
-#include "dataview/data_list_menu.h"
-#include "dataview/value_tip.h"
-#include "modbus/counter_tips.h"
-#include "modbus/log_menu.h"
+#include "engine/counter_tips.h"
+#include "engine/value_tip.h"
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
+#include "ui/data_list.h"
+#include "ui/data_list_menu.h"
+#include "ui/log_menu.h"
 #include "ui/status_tips.h"
 
 void RegisterLookingCloserHandlers()

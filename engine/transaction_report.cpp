@@ -1,13 +1,13 @@
-#include "modbus/transaction_report.h"
+#include "engine/transaction_report.h"
 
 #include <string>
 
-#include "app/program_state.h"
 #include "common/colours.h"
 #include "common/tick.h"
+#include "engine/message_log.h"
+#include "engine/program_state.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
-#include "modbus/message_log.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 

@@ -1,18 +1,18 @@
-#include "dataview/value_tip.h"
+#include "engine/value_tip.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "app/program_state.h"
-#include "common/records.h"
-#include "dataview/data_list.h"
-#include "dataview/data_tables.h"
+#include "common/pending_write.h"
 #include "dataview/value_age.h"
 #include "dataview/value_formats.h"
 #include "dataview/value_views.h"
+#include "engine/data_tables.h"
+#include "engine/program_state.h"
 #include "modbus/frames.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
 
 namespace {
 

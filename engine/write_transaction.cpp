@@ -1,14 +1,14 @@
-#include "modbus/write_transaction.h"
+#include "engine/write_transaction.h"
 
 #include <algorithm>
 
-#include "app/program_state.h"
 #include "common/colours.h"
+#include "engine/message_log.h"
+#include "engine/program_state.h"
+#include "engine/transaction_report.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
-#include "modbus/message_log.h"
 #include "modbus/response_wait.h"
-#include "modbus/transaction_report.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "common/records.h"
+#include "common/pending_write.h"
 
 // Takes the newest entry of program.pendingWrites and sends it, until the
 // queue is empty or program.cycleStop is set; entries appended meanwhile

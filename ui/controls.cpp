@@ -15,8 +15,8 @@
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
 #include "ui/gui_call.h"
-#include "ui/rich_text.h"
 #include "ui/status_tips.h"
+#include "ui/text_panes.h"
 
 namespace {
 

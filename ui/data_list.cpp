@@ -1,4 +1,4 @@
-#include "dataview/data_list.h"
+#include "ui/data_list.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

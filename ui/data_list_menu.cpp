@@ -1,4 +1,4 @@
-#include "dataview/data_list_menu.h"
+#include "ui/data_list_menu.h"
 
 #include <QAbstractItemModel>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "dataview/editable_list.h"
+#include "ui/editable_list.h"
 
 #include <QAbstractItemModel>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "modbus/log_menu.h"
+#include "ui/log_menu.h"
 
 #include <QDateTime>
 #include <QMenu>
@@ -11,7 +11,7 @@
 #include "ui/controls.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 
 namespace {
 

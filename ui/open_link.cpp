@@ -1,4 +1,4 @@
-#include "app/open_link.h"
+#include "ui/open_link.h"
 
 #include <QDesktopServices>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QEvent>

@@ -2,11 +2,11 @@
 #include <QRect>
 #include <QTableView>
 
-#include "common/records.h"
-#include "dataview/data_list.h"
-#include "dataview/editable_list.h"
+#include "common/pending_write.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
+#include "ui/editable_list.h"
 #include "ui/fonts.h"
 #include "ui/pages.h"
 #include "ui/widgets.h"

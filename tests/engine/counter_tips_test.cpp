@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QToolTip>
 
-#include "app/looking_closer.h"
+#include "engine/counter_tips.h"
+#include "engine/tips_and_menus.h"
 #include "engine_fixture.h"
-#include "modbus/counter_tips.h"
 
 namespace {
 

@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
-#include "dataview/cell_edit.h"
-#include "dataview/data_list.h"
-#include "dataview/data_tables.h"
-#include "dataview/editable_list.h"
+#include "engine/cell_edit.h"
+#include "engine/data_tables.h"
+#include "engine/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
+#include "ui/editable_list.h"
 #include "ui/fonts.h"
 
 struct RecordedEvent {

@@ -17,12 +17,12 @@
 #include <thread>
 
 #include "app/application.h"
-#include "app/program_state.h"
+#include "engine/message_log.h"
+#include "engine/program_state.h"
 #include "modbus/log_format.h"
-#include "modbus/message_log.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "connection/settings.h"
+#include "engine/settings.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "app/looking_closer.h"
 #include "data_view_fixture.h"
-#include "dataview/data_list_menu.h"
+#include "engine/tips_and_menus.h"
 #include "tests/support/menu_choice.h"
+#include "ui/data_list_menu.h"
 
 namespace {
 

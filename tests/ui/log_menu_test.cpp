@@ -17,15 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "modbus/log_menu.h"
-#include "modbus/message_log.h"
+#include "engine/message_log.h"
 #include "tests/support/menu_choice.h"
 #include "tests/ui/test_window.h"
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
 #include "ui/file_dialog.h"
+#include "ui/log_menu.h"
 #include "ui/message_box.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 
 namespace {
 

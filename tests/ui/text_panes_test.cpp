@@ -11,7 +11,7 @@
 
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 
 namespace {
 
