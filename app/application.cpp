@@ -35,7 +35,7 @@ void InstallHandlers()
     SetCloseHandler(Shutdown);
     SetEditCallback(HandleCellEdit);
     SetCompareCallback(CompareCells);
-    RegisterLookingCloserHandlers();
+    RegisterTipAndMenuHandlers();
 }
 
 int RunApplication(int argc, char** argv, const StartupHooks& hooks)

@@ -9,7 +9,7 @@
 #include "ui/log_menu.h"
 #include "ui/status_tips.h"
 
-void RegisterLookingCloserHandlers()
+void RegisterTipAndMenuHandlers()
 {
     SetCellTipProvider(ValueCellTip);
     for (int field : {StatusPolls, StatusValid, StatusBad})

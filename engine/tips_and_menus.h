@@ -5,4 +5,4 @@
 
 // Gives the window kit its tip providers and menu handlers. Once, on the GUI
 // thread; before or after the window is built.
-void RegisterLookingCloserHandlers();
+void RegisterTipAndMenuHandlers();

@@ -81,7 +81,7 @@ void ScrollCaretIntoView(int control);
 // once the user has scrolled up, nothing moves the view until the user
 // scrolls back to the end. A pane out of view that showed its end when it
 // was hidden shows its end when it is shown. Off for every pane until
-// switched on, best while the window is built (see rich_text.cpp); ids that
+// switched on, best while the window is built (see text_panes.cpp); ids that
 // are not log panes do nothing.
 void SetEditorFollowsEnd(int control, bool follow);
 

@@ -13,9 +13,6 @@
 
 namespace {
 
-// The sort type that lets the compare callback decide every column.
-constexpr int kCallbackSort = 11;
-
 void BuildDataList(QWidget* page)
 {
     QTableView* list = CreateDataList(page, TableFont());
@@ -27,7 +24,7 @@ void BuildDataList(QWidget* page)
         return;
     SetEditColours(kAccentOrange, kWhite);
     for (int column = 0; column < kDataListColumns; ++column)
-        SetColumnSortType(IdDataList, column, kCallbackSort);
+        SetColumnSortType(IdDataList, column, SortByCallback);
 }
 
 }  // namespace

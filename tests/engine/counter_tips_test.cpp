@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        RegisterLookingCloserHandlers();
+        RegisterTipAndMenuHandlers();
     }
 
     ResponseSummary Summary() { return SummariseResponseStats(program.responseStats); }

@@ -15,12 +15,12 @@ namespace {
 
 void NoPause() {}
 
-class LookingCloserTest : public DataViewTest {
+class TipsAndMenusTest : public DataViewTest {
 protected:
     void SetUp() override
     {
         DataViewTest::SetUp();
-        RegisterLookingCloserHandlers();
+        RegisterTipAndMenuHandlers();
         SetValuePause(NoPause);
     }
 
@@ -50,7 +50,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LookingCloserTest, ARegisterTipShowsItsAddressesAndEveryView)
+TEST_F(TipsAndMenusTest, ARegisterTipShowsItsAddressesAndEveryView)
 {
     Connect(1, 3, {0, 1, 0, 2});
     // 1.0f in rows 0 and 1 (3F80 0000); row 2 answered short, so empty.
@@ -79,7 +79,7 @@ TEST_F(LookingCloserTest, ARegisterTipShowsItsAddressesAndEveryView)
     EXPECT_NE(Tip(0, 7).find(">16256<"), std::string::npos);
 }
 
-TEST_F(LookingCloserTest, ABitTipShowsTheBitAndItsAddress)
+TEST_F(TipsAndMenusTest, ABitTipShowsTheBitAndItsAddress)
 {
     Connect(100, 2, {0, 1, 0, 0});
     Show(2, {0x01}, 2, {0, 1, 0, 0});
@@ -88,7 +88,7 @@ TEST_F(LookingCloserTest, ABitTipShowsTheBitAndItsAddress)
     EXPECT_NE(Tip(1, 3).find("Bit: 0 (off)"), std::string::npos);
 }
 
-TEST_F(LookingCloserTest, ATipSaysHowOldTheValueIs)
+TEST_F(TipsAndMenusTest, ATipSaysHowOldTheValueIs)
 {
     Connect(1, 2, {0, 1, 0, 2});
     Show(2, {0x01}, 2, {0, 1, 0, 2});
@@ -105,7 +105,7 @@ TEST_F(LookingCloserTest, ATipSaysHowOldTheValueIs)
     EXPECT_EQ(Tip(0, 3).find("last read"), std::string::npos) << "forgotten at the connect";
 }
 
-TEST_F(LookingCloserTest, CopyValueTakesTheValueOfTheCellsTable)
+TEST_F(TipsAndMenusTest, CopyValueTakesTheValueOfTheCellsTable)
 {
     Connect(1, 2, {0, 1, 3, 0});
     Show(3, {0x00, 0x0A, 0x00, 0x14}, 2, {0, 1, 3, 0});
@@ -115,7 +115,7 @@ TEST_F(LookingCloserTest, CopyValueTakesTheValueOfTheCellsTable)
     EXPECT_EQ(Clipboard(), "10");
 }
 
-TEST_F(LookingCloserTest, CopyRowTakesTheShownTablesOfTheRow)
+TEST_F(TipsAndMenusTest, CopyRowTakesTheShownTablesOfTheRow)
 {
     Connect(1, 2, {0, 1, 3, 0});
     Show(2, {0x02}, 2, {0, 1, 3, 0});
@@ -124,7 +124,7 @@ TEST_F(LookingCloserTest, CopyRowTakesTheShownTablesOfTheRow)
     EXPECT_EQ(Clipboard(), "0002,1,30002,20\n");
 }
 
-TEST_F(LookingCloserTest, CopyTableAsCsvHasAHeaderAndEveryRow)
+TEST_F(TipsAndMenusTest, CopyTableAsCsvHasAHeaderAndEveryRow)
 {
     Connect(9999, 2, {1, 0, 0, 2});
     Show(1, {0x01}, 2, {1, 0, 0, 2});
