@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/pending_write.h"
+#include "common/field_limits.h"
 
 int32_t ScanRateInUse(int64_t shown)
 {

@@ -1,7 +1,9 @@
 #include "engine/cell_edit.h"
 
+#include "common/field_limits.h"
 #include "common/number_rule.h"
 #include "common/pending_write.h"
+#include "common/table_numbers.h"
 #include "dataview/value_formats.h"
 #include "engine/program_state.h"
 #include "modbus/frames.h"

@@ -4,8 +4,8 @@
 
 #include "common/colours.h"
 #include "common/number_rule.h"
-#include "common/pending_write.h"
 #include "common/scan_rate.h"
+#include "common/table_numbers.h"
 #include "common/tick.h"
 #include "connection/connect_attempt.h"
 #include "connection/transport.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/number_rule.h"
-#include "common/pending_write.h"
+#include "common/table_numbers.h"
 #include "dataview/value_formats.h"
 #include "engine/program_state.h"
 #include "ui/control_ids.h"

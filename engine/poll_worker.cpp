@@ -4,7 +4,7 @@
 
 #include "common/colours.h"
 #include "common/number_rule.h"
-#include "common/pending_write.h"
+#include "common/table_numbers.h"
 #include "engine/connection_control.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"

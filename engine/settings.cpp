@@ -11,8 +11,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/field_limits.h"
 #include "common/number_rule.h"
-#include "common/pending_write.h"
 #include "connection/settings_format.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"

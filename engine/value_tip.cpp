@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "common/pending_write.h"
+#include "common/field_limits.h"
+#include "common/table_numbers.h"
 #include "dataview/value_age.h"
 #include "dataview/value_formats.h"
 #include "dataview/value_views.h"

@@ -2,7 +2,7 @@
 #include <QRect>
 #include <QTableView>
 
-#include "common/pending_write.h"
+#include "common/field_limits.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/data_list.h"

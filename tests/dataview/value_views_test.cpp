@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/pending_write.h"
+#include "common/table_numbers.h"
 #include "dataview/value_views.h"
 
 namespace {
