@@ -26,6 +26,8 @@ struct EditState {
     std::string newText;
 };
 
+// Main thread only; file-local: only the edit callback below opens, commits
+// and cancels it.
 EditState gCellEdit;
 
 // Shown quoted in a refusal; a long text is cut so the tip stays short.

@@ -7,7 +7,6 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,25 +27,13 @@ void SleepOneMillisecond()
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// Set by the main thread, read by the worker.
+// Set by the main thread, read by the worker; file-local: a hook for
+// measurements, set only through SetValuePause.
 std::atomic<void (*)()> gValuePause{SleepOneMillisecond};
 
-// Written by the worker as it fills a table, read by main. The selectors
-// may change between connections while the texts stay.
-std::atomic<int> gShownFormat[4] = {-1, -1, -1, -1};
-
-// Main thread: whether our wait cursor is on the override stack.
+// Main thread: whether our wait cursor is on the override stack; file-local:
+// only SetBusyCursor pushes and pops it.
 bool gBusy = false;
-
-// Whether each table's values are greyed, as last asked for from any thread;
-// the list's colours follow it on the GUI thread. Kept here so that asking
-// again for what is already so costs one atomic operation.
-std::atomic<bool> gStale[4] = {false, false, false, false};
-
-// Steady-clock time of each table's last valid read shown, kNeverRead before
-// the first since the rebuild.
-constexpr int64_t kNeverRead = std::numeric_limits<int64_t>::min();
-std::atomic<int64_t> gReadAt[4] = {kNeverRead, kNeverRead, kNeverRead, kNeverRead};
 
 bool IsTable(int table)
 {
@@ -66,7 +53,7 @@ void GreyStaleTables()
 {
     std::array<bool, kDataListColumns> greyed{};
     for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; t++)
-        greyed[static_cast<size_t>(ValueColumnOf(t))] = gStale[t - 1].load();
+        greyed[static_cast<size_t>(ValueColumnOf(t))] = program.tableStale[t - 1].load();
     SetGreyedColumns(greyed);
 }
 
@@ -74,7 +61,7 @@ void GreyStaleTables()
 
 void MarkTableStale(int table)
 {
-    if (IsTable(table) && !gStale[table - 1].exchange(true))
+    if (IsTable(table) && !program.tableStale[table - 1].exchange(true))
         RunOnGuiThread([](void*) { GreyStaleTables(); }, nullptr);
 }
 
@@ -82,15 +69,15 @@ void MarkTableFresh(int table)
 {
     if (!IsTable(table))
         return;
-    gReadAt[table - 1].store(SteadyNanoseconds());
-    if (gStale[table - 1].load() && gStale[table - 1].exchange(false))
+    program.tableReadAt[table - 1].store(SteadyNanoseconds());
+    if (program.tableStale[table - 1].load() && program.tableStale[table - 1].exchange(false))
         RunOnGuiThread([](void*) { GreyStaleTables(); }, nullptr);
 }
 
 void MarkAllTablesStale()
 {
     bool changed = false;
-    for (std::atomic<bool>& stale : gStale)
+    for (std::atomic<bool>& stale : program.tableStale)
         changed = !stale.exchange(true) || changed;
     if (changed)
         RunOnGuiThread([](void*) { GreyStaleTables(); }, nullptr);
@@ -100,7 +87,7 @@ int64_t SecondsSinceTableRead(int table)
 {
     if (!IsTable(table))
         return -1;
-    const int64_t at = gReadAt[table - 1].load();
+    const int64_t at = program.tableReadAt[table - 1].load();
     if (at == kNeverRead)
         return -1;
     return std::max<int64_t>(0, (SteadyNanoseconds() - at) / 1'000'000'000);
@@ -126,7 +113,7 @@ int ShownValueFormat(int table)
 {
     if (!IsTable(table))
         return -1;
-    return gShownFormat[table - 1].load();
+    return program.tableShownFormat[table - 1].load();
 }
 
 void RebuildDataTables()
@@ -147,8 +134,8 @@ void RebuildDataTables()
 
     // Nothing shown yet comes from this connection's reads.
     for (int t = 0; t < 4; t++) {
-        gStale[t].store(false);
-        gReadAt[t].store(kNeverRead);
+        program.tableStale[t].store(false);
+        program.tableReadAt[t].store(kNeverRead);
     }
     SetGreyedColumns({});
 
@@ -188,7 +175,7 @@ void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t
         return;
     const int selectors[4] = {selectorDI, selectorCoils, selectorIR, selectorHR};
     const int column = ValueColumnOf(table);
-    gShownFormat[table - 1].store(selectors[table - 1]);
+    program.tableShownFormat[table - 1].store(selectors[table - 1]);
     const DecodedValues values =
         DecodeReadValues(table, buffer, receivedCount, quantity, selectors[table - 1], DataListRowCount());
 

@@ -5,7 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
-
+#include <limits>
 #include <string>
 
 #include "connection/connect_attempt.h"
@@ -13,6 +13,9 @@
 #include "modbus/pending_writes.h"
 #include "modbus/response_stats.h"
 #include "modbus/response_wait.h"
+
+// A table's read time before its first valid read.
+constexpr int64_t kNeverRead = std::numeric_limits<int64_t>::min();
 
 // The session as the user sees it.
 enum LinkState {
@@ -86,6 +89,20 @@ struct ProgramState {
     // Start address of the block at the last RebuildDataTables: list row r
     // stands for address tableStartAddress + r. Main only.
     int64_t tableStartAddress = 1;
+
+    // The data tables as shown, index table number - 1 (engine/data_tables.h).
+    // The selector index each table's value texts were last written with, -1
+    // before the first: written by the worker as it fills a table, read by
+    // main. The selectors may change between connections while the texts stay.
+    std::atomic<int> tableShownFormat[4] = {-1, -1, -1, -1};
+    // Whether each table's values are greyed, as last asked for from any
+    // thread; the list's colours follow it on main. Kept so that asking again
+    // for what is already so costs one atomic operation.
+    std::atomic<bool> tableStale[4] = {false, false, false, false};
+    // Steady-clock time (ns) of each table's last valid read shown,
+    // kNeverRead before the first since RebuildDataTables: written by the
+    // worker, reset by main, read by main for the tool tips.
+    std::atomic<int64_t> tableReadAt[4] = {kNeverRead, kNeverRead, kNeverRead, kNeverRead};
 };
 
 extern ProgramState program;

@@ -59,7 +59,7 @@ void ScanTick()
         program.pollWorker = 0;
         return;
     }
-    static uint32_t lastWorkerNumber = 0;
+    static uint32_t lastWorkerNumber = 0;  // main only, behind program.pollWorker
     program.cycleStop.store(false);
     program.workerRunning.store(true);
     program.pollWorker = ++lastWorkerNumber;

@@ -20,7 +20,8 @@
 
 namespace {
 
-// GUI thread only. QPointer so a destroyed window reads as "no control".
+// GUI thread only; file-local: the registry is reached by id through the
+// operations below. QPointer so a destroyed window reads as "no control".
 std::array<QPointer<QWidget>, kControlCount> gControls;
 std::array<QPointer<QLabel>, 4> gStatusFields;
 

@@ -28,7 +28,8 @@ constexpr std::array<const char*, kDataListColumns> kHeaders = {"Disc. Input", "
 constexpr int kNoticeMilliseconds = 6000;
 constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
 
-// GUI thread only.
+// GUI thread only; file-local: set through SetCellTipProvider, read by the
+// list's tool tip.
 CellTipProvider gCellTipProvider = nullptr;
 
 // Plain rows of texts; the view asks for them, nothing is cached elsewhere.

@@ -104,6 +104,8 @@ struct OpenEdit {
     size_t choice = 0;
 };
 
+// The editing attached to lists. GUI thread only; file-local: reached
+// through the operations of editable_list.h by list id.
 std::optional<Rgb> gEditBackground;
 std::optional<Rgb> gEditText;
 EditCallback gEditCallback = nullptr;

@@ -460,7 +460,8 @@ private:
 };
 
 // Scroll position of a pane whose selection is hidden, restored when it is
-// shown again. GUI thread only.
+// shown again. GUI thread only; file-local: only Hide/ShowEditorSelection
+// and the scroll to the caret use it.
 struct HiddenView {
     int horizontal = 0;
     int vertical = 0;
