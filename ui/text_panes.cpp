@@ -384,6 +384,11 @@ private:
 // and a cut above it moves what is in view up, which a copy of the view does.
 // While a QuietEdit lasts, the layout keeps its notices to itself; the edit
 // paints what changed, and the scroll bars learn the new size when it ends.
+// This leans on Qt's inside (so does HeldView): a plain pane hears of its
+// document's changes only through its layout's signals, and sets its scroll
+// bars from a documentSizeChanged we emit as from its own. The test
+// QtPlainTextLayout in tests/ui/text_panes_test.cpp fails when a Qt no
+// longer does.
 // A pane that is not painted now (out of view, or its updates held) is
 // edited as usual.
 class QuietEdit {
