@@ -12,10 +12,6 @@ namespace {
 
 constexpr int kMaxLogLines = 300;
 
-// Whatever the outcomes, the log never holds more lines than this: without
-// a valid read nothing else would ever cut it.
-constexpr int kLogLineCeiling = 2000;
-
 }  // namespace
 
 void AppendLogLine(std::string_view text, Rgb colour)
@@ -26,13 +22,11 @@ void AppendLogLine(std::string_view text, Rgb colour)
         if (c == '\r' || c == '\n')
             c = ' ';
     }
-    // The whole step runs as one call on the GUI thread, so a line from the
-    // worker is never seen half-added or uncoloured. A request line stays
-    // selected; answers and times leave the caret at the start of their line.
-    RunOnGui([&] {
-        AppendEditorLine(IdMessageLog, line, colour, colour == kBlue);
-        RemoveFirstEditorLines(IdMessageLog, kLogLineCeiling);
-    });
+    // One call on the GUI thread, so a line from the worker is never seen
+    // half-added or uncoloured; the pane keeps to the log's ceiling itself
+    // (BuildViewMessagesPage). A request line stays selected; answers and
+    // times leave the caret at the start of their line.
+    AppendEditorLine(IdMessageLog, line, colour, colour == kBlue);
 }
 
 void TrimLog()

@@ -174,6 +174,9 @@ public:
     {
         waiting_.push_back({text, colour});
         lastLine_ = selectLine ? LastLineSelected : LastLineStart;
+        // The document's ceiling holds for the waiting lines too.
+        if (const int ceiling = pane_->document()->maximumBlockCount(); ceiling > 0)
+            Cut(ceiling);
     }
     void Cut(int maxLines)
     {
@@ -662,9 +665,14 @@ void AppendEditorLine(int control, std::string_view text, Rgb colour, bool selec
         // valid read stays so, one that grows towards its ceiling stops
         // keeping them.
         const int lines = doc->isEmpty() ? 1 : doc->blockCount() + 1;
+        // A pane at its ceiling drops its first line as the edit ends.
+        const int cut = doc->maximumBlockCount() > 0 ? std::max(0, lines - doc->maximumBlockCount()) : 0;
+        const qreal shift = quiet && cut > 0 ? quiet.Shift(cut) : 0;
         InsertLastLine(end, line, ToQColor(colour), lines <= kLinesKeepingGlyphs);
         end.endEditBlock();
         pane.setCaret(LastLineCaret(doc, selectLine));
+        if (quiet && cut > 0)
+            quiet.MoveUp(shift);
         if (quiet)
             quiet.PaintLastLine();
         if (follow)
@@ -777,6 +785,14 @@ void RemoveFirstEditorLines(int control, int maxLines)
         head.endEditBlock();
         if (quiet)
             quiet.MoveUp(shift);
+    });
+}
+
+void SetEditorLineCeiling(int control, int maxLines)
+{
+    RunOnGui([control, maxLines] {
+        if (auto* plain = qobject_cast<QPlainTextEdit*>(FindControl(control)))
+            plain->document()->setMaximumBlockCount(std::max(0, maxLines));
     });
 }
 

@@ -88,6 +88,11 @@ void SetEditorFollowsEnd(int control, bool follow);
 // Removes the first lines until at most maxLines remain.
 void RemoveFirstEditorLines(int control, int maxLines);
 
+// A log pane keeps at most maxLines lines: a line appended beyond them drops
+// the first (0: no ceiling, as every pane starts). Ids that are not log
+// panes do nothing.
+void SetEditorLineCeiling(int control, int maxLines);
+
 // Empties the pane.
 void ClearEditor(int control);
 
