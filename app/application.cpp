@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "app/dispatch.h"
-#include "app/looking_closer.h"
 #include "app/shutdown.h"
-#include "connection/settings.h"
 #include "connection/transport.h"
-#include "dataview/cell_edit.h"
-#include "dataview/editable_list.h"
+#include "engine/cell_edit.h"
+#include "engine/settings.h"
+#include "engine/tips_and_menus.h"
 #include "ui/controls.h"
+#include "ui/editable_list.h"
 #include "ui/fonts.h"
 #include "ui/gui_call.h"
 #include "ui/logo.h"
@@ -35,7 +35,7 @@ void InstallHandlers()
     SetCloseHandler(Shutdown);
     SetEditCallback(HandleCellEdit);
     SetCompareCallback(CompareCells);
-    RegisterLookingCloserHandlers();
+    RegisterTipAndMenuHandlers();
 }
 
 int RunApplication(int argc, char** argv, const StartupHooks& hooks)

@@ -1,11 +1,11 @@
 #include "app/dispatch.h"
 
-#include "app/open_link.h"
-#include "app/scan_tick.h"
-#include "connection/connection_control.h"
-#include "connection/server_command.h"
-#include "modbus/message_log.h"
+#include "engine/connection_control.h"
+#include "engine/message_log.h"
+#include "engine/scan_tick.h"
+#include "engine/server_command.h"
 #include "ui/control_ids.h"
+#include "ui/open_link.h"
 
 void DispatchControlEvent(int id)
 {

@@ -4,9 +4,9 @@
 
 #include <sys/socket.h>
 
-#include "app/program_state.h"
-#include "connection/connection_control.h"
 #include "connection/transport.h"
+#include "engine/connection_control.h"
+#include "engine/program_state.h"
 #include "ui/gui_call.h"
 #include "ui/window_timer.h"
 

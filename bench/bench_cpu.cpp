@@ -33,7 +33,7 @@
 
 #include "bench/polling_harness.h"
 #include "common/colours.h"
-#include "modbus/message_log.h"
+#include "engine/message_log.h"
 #include "modbus/response_stats.h"
 #include "ui/window_handlers.h"
 

@@ -15,10 +15,10 @@
 #include <thread>
 #include <vector>
 
-#include "dataview/data_list.h"
-#include "dataview/data_tables.h"
+#include "engine/data_tables.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
 #include "ui/fonts.h"
 #include "ui/gui_call.h"
 

@@ -19,14 +19,14 @@
 
 #include "app/application.h"
 #include "app/dispatch.h"
-#include "app/program_state.h"
+#include "engine/program_state.h"
 #include "tests/support/fake_modbus_server.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 
 inline double Median(std::vector<double> values)
 {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/records.h"
+#include "common/field_limits.h"
 
 int32_t ScanRateInUse(int64_t shown)
 {

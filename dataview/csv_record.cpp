@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "dataview/value_formats.h"
 
 namespace {

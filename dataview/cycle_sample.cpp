@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "dataview/value_formats.h"
 #include "modbus/frames.h"
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cmath>
 
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "dataview/byte_orders.h"
 #include "dataview/value_formats.h"
 #include "dataview/value_views.h"

@@ -6,7 +6,9 @@
 #include <charconv>
 #include <limits>
 
+#include "common/field_limits.h"
 #include "common/number_rule.h"
+#include "common/table_numbers.h"
 #include "dataview/value_formats.h"
 #include "dataview/value_views.h"
 #include "modbus/frames.h"

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/records.h"
+#include "common/pending_write.h"
 #include "dataview/byte_orders.h"
 
 // In the order the write dialog lists them; a coil has its own list.

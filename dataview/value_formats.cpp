@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/number_rule.h"
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "modbus/frames.h"
 
 namespace {

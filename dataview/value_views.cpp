@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "dataview/byte_orders.h"
 #include "dataview/value_formats.h"
 

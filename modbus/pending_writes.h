@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "common/records.h"
+#include "common/pending_write.h"
 
 // Appended on the GUI thread while the worker may be draining it; the mutex
 // makes each append and each take atomic, so nothing is lost or taken twice.

@@ -1,6 +1,6 @@
 #include <QRect>
 
-#include "common/records.h"
+#include "common/field_limits.h"
 #include "ui/control_ids.h"
 #include "ui/pages.h"
 #include "ui/widgets.h"

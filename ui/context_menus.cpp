@@ -10,7 +10,8 @@
 
 namespace {
 
-// GUI thread only.
+// GUI thread only; file-local: the kit's own registry, filled through
+// SetContextMenuHandler and read by the menu event.
 std::map<int, ContextMenuHandler> gHandlers;
 
 class ContextMenuWatcher : public QObject {

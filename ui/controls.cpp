@@ -15,12 +15,13 @@
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
 #include "ui/gui_call.h"
-#include "ui/rich_text.h"
 #include "ui/status_tips.h"
+#include "ui/text_panes.h"
 
 namespace {
 
-// GUI thread only. QPointer so a destroyed window reads as "no control".
+// GUI thread only; file-local: the registry is reached by id through the
+// operations below. QPointer so a destroyed window reads as "no control".
 std::array<QPointer<QWidget>, kControlCount> gControls;
 std::array<QPointer<QLabel>, 4> gStatusFields;
 

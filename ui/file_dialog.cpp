@@ -4,8 +4,9 @@
 #include <QFileDialog>
 
 namespace {
+// GUI thread only; file-local: a test's stand-in, set through SetSaveFileNameHook.
 SaveFileNameHook gHook = nullptr;
-}
+}  // namespace
 
 void SetSaveFileNameHook(SaveFileNameHook hook)
 {

@@ -4,6 +4,7 @@
 
 namespace {
 
+// GUI thread only; file-local: handed out by NormalFont and TableFont.
 // Live until the process ends: a QFont must not outlive the application in a
 // static destructor, so these are never deleted.
 QFont* gNormal = nullptr;

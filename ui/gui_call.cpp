@@ -23,6 +23,10 @@ struct GuiWaker {
 
 namespace {
 
+// The globals below are the hand-off itself, shared by every thread (atomics,
+// and a lock for the free words only); file-local: nothing else may touch
+// them but the operations of gui_call.h.
+
 // A GuiHandOff's state; the record stays on its caller's stack until it
 // leaves CallPending.
 enum CallState : uint32_t { CallPending, CallDone, CallReleased };

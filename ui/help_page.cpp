@@ -5,7 +5,7 @@
 
 #include "ui/control_ids.h"
 #include "ui/pages.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 #include "ui/widgets.h"
 
 namespace {

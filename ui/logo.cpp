@@ -86,6 +86,7 @@ bool DecodeSteps(png_structp png, png_infop info, DecodeResult* out)
     return true;
 }
 
+// GUI thread only; file-local: decoded once, handed out by the functions below.
 QImage gLogo;
 QImage gLogo2x;
 QImage gIcon;

@@ -4,8 +4,9 @@
 #include <QMessageBox>
 
 namespace {
+// GUI thread only; file-local: a test's stand-in, set through SetMessageBoxHook.
 MessageBoxHook gHook = nullptr;
-}
+}  // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook)
 {

@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int kFields = 4;
+// Set from any thread, read on the GUI thread, hence atomic; file-local: set
+// only through SetStatusTipProvider.
 std::array<std::atomic<StatusTipProvider>, kFields> gProviders{};
 
 class StatusTipWatcher : public QObject {

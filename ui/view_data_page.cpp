@@ -2,19 +2,16 @@
 #include <QRect>
 #include <QTableView>
 
-#include "common/records.h"
-#include "dataview/data_list.h"
-#include "dataview/editable_list.h"
+#include "common/field_limits.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
+#include "ui/editable_list.h"
 #include "ui/fonts.h"
 #include "ui/pages.h"
 #include "ui/widgets.h"
 
 namespace {
-
-// The sort type that lets the compare callback decide every column.
-constexpr int kCallbackSort = 11;
 
 void BuildDataList(QWidget* page)
 {
@@ -27,7 +24,7 @@ void BuildDataList(QWidget* page)
         return;
     SetEditColours(kAccentOrange, kWhite);
     for (int column = 0; column < kDataListColumns; ++column)
-        SetColumnSortType(IdDataList, column, kCallbackSort);
+        SetColumnSortType(IdDataList, column, SortByCallback);
 }
 
 }  // namespace

@@ -3,12 +3,21 @@
 
 #include "ui/control_ids.h"
 #include "ui/pages.h"
-#include "ui/rich_text.h"
+#include "ui/text_panes.h"
 #include "ui/widgets.h"
+
+namespace {
+
+// Whatever the outcomes, the log never holds more lines than this: without
+// a valid read nothing else would ever cut it.
+constexpr int kLogLineCeiling = 2000;
+
+}  // namespace
 
 void BuildViewMessagesPage(QWidget* page)
 {
     CreateLogPane(page, IdMessageLog, QRect(8, 48, 490, 430));
+    SetEditorLineCeiling(IdMessageLog, kLogLineCeiling);
     // The newest lines matter most, whatever their outcome.
     SetEditorFollowsEnd(IdMessageLog, true);
     CreateButton(page, IdConnectMessages, QRect(8, 8, 240, 30), "Connect / Disconnect");

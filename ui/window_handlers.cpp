@@ -2,7 +2,8 @@
 
 namespace {
 
-// GUI thread only, set before the window exists.
+// GUI thread only, set before the window exists; file-local: the kit calls
+// up through them and nothing else may.
 ControlEventHandler gControlEvent = nullptr;
 TimerEventHandler gTimerEvent = nullptr;
 CloseHandler gClose = nullptr;

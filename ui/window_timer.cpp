@@ -85,7 +85,9 @@ private:
     QTimer* fallback_ = nullptr;
 };
 
-std::map<int, WindowTimer*> gTimers;  // GUI thread only
+// GUI thread only; file-local: the timers are reached by id through the
+// operations below.
+std::map<int, WindowTimer*> gTimers;
 
 }  // namespace
 

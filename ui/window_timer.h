@@ -2,7 +2,7 @@
 // ReportTimerEvent(id). GUI thread only.
 #pragma once
 
-#include "common/records.h"
+#include "common/field_limits.h"
 
 // Shortest interval a timer runs at, in milliseconds; shorter or negative
 // intervals are raised to it so a zero interval cannot spin the GUI thread.

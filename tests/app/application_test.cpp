@@ -17,8 +17,8 @@
 
 #include "app/application.h"
 #include "app/dispatch.h"
-#include "app/program_state.h"
 #include "app/shutdown.h"
+#include "engine/program_state.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
 #include "ui/gui_call.h"

@@ -16,12 +16,12 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/program_state.h"
-#include "connection/connection_control.h"
-#include "dataview/data_list.h"
+#include "engine/connection_control.h"
+#include "engine/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
-#include "ui/rich_text.h"
+#include "ui/data_list.h"
+#include "ui/text_panes.h"
 
 namespace {
 

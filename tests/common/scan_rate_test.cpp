@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "common/records.h"
+#include "common/field_limits.h"
 #include "common/scan_rate.h"
 
 TEST(ScanRate, TheIntervalInUseIsTheShownValueClampedIntoTheFieldsRange)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "dataview/value_views.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QToolTip>
 
-#include "app/looking_closer.h"
+#include "engine/counter_tips.h"
+#include "engine/tips_and_menus.h"
 #include "engine_fixture.h"
-#include "modbus/counter_tips.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        RegisterLookingCloserHandlers();
+        RegisterTipAndMenuHandlers();
     }
 
     ResponseSummary Summary() { return SummariseResponseStats(program.responseStats); }

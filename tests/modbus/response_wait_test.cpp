@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/records.h"
+#include "common/pending_write.h"
 #include "common/tick.h"
 #include "connection/transport.h"
 #include "modbus/frames.h"

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "dataview/data_list.h"
-#include "modbus/message_log.h"
+#include "engine/message_log.h"
 #include "tests/ui/dark_palette.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
+#include "ui/data_list.h"
 #include "ui/link_label.h"
 #include "ui/main_window.h"
 #include "ui/window_handlers.h"

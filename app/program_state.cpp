@@ -1,3 +1,0 @@
-#include "app/program_state.h"
-
-ProgramState program;

@@ -1,0 +1,109 @@
+#include "engine/poll_worker.h"
+
+#include <array>
+
+#include "common/colours.h"
+#include "common/number_rule.h"
+#include "common/table_numbers.h"
+#include "engine/connection_control.h"
+#include "engine/data_tables.h"
+#include "engine/message_log.h"
+#include "engine/program_state.h"
+#include "engine/transaction_report.h"
+#include "engine/write_transaction.h"
+#include "modbus/frames.h"
+#include "modbus/log_format.h"
+#include "modbus/response_wait.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/gui_call.h"
+
+namespace {
+
+// The request parameters of one cycle, read once at its start: edits made
+// while it runs count from the next cycle on.
+struct CycleSnapshot {
+    int32_t unit = 0;
+    int32_t startAddress = 0;
+    int32_t quantity = 0;
+    int selectors[4] = {};  // Discrete Inputs, Coils, Input Registers, Holding Registers
+    bool offsetOn = false;
+};
+
+CycleSnapshot TakeSnapshot()
+{
+    CycleSnapshot s;
+    // One trip to the GUI thread for all of it (the reads inside run there
+    // directly). Shutting down, nothing is read and no table is polled.
+    RunOnGui([&] {
+        s.unit = TextToInt32(GetControlText(IdUnitField));
+        s.startAddress = TextToInt32(GetControlText(IdStartField));
+        s.quantity = TextToInt32(GetControlText(IdLengthField));
+        for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; ++t)
+            s.selectors[t - 1] = GetSelectorIndex(SelectorOfTable(t));
+        s.offsetOn = GetCheckState(IdOffsetCheck) != 0;
+    });
+    return s;
+}
+
+// One read of table; false when it found the link lost.
+bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
+{
+    program.pollCount.fetch_add(1);
+    uint8_t request[kRequestLength];
+    const int length = BuildReadRequest(request, table, s.unit, s.startAddress, s.quantity, s.offsetOn);
+    // Logged before it is sent, so the log shows what was attempted.
+    AppendLogLine(FormatRequestLine(request, length), kBlue);
+
+    const ResponseWait wait = SendAndAwaitResponse(program.connection.load(), request, length, buffer, kCycleBufferSize,
+                                                   LogIgnoredBytes, nullptr);
+    if (!AnsweredValid(wait)) {
+        // The last value read is still shown, but no longer as current.
+        MarkTableStale(table);
+        return !ReportBadOutcome(wait, buffer);
+    }
+    program.validCount.fetch_add(1);
+    SetStatusField(StatusText, kStatusOk);
+    ShowReadValues(table, buffer, wait.received, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
+                   s.selectors[3]);
+    MarkTableFresh(table);
+    // The answer's two lines, the cut and the scroll reach the log in one
+    // hand-off to the GUI thread instead of four.
+    uint32_t elapsed = 0;
+    RunOnGui([&] {
+        AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
+        elapsed = AppendElapsedLine(wait.sendTime);
+        TrimLog();
+        ScrollLogToEnd();
+    });
+    RecordValidResponse(program.responseStats, elapsed);
+    return true;
+}
+
+}  // namespace
+
+void PollWorker()
+{
+    const CycleSnapshot snapshot = TakeSnapshot();
+    std::array<uint8_t, kCycleBufferSize> buffer{};
+
+    bool linkUp = true;
+    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters && linkUp; ++t) {
+        // Asked to disconnect: the transaction in progress has ended, the
+        // rest of the cycle is not started.
+        if (program.cycleStop.load())
+            break;
+        // A table not shown leaves the counters as they are.
+        if (snapshot.selectors[t - 1] != FormatNoData) {
+            linkUp = ReadTransaction(t, snapshot, buffer.data());
+            RefreshCounterFields();
+        }
+    }
+    if (linkUp)
+        linkUp = SendPendingWrites(buffer.data());
+    if (!linkUp)
+        ReportLinkLost();
+
+    // Last: from here on the GUI thread may close or replace the connection.
+    program.workerRunning.store(false);
+}

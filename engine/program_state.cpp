@@ -1,0 +1,3 @@
+#include "engine/program_state.h"
+
+ProgramState program;

@@ -1,0 +1,108 @@
+// The program-wide state: one instance, `program`. Each field says what it
+// means, its unit and which thread owns it. "Main" is the GUI thread; the
+// worker is the poll worker thread (at most one at a time).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "connection/connect_attempt.h"
+#include "connection/transport.h"
+#include "modbus/pending_writes.h"
+#include "modbus/response_stats.h"
+#include "modbus/response_wait.h"
+
+// A table's read time before its first valid read.
+constexpr int64_t kNeverRead = std::numeric_limits<int64_t>::min();
+
+// The session as the user sees it.
+enum LinkState {
+    LinkOff,         // not connected
+    LinkConnecting,  // Connect clicked, the connection is being opened
+    LinkUp,          // connected, the connection open
+    LinkDown,        // connected, but the link was lost: reconnecting
+};
+
+struct ProgramState {
+    // The open connection to the server, null when not connected and while
+    // the link is down. Written by main only while no worker runs (and at
+    // shutdown); read by the worker.
+    std::atomic<Connection*> connection{nullptr};
+
+    // Where the session stands. Main only. The window counts as connected
+    // (parameters fixed, editing on) in LinkUp and LinkDown.
+    LinkState link = LinkOff;
+    // The connect in progress (manual or a reconnect), null for none. Main only.
+    ConnectAttempt* attempt = nullptr;
+    // Host and port of the session, for reconnecting. Main only.
+    std::string linkHost;
+    int64_t linkPort = 0;
+    // Reconnect attempts since the link went down; tick of the latest one's
+    // start (ms). Main only.
+    int reconnectAttempts = 0;
+    uint32_t reconnectStart = 0;
+    // Set by the worker when a transaction found the link lost (closed,
+    // reset, a failed send); the cycle then ends and main, once the worker
+    // is done, closes the connection and reconnects. Cleared by main.
+    std::atomic<bool> linkLost{false};
+    // Writes that timed out on the current connection, so that their late
+    // echoes are not taken for the answer to the next write. Worker only.
+    LateWrites lateWrites;
+
+    // The poll worker: one thread, started by the first scan tick that
+    // polls and kept for the rest of the run, that runs one cycle each time
+    // this count goes up. Raised by main only, and only while no cycle runs.
+    std::atomic<uint32_t> cycleRequests{0};
+    // The number of the most recent cycle, handed out from 1 upwards; 0 for
+    // none or when the worker thread could not be started. Main only.
+    // Written by ScanTick and read by no code: whether a cycle runs is
+    // workerRunning's to say; the number tells cycles apart in a debugger.
+    uint32_t pollWorker = 0;
+    // True from the moment main asks for a cycle until the cycle's last step.
+    std::atomic<bool> workerRunning{false};
+
+    // Disconnect asked for while the worker was running. Main only.
+    bool stopRequest = false;
+    // Asks the running cycle to end after the transaction it is in: no
+    // further reads or writes (queued writes stay queued). Set by main on a
+    // deferred disconnect and at shutdown, cleared by main before it asks
+    // for the next cycle; read by the worker between transactions.
+    std::atomic<bool> cycleStop{false};
+
+    // Poll, valid and bad counts (signed 32-bit, wrapping). Raised by the
+    // worker, reset by main; atomic so neither side races the other.
+    std::atomic<int32_t> pollCount{0};
+    std::atomic<int32_t> validCount{0};
+    std::atomic<int32_t> badCount{0};
+    // Response times and causes of bad responses since the last connect or
+    // clear: recorded by the worker at each outcome, reset and read by main.
+    ResponseStats responseStats;
+
+    // Write requests from cell edits: appended by main, drained by the worker.
+    PendingWriteQueue pendingWrites;
+
+    // Rows to poll after the last RebuildDataTables: the sum of the length
+    // over the enabled tables (0 when none). Main only.
+    int64_t tableRowTotal = 0;
+    // Start address of the block at the last RebuildDataTables: list row r
+    // stands for address tableStartAddress + r. Main only.
+    int64_t tableStartAddress = 1;
+
+    // The data tables as shown, index table number - 1 (engine/data_tables.h).
+    // The selector index each table's value texts were last written with, -1
+    // before the first: written by the worker as it fills a table, read by
+    // main. The selectors may change between connections while the texts stay.
+    std::atomic<int> tableShownFormat[4] = {-1, -1, -1, -1};
+    // Whether each table's values are greyed, as last asked for from any
+    // thread; the list's colours follow it on main. Kept so that asking again
+    // for what is already so costs one atomic operation.
+    std::atomic<bool> tableStale[4] = {false, false, false, false};
+    // Steady-clock time (ns) of each table's last valid read shown,
+    // kNeverRead before the first since RebuildDataTables: written by the
+    // worker, reset by main, read by main for the tool tips.
+    std::atomic<int64_t> tableReadAt[4] = {kNeverRead, kNeverRead, kNeverRead, kNeverRead};
+};
+
+extern ProgramState program;

@@ -1,0 +1,68 @@
+#include "engine/scan_tick.h"
+
+#include <system_error>
+#include <thread>
+
+#include "engine/connection_control.h"
+#include "engine/poll_worker.h"
+#include "engine/program_state.h"
+
+namespace {
+
+// Body of the worker thread: sleeps until main asks for a cycle, runs it.
+void PollThread()
+{
+    uint32_t served = 0;
+    for (;;) {
+        program.cycleRequests.wait(served);
+        served = program.cycleRequests.load();
+        PollWorker();
+    }
+}
+
+// The worker thread, started once and never ended: the process ends
+// around it. Main only.
+bool StartPollThread()
+{
+    static bool started = false;
+    if (!started) {
+        try {
+            std::thread(PollThread).detach();
+            started = true;
+        } catch (const std::system_error&) {
+            // No thread this time; the next tick tries again.
+        }
+    }
+    return started;
+}
+
+}  // namespace
+
+void ScanTick()
+{
+    // One cycle at a time: a slow server lowers the poll rate instead of
+    // piling up cycles. The tick is not remembered.
+    if (program.workerRunning.load())
+        return;
+
+    if (program.stopRequest) {
+        FinishDeferredDisconnect();
+        return;
+    }
+    // The link timer takes over a lost link.
+    if (program.linkLost.load())
+        return;
+    if (!program.connection.load())
+        return;  // a stray tick after the connection went, or while it is down
+
+    if (!StartPollThread()) {
+        program.pollWorker = 0;
+        return;
+    }
+    static uint32_t lastWorkerNumber = 0;  // main only, behind program.pollWorker
+    program.cycleStop.store(false);
+    program.workerRunning.store(true);
+    program.pollWorker = ++lastWorkerNumber;
+    program.cycleRequests.fetch_add(1);
+    program.cycleRequests.notify_one();
+}

@@ -1,0 +1,19 @@
+#include "engine/tips_and_menus.h"
+
+#include "engine/counter_tips.h"
+#include "engine/value_tip.h"
+#include "ui/context_menus.h"
+#include "ui/control_ids.h"
+#include "ui/data_list.h"
+#include "ui/data_list_menu.h"
+#include "ui/log_menu.h"
+#include "ui/status_tips.h"
+
+void RegisterTipAndMenuHandlers()
+{
+    SetCellTipProvider(ValueCellTip);
+    for (int field : {StatusPolls, StatusValid, StatusBad})
+        SetStatusTipProvider(field, CounterFieldTip);
+    SetContextMenuHandler(IdDataList, ShowDataListMenu);
+    SetContextMenuHandler(IdMessageLog, ShowLogMenu);
+}

@@ -1,0 +1,85 @@
+#include "engine/transaction_report.h"
+
+#include <string>
+
+#include "common/colours.h"
+#include "common/tick.h"
+#include "engine/message_log.h"
+#include "engine/program_state.h"
+#include "modbus/frames.h"
+#include "modbus/log_format.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+namespace {
+
+const char* LossText(LinkLoss loss)
+{
+    switch (loss) {
+    case LossClosed:
+        return "Connection lost: the server closed it";
+    case LossReset:
+        return "Connection lost: reset";
+    default:
+        return "Connection lost: the request could not be sent";
+    }
+}
+
+}  // namespace
+
+bool AnsweredValid(const ResponseWait& wait)
+{
+    return wait.outcome == WaitAnswered && wait.judgement.verdict == ReplyValid;
+}
+
+bool ReportBadOutcome(const ResponseWait& wait, const uint8_t* buffer)
+{
+    program.badCount.fetch_add(1);
+    switch (wait.outcome) {
+    case WaitAnswered:
+        AppendLogLine(FormatResponseLine(buffer, wait.received), kRed);
+        if (wait.judgement.verdict == ReplyException) {
+            RecordBadResponse(program.responseStats, BadException, buffer[8]);
+            if (const char* text = ExceptionStatusText(buffer[8]))
+                SetStatusField(StatusText, text);
+        } else {
+            RecordBadResponse(program.responseStats, BadInvalid);
+            SetStatusField(StatusText, std::string(kStatusInvalid) + " (" + ReplyFaultText(wait.judgement.fault) + ")");
+        }
+        AppendElapsedLine(wait.sendTime);
+        return false;
+    case WaitTimedOut:
+        if (wait.received > 0) {
+            // Part of a reply: its bytes are not logged.
+            RecordBadResponse(program.responseStats, BadWrongLength);
+            SetStatusField(StatusText, kStatusWrongLength);
+            AppendElapsedLine(wait.sendTime);
+        } else {
+            RecordBadResponse(program.responseStats, BadTimeout);
+            SetStatusField(StatusText, kStatusTimeout);
+        }
+        return false;
+    case WaitSendFailed:
+    case WaitLinkLost:
+        break;
+    }
+    RecordBadResponse(program.responseStats, BadLinkLost);
+    SetStatusField(StatusText, kStatusLinkLost);
+    // A request only partly sent leaves the server out of step with us.
+    AppendLogLine(wait.outcome == WaitSendFailed ? "Connection lost: the request was only partly sent"
+                                                 : LossText(wait.loss),
+                  kRed);
+    return true;
+}
+
+uint32_t AppendElapsedLine(uint32_t sendTime)
+{
+    const uint32_t elapsed = ElapsedSince(sendTime);
+    AppendLogLine(FormatElapsedLine(elapsed), kDarkGrey);
+    return elapsed;
+}
+
+void LogIgnoredBytes(const uint8_t* bytes, int count)
+{
+    AppendLogLine(FormatIgnoredLine(bytes, count), kDarkGrey);
+}

@@ -1,0 +1,58 @@
+#include "engine/write_transaction.h"
+
+#include <algorithm>
+
+#include "common/colours.h"
+#include "engine/message_log.h"
+#include "engine/program_state.h"
+#include "engine/transaction_report.h"
+#include "modbus/frames.h"
+#include "modbus/log_format.h"
+#include "modbus/response_wait.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+
+bool SendPendingWrites(uint8_t* buffer)
+{
+    // After a disconnect is asked for, what is still queued waits for the
+    // next connection.
+    while (!program.cycleStop.load()) {
+        std::optional<PendingWrite> write = program.pendingWrites.TakeNewest();
+        if (!write)
+            return true;
+        if (!WriteTransaction(*write, buffer))
+            return false;
+    }
+    return true;
+}
+
+bool WriteTransaction(const PendingWrite& write, uint8_t* buffer)
+{
+    // Never read or send past the frame, whatever the entry claims.
+    const int length = std::clamp<int>(write.Length, 0, static_cast<int>(write.Frame.size()));
+
+    program.pollCount.fetch_add(1);
+    AppendLogLine(FormatWriteRequestLine(write.Frame.data(), length), kBlue);
+
+    const ResponseWait wait = SendAndAwaitResponse(program.connection.load(), write.Frame.data(), length, buffer,
+                                                   kCycleBufferSize, LogIgnoredBytes, &program.lateWrites);
+    bool linkUp = true;
+    if (AnsweredValid(wait)) {
+        program.validCount.fetch_add(1);
+        SetStatusField(StatusText, kStatusOk);
+        AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
+        RecordValidResponse(program.responseStats, AppendElapsedLine(wait.sendTime));
+    } else if (ReportBadOutcome(wait, buffer)) {
+        linkUp = false;
+        if (!wait.sent) {
+            // It never reached the server: the reconnect sends it.
+            program.pendingWrites.PutBack(write);
+            AppendLogLine("POKE not sent: it stays queued until the connection is back", kDarkGrey);
+        } else {
+            // It may have been carried out; sending it again could do it twice.
+            AppendLogLine("POKE sent, but the connection was lost before its answer: not sent again", kRed);
+        }
+    }
+    RefreshCounterFields();
+    return linkUp;
+}

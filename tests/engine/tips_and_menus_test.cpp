@@ -1,0 +1,136 @@
+// The data list's tool tips and right-click menu.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+
+#include <cstring>
+#include <memory>
+
+#include "data_view_fixture.h"
+#include "engine/tips_and_menus.h"
+#include "tests/support/menu_choice.h"
+#include "ui/data_list_menu.h"
+
+namespace {
+
+void NoPause() {}
+
+class TipsAndMenusTest : public DataViewTest {
+protected:
+    void SetUp() override
+    {
+        DataViewTest::SetUp();
+        RegisterTipAndMenuHandlers();
+        SetValuePause(NoPause);
+    }
+
+    // A response of the data bytes for table, shown as the worker shows it.
+    void Show(int table, const std::vector<uint8_t>& data, int quantity, std::array<int, 4> formats)
+    {
+        std::vector<uint8_t> response(9, 0);
+        response.insert(response.end(), data.begin(), data.end());
+        ShowReadValues(table, response.data(), static_cast<int>(response.size()), quantity, formats[0], formats[1],
+                       formats[2], formats[3]);
+    }
+
+    std::string Tip(int row, int column)
+    {
+        return view->model()->index(row, column).data(Qt::ToolTipRole).toString().toStdString();
+    }
+
+    // Chooses the entry of the menu for a right-click on (row, column).
+    void Choose(int row, int column, const QString& entry)
+    {
+        const std::unique_ptr<QMenu> menu(BuildDataListMenu(view, view->model()->index(row, column)));
+        ChooseEntry(*menu, entry);
+    }
+
+    std::string Clipboard() { return QGuiApplication::clipboard()->text().toStdString(); }
+};
+
+}  // namespace
+
+TEST_F(TipsAndMenusTest, ARegisterTipShowsItsAddressesAndEveryView)
+{
+    Connect(1, 3, {0, 1, 0, 2});
+    // 1.0f in rows 0 and 1 (3F80 0000); row 2 answered short, so empty.
+    Show(4, {0x3F, 0x80, 0x00, 0x00}, 3, {0, 1, 0, 2});
+    ASSERT_EQ(Cell(0, 7), "3F80");
+    ASSERT_EQ(Cell(2, 7), "");
+
+    std::string tip = Tip(0, 7);
+    for (const char* part : {"Holding Register 40001", "Wire address: 1 (0x0001)", ">16256<", ">0x3F80<",
+                             ">0011 1111 1000 0000<", "40001 and 40002 as 32 bits",
+                             "<td>ABCD</td><td align=right>1065353216</td><td align=right>1065353216</td>"
+                             "<td align=right>1</td>"})
+        EXPECT_NE(tip.find(part), std::string::npos) << part << " in " << tip;
+
+    // The offset switch as it is now; the row without a next value has no
+    // 32-bit views; no value, no tip; labels have none.
+    offset->setChecked(true);
+    EXPECT_NE(Tip(1, 7).find("Wire address: 1 (0x0001)"), std::string::npos) << Tip(1, 7);
+    EXPECT_EQ(Tip(1, 7).find("32 bits"), std::string::npos);
+    EXPECT_EQ(Tip(2, 7), "");
+    EXPECT_EQ(Tip(0, 6), "");
+
+    // The texts are read in the format they were shown in, whatever the
+    // selector says now.
+    selectors[3]->setCurrentIndex(3);
+    EXPECT_NE(Tip(0, 7).find(">16256<"), std::string::npos);
+}
+
+TEST_F(TipsAndMenusTest, ABitTipShowsTheBitAndItsAddress)
+{
+    Connect(100, 2, {0, 1, 0, 0});
+    Show(2, {0x01}, 2, {0, 1, 0, 0});
+    EXPECT_NE(Tip(0, 3).find("Coil 0100</b><br>Wire address: 100 (0x0064)<br>Bit: 1 (on)"), std::string::npos)
+        << Tip(0, 3);
+    EXPECT_NE(Tip(1, 3).find("Bit: 0 (off)"), std::string::npos);
+}
+
+TEST_F(TipsAndMenusTest, ATipSaysHowOldTheValueIs)
+{
+    Connect(1, 2, {0, 1, 0, 2});
+    Show(2, {0x01}, 2, {0, 1, 0, 2});
+    Show(4, {0x00, 0x01, 0x00, 0x02}, 2, {0, 1, 0, 2});
+    MarkTableFresh(4);
+    EXPECT_NE(Tip(0, 7).find("</table>last read 0 s ago</qt>"), std::string::npos) << Tip(0, 7);
+    EXPECT_EQ(Tip(0, 3).find("last read"), std::string::npos) << "not read since the connect";
+    MarkTableFresh(2);
+    MarkTableStale(2);  // a failed read keeps the time of the last valid one
+    EXPECT_NE(Tip(0, 3).find("Bit: 1 (on)<br>last read 0 s ago</qt>"), std::string::npos) << Tip(0, 3);
+
+    Connect(1, 2, {0, 1, 0, 2});
+    Show(2, {0x01}, 2, {0, 1, 0, 2});
+    EXPECT_EQ(Tip(0, 3).find("last read"), std::string::npos) << "forgotten at the connect";
+}
+
+TEST_F(TipsAndMenusTest, CopyValueTakesTheValueOfTheCellsTable)
+{
+    Connect(1, 2, {0, 1, 3, 0});
+    Show(3, {0x00, 0x0A, 0x00, 0x14}, 2, {0, 1, 3, 0});
+    Choose(1, 5, QStringLiteral("Copy value"));
+    EXPECT_EQ(Clipboard(), "20");
+    Choose(0, 4, QStringLiteral("Copy value"));  // on the label: the value beside it
+    EXPECT_EQ(Clipboard(), "10");
+}
+
+TEST_F(TipsAndMenusTest, CopyRowTakesTheShownTablesOfTheRow)
+{
+    Connect(1, 2, {0, 1, 3, 0});
+    Show(2, {0x02}, 2, {0, 1, 3, 0});
+    Show(3, {0x00, 0x0A, 0x00, 0x14}, 2, {0, 1, 3, 0});
+    Choose(1, 3, QStringLiteral("Copy row"));
+    EXPECT_EQ(Clipboard(), "0002,1,30002,20\n");
+}
+
+TEST_F(TipsAndMenusTest, CopyTableAsCsvHasAHeaderAndEveryRow)
+{
+    Connect(9999, 2, {1, 0, 0, 2});
+    Show(1, {0x01}, 2, {1, 0, 0, 2});
+    Show(4, {0xFF, 0xFE}, 2, {1, 0, 0, 2});  // the second register missing
+    Choose(0, 0, QStringLiteral("Copy table as CSV"));
+    EXPECT_EQ(Clipboard(), "Disc. Input,Values,Holding Reg.,Values\n"
+                           "19999,1,49999,FFFE\n"
+                           "110000,0,410000,\n");
+}
