@@ -14,7 +14,7 @@
 
 #include <modbus.h>
 
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "connection/serial_port.h"
 #include "modbus/frames.h"
 #include "modbus/rtu_wait.h"

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "common/records.h"
+#include "common/table_numbers.h"
 #include "modbus/frames.h"
 #include "modbus/rtu_frames.h"
 #include "modbus/rtu_wait.h"
