@@ -18,6 +18,9 @@ void DispatchControlEvent(int id)
     case IdSendCommand:
         SendServerCommand();
         break;
+    case IdTransportSelector:
+        TransportChosen();
+        break;
     case IdClearLog:
         ClearLogAndCounters();
         break;

@@ -1,12 +1,52 @@
+#include <QComboBox>
+#include <QLabel>
 #include <QRect>
 
+#include <initializer_list>
+#include <string>
+
 #include "common/field_limits.h"
+#include "connection/line_settings.h"
+#include "connection/serial_port.h"
 #include "ui/control_ids.h"
 #include "ui/pages.h"
+#include "ui/port_selector.h"
 #include "ui/widgets.h"
+
+namespace {
+
+// The serial settings, under the address-offset checkbox, in reading order.
+// Disabled at first: the transport chosen at first is Modbus/TCP.
+void BuildSerialLine(QWidget* page)
+{
+    QWidget* created[8] = {};
+    created[0] = CreateLabel(page, IdSerialPortLabel, QRect(50, 425, 165, 20), "Serial port:", Qt::AlignRight);
+    created[1] = CreatePortSelector(page, IdSerialPortField, QRect(220, 423, 210, 25), ListSerialPorts);
+    created[2] = CreateLabel(page, IdBaudLabel, QRect(50, 455, 165, 20), "Baud:", Qt::AlignRight);
+    QComboBox* baud = CreateSelector(page, IdBaudSelector, 220, 453, 85, {});
+    for (int32_t rate : kStandardBauds)
+        baud->addItem(QString::number(rate));
+    baud->setCurrentIndex(baud->findText("19200"));
+    created[3] = baud;
+    created[4] = CreateLabel(page, IdParityLabel, QRect(305, 455, 55, 20), "Parity:", Qt::AlignRight);
+    QComboBox* parity = CreateSelector(page, IdParitySelector, 365, 453, 65,
+                                       {ParityName(ParityNone), ParityName(ParityEven), ParityName(ParityOdd)});
+    parity->setCurrentIndex(ParityEven);
+    created[5] = parity;
+    created[6] = CreateLabel(page, IdStopBitsLabel, QRect(50, 485, 165, 20), "Stop bits:", Qt::AlignRight);
+    created[7] = CreateSelector(page, IdStopBitsSelector, 220, 483, 85, {"1", "2"});
+    for (QWidget* w : created)
+        w->setEnabled(false);
+}
+
+}  // namespace
 
 void BuildCommunicationsPage(QWidget* page)
 {
+    CreateLabel(page, IdTransportLabel, QRect(50, 60, 165, 20), "Transport:", Qt::AlignRight);
+    CreateSelector(
+        page, IdTransportSelector, 220, 58, 210,
+        {TransportName(TransportModbusTcp), TransportName(TransportRtuOverTcp), TransportName(TransportRtuSerial)});
     CreateLabel(page, IdHostLabel, QRect(50, 100, 165, 20), "Modbus Server URL / IP:", Qt::AlignRight);
     CreateTextField(page, IdHostField, QRect(220, 100, 210, 20), "127.0.0.1", false);
     CreateLabel(page, IdPortLabel, QRect(140, 130, 75, 20), "Port:", Qt::AlignRight);
@@ -20,4 +60,5 @@ void BuildCommunicationsPage(QWidget* page)
     CreateTextField(page, IdCommandField, QRect(220, 270, 210, 20), "quit", false);
     CreateButton(page, IdSendCommand, QRect(140, 300, 290, 30), "Send Command");
     CreateCheckBox(page, IdOffsetCheck, QRect(140, 390, 290, 20), "Apply standard modbus address offset");
+    BuildSerialLine(page);
 }

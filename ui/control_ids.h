@@ -53,7 +53,21 @@ enum ControlId {
     IdAboutLicenseValue = 43,
     // Help
     IdHelpPane = 44,
-    kControlCount = 45
+    kControlCount = 45,
+    // Communications: the transport and the serial line. Past the timer ids
+    // 45 and 46, in the page's reading order.
+    IdTransportLabel = 50,
+    IdTransportSelector = 51,
+    IdSerialPortLabel = 52,
+    IdSerialPortField = 53,
+    IdBaudLabel = 54,
+    IdBaudSelector = 55,
+    IdParityLabel = 56,
+    IdParitySelector = 57,
+    IdStopBitsLabel = 58,
+    IdStopBitsSelector = 59,
+    // One past the highest control id: the registry's size.
+    kControlIdEnd = 60
 };
 
 // The scan timer's id among the window's timers.

@@ -22,7 +22,7 @@ namespace {
 
 // GUI thread only; file-local: the registry is reached by id through the
 // operations below. QPointer so a destroyed window reads as "no control".
-std::array<QPointer<QWidget>, kControlCount> gControls;
+std::array<QPointer<QWidget>, kControlIdEnd> gControls;
 std::array<QPointer<QLabel>, 4> gStatusFields;
 
 QString ToQString(std::string_view text)
@@ -64,6 +64,8 @@ void WriteText(QWidget* w, const QString& text)
         button->setText(text);
     else if (auto* pane = qobject_cast<QTextEdit*>(w))
         pane->setPlainText(text);
+    else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->isEditable())
+        combo->setEditText(text);
     else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
         SettleEditor(plain);
         plain->setPlainText(text);
@@ -74,7 +76,7 @@ void WriteText(QWidget* w, const QString& text)
 
 void RegisterControl(int id, QWidget* widget)
 {
-    if (id >= 0 && id < kControlCount) {
+    if (id >= 0 && id < kControlIdEnd) {
         gControls[static_cast<size_t>(id)] = widget;
         WatchContextMenu(widget, id);
     }
@@ -98,7 +100,7 @@ void ClearControlRegistry()
 
 QWidget* FindControl(int id)
 {
-    if (id < 0 || id >= kControlCount)
+    if (id < 0 || id >= kControlIdEnd)
         return nullptr;
     return gControls[static_cast<size_t>(id)];
 }

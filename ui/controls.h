@@ -20,7 +20,8 @@ void ClearControlRegistry();
 QWidget* FindControl(int id);
 
 // Text of a field, label, link, button or checkbox caption; the selected
-// entry's text of a selector; the plain text of a text pane.
+// entry's text of a selector (of an editable one the text in its field,
+// which is also what setting changes); the plain text of a text pane.
 std::string GetControlText(int id);
 void SetControlText(int id, std::string_view text);
 
