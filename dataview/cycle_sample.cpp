@@ -52,6 +52,7 @@ void NoteBadResponse(CycleSample& sample, BadCause cause, uint8_t exceptionCode)
         bad.wrongLength++;
         return;
     case BadInvalid:
+    case BadCrc:  // the record has no column of its own for it
         bad.invalid++;
         return;
     case BadLinkLost:

@@ -69,6 +69,9 @@ void RecordBadResponse(ResponseStats& stats, BadCause cause, uint8_t exceptionCo
     case BadInvalid:
         stats.invalid.fetch_add(1, kRelaxed);
         break;
+    case BadCrc:
+        stats.crc.fetch_add(1, kRelaxed);
+        break;
     case BadLinkLost:
         stats.linkLost.fetch_add(1, kRelaxed);
         break;
@@ -88,6 +91,7 @@ void ResetResponseStats(ResponseStats& stats)
     stats.timeouts.store(0, kRelaxed);
     stats.wrongLength.store(0, kRelaxed);
     stats.invalid.store(0, kRelaxed);
+    stats.crc.store(0, kRelaxed);
     stats.linkLost.store(0, kRelaxed);
     for (auto& code : stats.exceptions)
         code.store(0, kRelaxed);
@@ -95,7 +99,7 @@ void ResetResponseStats(ResponseStats& stats)
 
 uint64_t ResponseSummary::bad() const
 {
-    uint64_t n = timeouts + wrongLength + invalid + linkLost;
+    uint64_t n = timeouts + wrongLength + invalid + crc + linkLost;
     for (const auto& [code, count] : exceptions)
         n += count;
     return n;
@@ -132,6 +136,7 @@ ResponseSummary SummariseResponseStats(const ResponseStats& stats)
     s.timeouts = stats.timeouts.load(kRelaxed);
     s.wrongLength = stats.wrongLength.load(kRelaxed);
     s.invalid = stats.invalid.load(kRelaxed);
+    s.crc = stats.crc.load(kRelaxed);
     s.linkLost = stats.linkLost.load(kRelaxed);
     for (int code = 0; code < 256; code++)
         if (const uint32_t n = stats.exceptions[static_cast<size_t>(code)].load(kRelaxed))
@@ -155,8 +160,10 @@ std::string BadCausesText(const ResponseSummary& s)
     if (s.bad() == 0)
         return text;
     text += ":\n  time-outs: " + std::to_string(s.timeouts) + "\n  wrong length: " + std::to_string(s.wrongLength) +
-            "\n  invalid responses: " + std::to_string(s.invalid) +
-            "\n  connection lost: " + std::to_string(s.linkLost);
+            "\n  invalid responses: " + std::to_string(s.invalid);
+    if (s.crc > 0)
+        text += "\n  wrong CRC: " + std::to_string(s.crc);
+    text += "\n  connection lost: " + std::to_string(s.linkLost);
     for (const auto& [code, count] : s.exceptions) {
         text += "\n  exception " + std::to_string(code);
         if (*ExceptionName(code))

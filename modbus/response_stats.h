@@ -24,11 +24,12 @@ struct ResponseStats {
     std::atomic<uint32_t> timeouts{0};
     std::atomic<uint32_t> wrongLength{0};
     std::atomic<uint32_t> invalid{0};                     // answers of the wrong shape
+    std::atomic<uint32_t> crc{0};                         // RTU frames whose CRC was wrong
     std::atomic<uint32_t> linkLost{0};                    // transactions ended by a lost connection
     std::array<std::atomic<uint32_t>, 256> exceptions{};  // by exception code
 };
 
-enum BadCause { BadTimeout, BadWrongLength, BadInvalid, BadLinkLost, BadException };
+enum BadCause { BadTimeout, BadWrongLength, BadInvalid, BadCrc, BadLinkLost, BadException };
 
 // Worker thread.
 void RecordValidResponse(ResponseStats& stats, uint32_t elapsedMs);
@@ -43,13 +44,14 @@ void ResetResponseStats(ResponseStats& stats);
 struct ResponseSummary {
     uint64_t valid = 0;
     uint32_t last = 0, lowest = 0, median = 0, p95 = 0, highest = 0;
-    uint64_t timeouts = 0, wrongLength = 0, invalid = 0, linkLost = 0;
+    uint64_t timeouts = 0, wrongLength = 0, invalid = 0, crc = 0, linkLost = 0;
     std::vector<std::pair<uint8_t, uint64_t>> exceptions;  // codes seen, ascending
     uint64_t bad() const;
 };
 ResponseSummary SummariseResponseStats(const ResponseStats& stats);
 
-// Tool-tip texts, several lines each.
+// Tool-tip texts, several lines each. Wrong CRCs have a line only when
+// there were any: Modbus/TCP has no CRC.
 std::string ResponseTimesText(const ResponseSummary& summary);
 std::string BadCausesText(const ResponseSummary& summary);
 
