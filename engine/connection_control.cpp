@@ -1,6 +1,7 @@
 #include "engine/connection_control.h"
 
 #include <string>
+#include <vector>
 
 #include "common/colours.h"
 #include "common/number_rule.h"
@@ -8,6 +9,8 @@
 #include "common/table_numbers.h"
 #include "common/tick.h"
 #include "connection/connect_attempt.h"
+#include "connection/line_settings.h"
+#include "connection/serial_port.h"
 #include "connection/transport.h"
 #include "dataview/value_formats.h"
 #include "engine/data_tables.h"
@@ -28,6 +31,7 @@ constexpr const char* kStatusConnected = "Read Status: Connected";
 constexpr const char* kStatusNotConnected = "Read Status: Not Connected";
 constexpr const char* kStatusConnecting = "Read Status: Connecting...";
 constexpr const char* kConnectFailed = "Can't find the server (Is it launched ?).";
+constexpr const char* kNoSerialPort = "Choose the serial port first.";
 
 // Pauses between reconnect attempts, start to start: 1 s, 2 s, then 3 s.
 uint32_t ReconnectPauseMs(int attemptsMade)
@@ -38,10 +42,29 @@ uint32_t ReconnectPauseMs(int attemptsMade)
 // Fixed while connected, so the request parameters and the table layout
 // stay those the tables were built for.
 constexpr int kParameterControls[] = {
-    IdHostLabel,    IdHostField,   IdPortLabel,  IdPortField,  IdUnitLabel,   IdUnitField,   IdCommandLabel,
-    IdCommandField, IdSendCommand, IdStartLabel, IdStartField, IdLengthLabel, IdLengthField, IdScanLabel,
-    IdScanField,    IdFormatLabel, IdSelectorDI, IdSelectorCO, IdSelectorIR,  IdSelectorHR,
+    IdTransportLabel, IdTransportSelector, IdUnitLabel,   IdUnitField,  IdStartLabel,
+    IdStartField,     IdLengthLabel,       IdLengthField, IdScanLabel,  IdScanField,
+    IdFormatLabel,    IdSelectorDI,        IdSelectorCO,  IdSelectorIR, IdSelectorHR,
 };
+// Fixed while connected too, and used only by the TCP transports: the
+// server's address, and the server command, which has a TCP connection of
+// its own.
+constexpr int kTcpControls[] = {
+    IdHostLabel, IdHostField, IdPortLabel, IdPortField, IdCommandLabel, IdCommandField, IdSendCommand,
+};
+// Fixed while connected, and used only by RTU on a serial port.
+constexpr int kSerialControls[] = {
+    IdSerialPortLabel, IdSerialPortField, IdBaudLabel,     IdBaudSelector,
+    IdParityLabel,     IdParitySelector,  IdStopBitsLabel, IdStopBitsSelector,
+};
+
+// What the session talks to, for the log: host and port, or the serial port.
+std::string LinkName()
+{
+    if (program.linkTransport == TransportRtuSerial)
+        return program.linkSerial.port;
+    return program.linkHost + ":" + std::to_string(program.linkPort & 0xFFFF);
+}
 
 constexpr int kConnectButtons[] = {IdConnectComms, IdConnectData, IdConnectMessages};
 
@@ -73,11 +96,13 @@ void AttemptDone()
 // False when no thread could be started for it: it has failed already.
 bool StartAttempt()
 {
-    program.attempt = StartConnectAttempt(program.linkHost, program.linkPort, AttemptDone);
+    program.attempt = program.linkTransport == TransportRtuSerial
+                          ? StartSerialAttempt(program.linkSerial, AttemptDone)
+                          : StartConnectAttempt(program.linkHost, program.linkPort, AttemptDone);
     return program.attempt != nullptr;
 }
 
-void ConnectDone(Connection* connection);
+void ConnectDone(Connection* connection, ConnectFailure failure);
 void ReconnectDone(Connection* connection, ConnectFailure failure);
 
 // Back to not connected, from any state: no connection, no attempt, no
@@ -99,19 +124,29 @@ void Connect()
 {
     // The field shows the rate that will be used, and is saved so.
     SetControlText(IdScanField, std::to_string(ScanRateInUse(TextToNumber(GetControlText(IdScanField)))));
+    program.linkTransport = ChosenTransport();
     program.linkPort = TextToInt32(GetControlText(IdPortField));
     program.linkHost = GetControlText(IdHostField);
+    program.linkSerial = ChosenSerialLine();
+    // Over TCP a converter at the far end keeps the serial line's timing.
+    program.rtuTiming =
+        program.linkTransport == TransportRtuSerial ? SerialLineTiming(program.linkSerial) : RtuTiming{};
     program.link = LinkConnecting;
     UpdateConnectionControls();
     if (!StartAttempt())
-        ConnectDone(nullptr);
+        ConnectDone(nullptr, ConnectFailed);
 }
 
-void ConnectDone(Connection* connection)
+void ConnectDone(Connection* connection, ConnectFailure failure)
 {
     if (!connection) {
         program.link = LinkOff;
-        ShowMessageBox(kConnectFailed);
+        if (program.linkTransport != TransportRtuSerial)
+            ShowMessageBox(kConnectFailed);
+        else if (program.linkSerial.port.empty())
+            ShowMessageBox(kNoSerialPort);
+        else
+            ShowMessageBox(SerialOpenFailureText(failure, program.linkSerial.port));
         UpdateConnectionControls();
         StopWindowTimer(kScanTimerId);
         return;
@@ -154,8 +189,7 @@ void ReconnectDone(Connection* connection, ConnectFailure failure)
     }
     program.connection.store(connection);
     program.link = LinkUp;
-    AppendLogLine("Reconnected to " + program.linkHost + ":" + std::to_string(program.linkPort & 0xFFFF) + " after " +
-                      std::to_string(program.reconnectAttempts) +
+    AppendLogLine("Reconnected to " + LinkName() + " after " + std::to_string(program.reconnectAttempts) +
                       (program.reconnectAttempts == 1 ? " attempt" : " attempts"),
                   kDarkGrey);
     program.reconnectAttempts = 0;
@@ -235,6 +269,7 @@ void UpdateConnectionControls()
     }
     for (int id : kParameterControls)
         EnableControl(id, program.link == LinkOff);
+    EnableTransportFields();
     // Switching editing off commits an edit that is open right now.
     SetColumnEditable(IdDataList, ValueColumnOf(TableCoils), connected);
     SetColumnEditable(IdDataList, ValueColumnOf(TableHoldingRegisters), connected);
@@ -259,7 +294,7 @@ void LinkTick()
         Connection* connection = FinishConnectAttempt(program.attempt, &failure);
         program.attempt = nullptr;
         if (program.link == LinkConnecting)
-            ConnectDone(connection);
+            ConnectDone(connection, failure);
         else if (program.link == LinkDown)
             ReconnectDone(connection, failure);
         else
@@ -293,4 +328,47 @@ void AbandonConnecting()
 {
     AbandonConnectAttempt(program.attempt);
     program.attempt = nullptr;
+}
+
+TransportKind ChosenTransport()
+{
+    const int index = GetSelectorIndex(IdTransportSelector);
+    return index == TransportRtuOverTcp || index == TransportRtuSerial ? static_cast<TransportKind>(index)
+                                                                       : TransportModbusTcp;
+}
+
+// The serial line as the Communications page shows it.
+SerialSettings ChosenSerialLine()
+{
+    SerialSettings line;
+    line.port = GetControlText(IdSerialPortField);
+    const int baud = GetSelectorIndex(IdBaudSelector);
+    if (baud >= 0 && baud < static_cast<int>(kStandardBauds.size()))
+        line.baud = kStandardBauds[static_cast<size_t>(baud)];
+    const int parity = GetSelectorIndex(IdParitySelector);
+    if (parity >= ParityNone && parity <= ParityOdd)
+        line.parity = static_cast<SerialParity>(parity);
+    line.stopBits = GetSelectorIndex(IdStopBitsSelector) == 1 ? 2 : 1;
+    return line;
+}
+
+void EnableTransportFields()
+{
+    const bool off = program.link == LinkOff;
+    const bool serial = ChosenTransport() == TransportRtuSerial;
+    for (int id : kTcpControls)
+        EnableControl(id, off && !serial);
+    for (int id : kSerialControls)
+        EnableControl(id, off && serial);
+}
+
+void TransportChosen()
+{
+    EnableTransportFields();
+    // Offer the first device there is rather than an empty field.
+    if (ChosenTransport() == TransportRtuSerial && GetControlText(IdSerialPortField).empty()) {
+        const std::vector<std::string> ports = ListSerialPorts();
+        if (!ports.empty())
+            SetControlText(IdSerialPortField, ports.front());
+    }
 }

@@ -2,6 +2,8 @@
 // states that follow the connection. Main thread only, unless said otherwise.
 #pragma once
 
+#include "connection/line_settings.h"
+
 // Connects when not connected (off the GUI thread: the window stays live),
 // gives up a connect in progress, otherwise disconnects (or asks to, while
 // a poll worker runs).
@@ -10,6 +12,19 @@ void ToggleConnection();
 // Enables, disables and switches editing of the controls for the current
 // connection state; writes the read status.
 void UpdateConnectionControls();
+
+// The transport chosen on the Communications page (Modbus/TCP when none
+// is), and the serial line its fields show.
+TransportKind ChosenTransport();
+SerialSettings ChosenSerialLine();
+
+// Enables the fields the chosen transport uses (host and port, or the
+// serial line) while not connected; all are fixed while connected.
+void EnableTransportFields();
+
+// The user chose a transport: its fields are enabled, and choosing a serial
+// port with none typed offers the first device there is.
+void TransportChosen();
 
 // Completes a disconnect that had to wait for the worker.
 void FinishDeferredDisconnect();

@@ -10,10 +10,12 @@
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/transaction_report.h"
+#include "engine/wire_exchange.h"
 #include "engine/write_transaction.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
 #include "modbus/response_wait.h"
+#include "modbus/rtu_frames.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
@@ -52,31 +54,55 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
     program.pollCount.fetch_add(1);
     uint8_t request[kRequestLength];
     const int length = BuildReadRequest(request, table, s.unit, s.startAddress, s.quantity, s.offsetOn);
+    uint8_t rtu[kWireRequestCapacity];
+    int wireLength = 0;
+    const uint8_t* wire = WireRequest(request, length, rtu, &wireLength);
     // Logged before it is sent, so the log shows what was attempted.
-    AppendLogLine(FormatRequestLine(request, length), kBlue);
+    AppendLogLine(FormatRequestLine(wire, wireLength), kBlue);
 
-    const ResponseWait wait = SendAndAwaitResponse(program.connection.load(), request, length, buffer, kCycleBufferSize,
-                                                   LogIgnoredBytes, nullptr);
+    const WireExchange exchange = ExchangeOnWire(wire, wireLength, buffer, nullptr);
+    const ResponseWait& wait = exchange.wait;
     if (!AnsweredValid(wait)) {
         // The last value read is still shown, but no longer as current.
         MarkTableStale(table);
-        return !ReportBadOutcome(wait, buffer);
+        return !ReportBadOutcome(exchange, buffer);
     }
     program.validCount.fetch_add(1);
     SetStatusField(StatusText, kStatusOk);
-    ShowReadValues(table, buffer, wait.received, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
+    ShowReadValues(table, buffer, exchange.dataEnd, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
                    s.selectors[3]);
     MarkTableFresh(table);
     // The answer's two lines, the cut and the scroll reach the log in one
     // hand-off to the GUI thread instead of four.
     uint32_t elapsed = 0;
     RunOnGui([&] {
-        AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
+        AppendLogLine(FormatResponseLine(exchange.reply, wait.received), kBlack);
         elapsed = AppendElapsedLine(wait.sendTime);
         TrimLog();
         ScrollLogToEnd();
     });
     RecordValidResponse(program.responseStats, elapsed);
+    return true;
+}
+
+// No device answers unit 0 on an RTU line, so its reads are not sent: the
+// cycle says so once, counts nothing (nothing went out), and leaves the
+// tables grey. Its writes still go out, as broadcasts.
+bool ReadsRefused(const CycleSnapshot& s)
+{
+    if (!RtuSession() || (s.unit & 0xFF) != kRtuBroadcastUnit)
+        return false;
+    bool anyShown = false;
+    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; ++t) {
+        if (s.selectors[t - 1] != FormatNoData) {
+            anyShown = true;
+            MarkTableStale(t);
+        }
+    }
+    if (anyShown) {
+        SetStatusField(StatusText, kStatusReadsRefused);
+        AppendLogLine("Reads not sent: unit 0 is the broadcast address, which no device answers", kDarkGrey);
+    }
     return true;
 }
 
@@ -88,7 +114,8 @@ void PollWorker()
     std::array<uint8_t, kCycleBufferSize> buffer{};
 
     bool linkUp = true;
-    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters && linkUp; ++t) {
+    const bool refused = ReadsRefused(snapshot);
+    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters && linkUp && !refused; ++t) {
         // Asked to disconnect: the transaction in progress has ended, the
         // rest of the cycle is not started.
         if (program.cycleStop.load())

@@ -9,10 +9,12 @@
 #include <string>
 
 #include "connection/connect_attempt.h"
+#include "connection/line_settings.h"
 #include "connection/transport.h"
 #include "modbus/pending_writes.h"
 #include "modbus/response_stats.h"
 #include "modbus/response_wait.h"
+#include "modbus/rtu_wait.h"
 
 // A table's read time before its first valid read.
 constexpr int64_t kNeverRead = std::numeric_limits<int64_t>::min();
@@ -39,6 +41,12 @@ struct ProgramState {
     // Host and port of the session, for reconnecting. Main only.
     std::string linkHost;
     int64_t linkPort = 0;
+    // How the session reaches the device, the serial port and its line
+    // settings (RTU serial), and the line's timing (zero over TCP). Written
+    // by main on connect, while no cycle runs; read by the worker.
+    TransportKind linkTransport = TransportModbusTcp;
+    SerialSettings linkSerial;
+    RtuTiming rtuTiming;
     // Reconnect attempts since the link went down; tick of the latest one's
     // start (ms). Main only.
     int reconnectAttempts = 0;

@@ -13,7 +13,9 @@
 
 #include "common/field_limits.h"
 #include "common/number_rule.h"
+#include "connection/line_settings.h"
 #include "connection/settings_format.h"
+#include "engine/connection_control.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 
@@ -101,6 +103,15 @@ void SetNumberField(int id, int64_t value, int64_t lowest, int64_t highest)
         SetControlText(id, std::to_string(value));
 }
 
+// The entry of the Baud selector for a rate; -1 for none.
+int BaudIndex(int32_t baud)
+{
+    for (size_t i = 0; i < kStandardBauds.size(); i++)
+        if (kStandardBauds[i] == baud)
+            return static_cast<int>(i);
+    return -1;
+}
+
 }  // namespace
 
 void LoadSettings()
@@ -128,6 +139,14 @@ void LoadSettings()
     SetSelectorIndex(IdSelectorCO, values.IdxCboCO);
     SetSelectorIndex(IdSelectorIR, values.IdxCboIR);
     SetSelectorIndex(IdSelectorHR, values.IdxCboHR);
+    // Only valid values come through; a refused one left its default, which
+    // is the control's initial choice.
+    SetSelectorIndex(IdTransportSelector, values.Transport);
+    SetControlText(IdSerialPortField, values.SerialPort);
+    SetSelectorIndex(IdBaudSelector, BaudIndex(values.Baud));
+    SetSelectorIndex(IdParitySelector, values.Parity);
+    SetSelectorIndex(IdStopBitsSelector, values.StopBits - 1);
+    EnableTransportFields();
 }
 
 void SaveSettings()
@@ -144,6 +163,12 @@ void SaveSettings()
     values.IdxCboCO = GetSelectorIndex(IdSelectorCO);
     values.IdxCboIR = GetSelectorIndex(IdSelectorIR);
     values.IdxCboHR = GetSelectorIndex(IdSelectorHR);
+    values.Transport = ChosenTransport();
+    const SerialSettings line = ChosenSerialLine();
+    values.SerialPort = line.port;
+    values.Baud = line.baud;
+    values.Parity = line.parity;
+    values.StopBits = line.stopBits;
 
     const std::string path = SettingsPath();
     if (!path.empty())

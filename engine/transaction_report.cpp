@@ -6,6 +6,7 @@
 #include "common/tick.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
+#include "engine/wire_exchange.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
 #include "ui/control_ids.h"
@@ -15,6 +16,16 @@ namespace {
 
 const char* LossText(LinkLoss loss)
 {
+    if (program.linkTransport == TransportRtuSerial) {
+        switch (loss) {
+        case LossClosed:
+            return "Serial port lost: the device hung up";
+        case LossReset:
+            return "Serial port lost: the adapter was unplugged or failed";
+        default:
+            return "Serial port lost: the request could not be written";
+        }
+    }
     switch (loss) {
     case LossClosed:
         return "Connection lost: the server closed it";
@@ -32,18 +43,19 @@ bool AnsweredValid(const ResponseWait& wait)
     return wait.outcome == WaitAnswered && wait.judgement.verdict == ReplyValid;
 }
 
-bool ReportBadOutcome(const ResponseWait& wait, const uint8_t* buffer)
+bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer)
 {
+    const ResponseWait& wait = exchange.wait;
     program.badCount.fetch_add(1);
     switch (wait.outcome) {
     case WaitAnswered:
-        AppendLogLine(FormatResponseLine(buffer, wait.received), kRed);
+        AppendLogLine(FormatResponseLine(exchange.reply, wait.received), kRed);
         if (wait.judgement.verdict == ReplyException) {
             RecordBadResponse(program.responseStats, BadException, buffer[8]);
             if (const char* text = ExceptionStatusText(buffer[8]))
                 SetStatusField(StatusText, text);
         } else {
-            RecordBadResponse(program.responseStats, BadInvalid);
+            RecordBadResponse(program.responseStats, wait.judgement.fault == FaultCrc ? BadCrc : BadInvalid);
             SetStatusField(StatusText, std::string(kStatusInvalid) + " (" + ReplyFaultText(wait.judgement.fault) + ")");
         }
         AppendElapsedLine(wait.sendTime);

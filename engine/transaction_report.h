@@ -7,25 +7,30 @@
 #include "modbus/frames.h"
 #include "modbus/response_wait.h"
 
+struct WireExchange;
+
 constexpr const char* kStatusOk = "Read Status: OK";
 constexpr const char* kStatusTimeout = "Status: Timeout Error";
 constexpr const char* kStatusWrongLength = "Status: Wrong Length Error";
 constexpr const char* kStatusInvalid = "Status: Invalid Response";
 constexpr const char* kStatusLinkLost = "Status: Connection Lost";
+constexpr const char* kStatusReadsRefused = "Status: Read Refused (unit 0 is broadcast)";
 
 // True for a transaction whose reply is the valid answer to its request.
 bool AnsweredValid(const ResponseWait& wait);
 
 // Ends a transaction that did not end valid, with bad + 1 and its cause:
 // - an exception: the response in red, the exception code's status text
-//   (codes without one leave the status as it is), elapsed time;
+//   (codes without one leave the status as it is; the code at buffer[8]),
+//   elapsed time;
 // - an invalid answer: the response in red, "Status: Invalid Response" and
-//   what is wrong with it, elapsed time;
+//   what is wrong with it (a wrong CRC counted apart), elapsed time;
 // - a time-out: its status text; with bytes of an incomplete reply, the
 //   wrong length's status text and the elapsed time instead;
-// - a lost link: its status text and one red line saying how it was lost.
+// - a lost link: its status text and one red line saying how it was lost
+//   (in a serial port's words on one).
 // Returns true when the link is lost: nothing more may be sent on it.
-bool ReportBadOutcome(const ResponseWait& wait, const uint8_t* buffer);
+bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer);
 
 // The dark grey "<> ElapsedTime: ..." line, measured from sendTime to now;
 // returns the milliseconds it shows.

@@ -6,6 +6,7 @@
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/transaction_report.h"
+#include "engine/wire_exchange.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
 #include "modbus/response_wait.h"
@@ -32,17 +33,26 @@ bool WriteTransaction(const PendingWrite& write, uint8_t* buffer)
     const int length = std::clamp<int>(write.Length, 0, static_cast<int>(write.Frame.size()));
 
     program.pollCount.fetch_add(1);
-    AppendLogLine(FormatWriteRequestLine(write.Frame.data(), length), kBlue);
+    uint8_t rtu[kWireRequestCapacity];
+    int wireLength = 0;
+    const uint8_t* wire = WireRequest(write.Frame.data(), length, rtu, &wireLength);
+    AppendLogLine(FormatWriteRequestLine(wire, wireLength), kBlue);
 
-    const ResponseWait wait = SendAndAwaitResponse(program.connection.load(), write.Frame.data(), length, buffer,
-                                                   kCycleBufferSize, LogIgnoredBytes, &program.lateWrites);
+    const WireExchange exchange = ExchangeOnWire(wire, wireLength, buffer, &program.lateWrites);
+    const ResponseWait& wait = exchange.wait;
     bool linkUp = true;
-    if (AnsweredValid(wait)) {
+    if (AnsweredValid(wait) && wait.received == 0) {
+        // A broadcast: sent, and carried out by the devices after the
+        // turnaround; none answers, so there is no reply and no time to log.
         program.validCount.fetch_add(1);
         SetStatusField(StatusText, kStatusOk);
-        AppendLogLine(FormatResponseLine(buffer, wait.received), kBlack);
+        AppendLogLine("POKE broadcast to unit 0: sent, no device answers", kDarkGrey);
+    } else if (AnsweredValid(wait)) {
+        program.validCount.fetch_add(1);
+        SetStatusField(StatusText, kStatusOk);
+        AppendLogLine(FormatResponseLine(exchange.reply, wait.received), kBlack);
         RecordValidResponse(program.responseStats, AppendElapsedLine(wait.sendTime));
-    } else if (ReportBadOutcome(wait, buffer)) {
+    } else if (ReportBadOutcome(exchange, buffer)) {
         linkUp = false;
         if (!wait.sent) {
             // It never reached the server: the reconnect sends it.
