@@ -20,21 +20,21 @@ namespace {
 void BuildSerialLine(QWidget* page)
 {
     QWidget* created[8] = {};
-    created[0] = CreateLabel(page, IdSerialPortLabel, QRect(50, 425, 165, 20), "Serial port:", Qt::AlignRight);
-    created[1] = CreatePortSelector(page, IdSerialPortField, QRect(220, 423, 210, 25), ListSerialPorts);
-    created[2] = CreateLabel(page, IdBaudLabel, QRect(50, 455, 165, 20), "Baud:", Qt::AlignRight);
-    QComboBox* baud = CreateSelector(page, IdBaudSelector, 220, 453, 85, {});
+    created[0] = CreateLabel(page, IdSerialPortLabel, QRect(50, 420, 165, 20), "Serial port:", Qt::AlignRight);
+    created[1] = CreatePortSelector(page, IdSerialPortField, QRect(220, 418, 210, 25), ListSerialPorts);
+    created[2] = CreateLabel(page, IdBaudLabel, QRect(50, 450, 165, 20), "Baud:", Qt::AlignRight);
+    QComboBox* baud = CreateSelector(page, IdBaudSelector, 220, 448, 85, {});
     for (int32_t rate : kStandardBauds)
         baud->addItem(QString::number(rate));
     baud->setCurrentIndex(baud->findText("19200"));
     created[3] = baud;
-    created[4] = CreateLabel(page, IdParityLabel, QRect(305, 455, 55, 20), "Parity:", Qt::AlignRight);
-    QComboBox* parity = CreateSelector(page, IdParitySelector, 365, 453, 65,
+    created[4] = CreateLabel(page, IdParityLabel, QRect(305, 450, 55, 20), "Parity:", Qt::AlignRight);
+    QComboBox* parity = CreateSelector(page, IdParitySelector, 365, 448, 65,
                                        {ParityName(ParityNone), ParityName(ParityEven), ParityName(ParityOdd)});
     parity->setCurrentIndex(ParityEven);
     created[5] = parity;
-    created[6] = CreateLabel(page, IdStopBitsLabel, QRect(50, 485, 165, 20), "Stop bits:", Qt::AlignRight);
-    created[7] = CreateSelector(page, IdStopBitsSelector, 220, 483, 85, {"1", "2"});
+    created[6] = CreateLabel(page, IdStopBitsLabel, QRect(50, 480, 165, 20), "Stop bits:", Qt::AlignRight);
+    created[7] = CreateSelector(page, IdStopBitsSelector, 220, 478, 85, {"1", "2"});
     for (QWidget* w : created)
         w->setEnabled(false);
 }

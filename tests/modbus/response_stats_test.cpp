@@ -51,6 +51,12 @@ TEST(ResponseStats, BadResponsesByCauseAndTheReset)
               "9 bad responses:\n  time-outs: 2\n  wrong length: 1\n  invalid responses: 2\n  connection lost: 1\n"
               "  exception 2 (Illegal Data Address): 2\n  exception 200: 1");
 
+    // A wrong CRC has a line of its own once there is one.
+    RecordBadResponse(*stats, BadCrc);
+    EXPECT_EQ(SummariseResponseStats(*stats).bad(), 10u);
+    EXPECT_NE(BadCausesText(SummariseResponseStats(*stats)).find("\n  invalid responses: 2\n  wrong CRC: 1\n"),
+              std::string::npos);
+
     ResetResponseStats(*stats);
     EXPECT_EQ(ResponseTimesText(SummariseResponseStats(*stats)), "ElapsedTime of 0 valid responses");
     EXPECT_EQ(BadCausesText(SummariseResponseStats(*stats)), "0 bad responses");

@@ -90,6 +90,16 @@ const std::vector<Expected> kControls = {
     {44, Pane, 4, {8, 8, 490, 500}, nullptr},
 };
 
+// The transport and the serial line: in the Communications page's free
+// space, the serial fields disabled while the transport is Modbus/TCP.
+const std::vector<Expected> kTransportControls = {
+    {50, Label, 0, {50, 60, 165, 20}, "Transport:"},    {51, Selector, 0, {220, 58, 210, 25}, "Modbus/TCP"},
+    {52, Label, 0, {50, 420, 165, 20}, "Serial port:"}, {53, Selector, 0, {220, 418, 210, 25}, ""},
+    {54, Label, 0, {50, 450, 165, 20}, "Baud:"},        {55, Selector, 0, {220, 448, 85, 25}, "19200"},
+    {56, Label, 0, {305, 450, 55, 20}, "Parity:"},      {57, Selector, 0, {365, 448, 65, 25}, "Even"},
+    {58, Label, 0, {50, 480, 165, 20}, "Stop bits:"},   {59, Selector, 0, {220, 478, 85, 25}, "1"},
+};
+
 bool IsKind(QWidget* w, Kind kind)
 {
     switch (kind) {
@@ -152,6 +162,39 @@ TEST_F(Window, EveryControlHasItsKindPagePlaceAndText)
     // Every id from 0 to 44 is in use.
     for (int id = 0; id < kControlCount; ++id)
         EXPECT_NE(FindControl(id), nullptr) << id;
+}
+
+TEST_F(Window, TransportAndSerialLineControls)
+{
+    auto* panel = Control<QTabWidget>(IdTabPanel);
+    for (const Expected& e : kTransportControls) {
+        SCOPED_TRACE("control " + std::to_string(e.id));
+        QWidget* w = FindControl(e.id);
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(e.id == IdSerialPortField ? qobject_cast<QComboBox*>(w) && Control<QComboBox>(e.id)->isEditable()
+                                              : IsKind(w, e.kind));
+        EXPECT_EQ(w->parentWidget(), panel->widget(e.page));
+        EXPECT_EQ(w->geometry(), e.geometry);
+        EXPECT_EQ(GetControlText(e.id), e.text);
+        EXPECT_EQ(w->isEnabled(), e.id <= IdTransportSelector);
+    }
+    const std::vector<std::string> entries[] = {
+        {"Modbus/TCP", "RTU over TCP", "RTU (serial)"},
+        {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"},
+        {"None", "Even", "Odd"},
+        {"1", "2"},
+    };
+    const int selectors[] = {IdTransportSelector, IdBaudSelector, IdParitySelector, IdStopBitsSelector};
+    for (int i = 0; i < 4; ++i) {
+        auto* selector = Control<QComboBox>(selectors[i]);
+        std::vector<std::string> shown;
+        for (int e = 0; e < selector->count(); ++e)
+            shown.push_back(selector->itemText(e).toStdString());
+        EXPECT_EQ(shown, entries[i]);
+    }
+    // The serial port takes any path, and what is typed is read back.
+    SetControlText(IdSerialPortField, "/dev/serial/by-id/usb-1a86");
+    EXPECT_EQ(GetControlText(IdSerialPortField), "/dev/serial/by-id/usb-1a86");
 }
 
 TEST_F(Window, PagesAndTheirOrder)
@@ -340,7 +383,7 @@ TEST_F(Window, TabOrderIsCreationOrder)
     auto idOf = [panel](QWidget* w) {
         if (w == panel->tabBar())
             return static_cast<int>(IdTabPanel);
-        for (int id = 1; id < kControlCount; ++id)
+        for (int id = 1; id < kControlIdEnd; ++id)
             if (FindControl(id) == w)
                 return id;
         return -1;
@@ -353,7 +396,9 @@ TEST_F(Window, TabOrderIsCreationOrder)
             order.push_back(id);
         w = w->nextInFocusChain();
     } while (w != panel->tabBar());
-    const std::vector<int> expected = {0, 2, 4, 6, 7, 9, 10, 11, 12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 44};
+    // The disabled serial fields are skipped by Tab, yet in the chain.
+    const std::vector<int> expected = {0,  51, 2,  4,  6,  7,  9,  10, 11, 53, 55, 57, 59,
+                                       12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 44};
     EXPECT_EQ(order, expected);
 }
 

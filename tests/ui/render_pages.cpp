@@ -200,6 +200,7 @@ int RenderCloserLooks(const std::string& dir)
     return failures;
 }
 
+constexpr Page kCommunications{0, "communications"};
 constexpr Page kViewData{1, "view-data"};
 constexpr Page kViewMessages{2, "view-messages"};
 
@@ -221,13 +222,13 @@ int main(int argc, char** argv)
     InitGuiCalls();
 
     if (scaled)
-        return RenderPages(dir, {kViewData, kViewMessages}, "-scale-2") == 0 ? 0 : 1;
+        return RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-scale-2") == 0 ? 0 : 1;
 
-    int failures = RenderPages(dir, {{0, "communications"}, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
+    int failures = RenderPages(dir, {kCommunications, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
     failures += RenderCloserLooks(dir);
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());
-    failures += RenderPages(dir, {kViewData, kViewMessages}, "-dark");
+    failures += RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-dark");
     QApplication::setPalette(light);
 
     failures += QProcess::execute(QCoreApplication::applicationFilePath(),
