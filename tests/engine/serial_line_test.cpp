@@ -119,6 +119,15 @@ TEST_F(SerialLine, PollsWritesAndLogsEachFrameWithItsCrcOnAPseudoTerminalPair)
     SimProcess sim({"--rtu", pair.Path("a"), "--parity", "N"});
     ASSERT_TRUE(sim.Listening());
     ChooseSerialPort(pair.Path("b"));
+    // Held by another program: the message says so, and nothing is opened.
+    Connection* holder = OpenSerialPort({pair.Path("b"), 19200, ParityNone, 1}, nullptr);
+    ASSERT_NE(holder, nullptr);
+    ClickConnect();
+    EXPECT_EQ(program.connection.load(), nullptr);
+    ASSERT_EQ(gShownMessages.size(), 1u);
+    EXPECT_EQ(gShownMessages[0].text, pair.Path("b") + " is busy: another program has it open.");
+    CloseConnection(holder);
+
     ClickConnect();
     ASSERT_NE(program.connection.load(), nullptr);
     EXPECT_EQ(program.rtuTiming.silenceMicros, SerialLineTiming({"", 19200, ParityNone, 1}).silenceMicros);
