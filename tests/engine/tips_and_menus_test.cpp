@@ -1,7 +1,6 @@
 // The data list's tool tips and right-click menu.
 #include <QClipboard>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,7 +14,6 @@
 #include "engine/tips_and_menus.h"
 #include "engine/write_value.h"
 #include "tests/support/menu_choice.h"
-#include "ui/context_menus.h"
 #include "ui/data_list_menu.h"
 #include "ui/write_value_dialog.h"
 
@@ -168,38 +166,20 @@ TEST_F(TipsAndMenusTest, CopyTableAsCsvHasAHeaderAndEveryRow)
 TEST_F(TipsAndMenusTest, WriteValueIsOfferedOnCoilAndHoldingValuesWhileConnected)
 {
     Connect(1, 3, {1, 1, 1, 0});
-    {
-        LinkFor up(LinkUp);
-        EXPECT_TRUE(WriteOffered(0, 3));
-        EXPECT_FALSE(WriteOffered(0, 1)) << "a discrete input";
-        EXPECT_FALSE(WriteOffered(0, 5)) << "an input register";
-        EXPECT_FALSE(WriteOffered(0, 2)) << "a label";
-        EXPECT_FALSE(WriteOffered(0, 7)) << "a table at No data";
-        EXPECT_FALSE(WriteOffered(-1, -1)) << "below the rows";
-    }
-    Connect(1, 3, {0, 0, 0, 3});
-    LinkFor down(LinkDown);  // the write waits in the queue for the link
-    EXPECT_TRUE(WriteOffered(2, 7));
-    program.link = LinkConnecting;
-    EXPECT_FALSE(WriteOffered(2, 7));
+    LinkFor up(LinkUp);
+    EXPECT_TRUE(WriteOffered(0, 3));
+    for (auto [row, column] : {std::pair{0, 1}, {0, 5}, {0, 2}, {0, 7}, {-1, -1}})  // 7: at No data
+        EXPECT_FALSE(WriteOffered(row, column)) << row << "," << column;
+    program.link = LinkDown;  // the write waits in the queue for the link
+    EXPECT_TRUE(WriteOffered(2, 3));
     program.link = LinkOff;
-    EXPECT_FALSE(WriteOffered(2, 7));
+    EXPECT_FALSE(WriteOffered(2, 3));
 
-    // The entry opens the dialog for its cell, from a click or the menu key.
     program.link = LinkUp;
     gOpened.clear();
     SetWriteValueHandlers(IsCellWritable, RecordOpen);
-    Choose(1, 7, QStringLiteral("Write value\u2026"));
-    EXPECT_EQ(gOpened, (std::vector<std::pair<int, int>>{{1, 7}}));
-
-    static QModelIndex keyed;
-    SetContextMenuHandler(IdDataList, [](QWidget* list, const QPoint& at, const QPoint&) {
-        keyed = static_cast<QTableView*>(list)->indexAt(at);
-    });
-    view->setCurrentIndex(view->model()->index(2, 7));
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), view->mapToGlobal(QPoint(1, 1)));
-    QApplication::sendEvent(view, &key);
-    EXPECT_EQ(keyed, view->model()->index(2, 7));
+    Choose(1, 3, QStringLiteral("Write value\u2026"));
+    EXPECT_EQ(gOpened, (std::vector<std::pair<int, int>>{{1, 3}}));
     RegisterTipAndMenuHandlers();
 }
 
@@ -209,24 +189,21 @@ TEST_F(TipsAndMenusTest, TheDialogQueuesWithTheUnitAndOffsetOfTheMomentWriteIsCl
     LinkFor up(LinkUp);
     std::unique_ptr<QDialog> dialog(CreateWriteValueDialogFor(1, 7));
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(CreateWriteValueDialogFor(1, 5), nullptr);
     auto* type = dialog->findChild<QComboBox*>(QStringLiteral("type"));
-    type->setCurrentIndex(type->findText(QStringLiteral("u16")));
+    type->setCurrentIndex(type->findText(QStringLiteral("s16")));
     auto* function = dialog->findChild<QComboBox*>(QStringLiteral("function"));
     function->setCurrentIndex(function->findText(QStringLiteral("6 Write Single Register")));
-    dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("4660"));
+    dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("-2"));
     unit->setText(QStringLiteral("7"));
     offset->setChecked(true);
     dialog->findChild<QPushButton*>(QStringLiteral("write"))->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(Drain(), (std::vector<std::vector<uint8_t>>{WriteFrame(6, 1, 0x1234, 7)}));
+    EXPECT_EQ(Drain(), (std::vector<std::vector<uint8_t>>{WriteFrame(6, 1, 0xFFFE, 7)}));
 
-    // The next dialog starts on the type last written, not the column's Hex.
+    // The next dialog starts on the type last written, not the column's hex16;
+    // disconnected while it is open, Write sends nothing and says why.
     dialog.reset(CreateWriteValueDialogFor(0, 7));
-    EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("type"))->currentText(), "u16");
-    EXPECT_EQ(dialog->windowTitle().toStdString(), "Write value \u2014 40001");
-
-    // Disconnected while it was open: Write sends nothing and says why.
+    EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("type"))->currentText(), "s16");
     dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("1"));
     program.link = LinkOff;
     dialog->findChild<QPushButton*>(QStringLiteral("write"))->click();
