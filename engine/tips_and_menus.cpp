@@ -2,12 +2,14 @@
 
 #include "engine/counter_tips.h"
 #include "engine/value_tip.h"
+#include "engine/write_value.h"
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
 #include "ui/data_list.h"
 #include "ui/data_list_menu.h"
 #include "ui/log_menu.h"
 #include "ui/status_tips.h"
+#include "ui/write_value_dialog.h"
 
 void RegisterTipAndMenuHandlers()
 {
@@ -16,4 +18,5 @@ void RegisterTipAndMenuHandlers()
         SetStatusTipProvider(field, CounterFieldTip);
     SetContextMenuHandler(IdDataList, ShowDataListMenu);
     SetContextMenuHandler(IdMessageLog, ShowLogMenu);
+    SetWriteValueHandlers(IsCellWritable, OpenWriteValueDialog);
 }

@@ -1,6 +1,6 @@
 // The tool tips and right-click menus that let the user look closer at
-// values, response times and the log. They only add: nothing shows unless
-// the user hovers or right-clicks.
+// values, response times and the log, and to write a value. They only add:
+// nothing shows unless the user hovers or right-clicks.
 #pragma once
 
 // Gives the window kit its tip providers and menu handlers. Once, on the GUI

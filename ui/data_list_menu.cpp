@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dataview/value_formats.h"
+#include "ui/write_value_dialog.h"
 
 namespace {
 
@@ -95,6 +96,11 @@ QMenu* BuildDataListMenu(QTableView* list, const QModelIndex& cell)
                         ToClipboard(csv);
                     })
         ->setEnabled(!tables.empty());
+
+    menu->addSeparator();
+    const int column = cell.isValid() ? cell.column() : -1;
+    menu->addAction(QStringLiteral("Write value\u2026"), [row, column] { OpenWriteValue(row, column); })
+        ->setEnabled(row >= 0 && IsWritableCell(row, column));
     return menu;
 }
 

@@ -1,5 +1,5 @@
 // The data list's right-click menu: copying a value, a row or the whole
-// table to the clipboard.
+// table to the clipboard, and writing a value (write_value_dialog.h).
 #pragma once
 
 class QMenu;

@@ -5,6 +5,12 @@
 
 #include <modbus.h>
 
+#include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+
+#include "engine/value_tip.h"
+#include "engine/write_value.h"
 #include "tests/support/sim_process.h"
 
 namespace {
@@ -58,6 +64,24 @@ protected:
             std::snprintf(hex, sizeof hex, "%04X", holding[r]);
             EXPECT_EQ(GetCellText(r, 7), hex) << "row " << r;
         }
+    }
+
+    // Writes through the "Write value…" dialog of the cell as the user
+    // does: the drop-downs, the value, then Write.
+    void WriteThroughDialog(int row, int column, const char* type, const char* order, const char* function,
+                            const char* value)
+    {
+        const std::unique_ptr<QDialog> dialog(CreateWriteValueDialogFor(row, column));
+        ASSERT_NE(dialog, nullptr);
+        for (auto [name, entry] : {std::pair{"type", type}, {"order", order}, {"function", function}}) {
+            auto* box = dialog->findChild<QComboBox*>(QLatin1String(name));
+            const int index = box->findText(QString::fromUtf8(entry));
+            ASSERT_GE(index, 0) << entry;
+            box->setCurrentIndex(index);
+        }
+        dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QString::fromUtf8(value));
+        dialog->findChild<QPushButton*>(QStringLiteral("write"))->click();
+        EXPECT_EQ(dialog->result(), QDialog::Accepted);
     }
 
     SimProcess sim;
@@ -129,4 +153,44 @@ TEST_F(SimulatorEndToEnd, ScanTimerKeepsPollingAndSendCommandStopsTheSimulator)
     ASSERT_EQ(GetControlText(IdCommandField), "quit");
     Click(IdSendCommand);
     EXPECT_EQ(sim.WaitExit(5000), 0);
+}
+
+TEST_F(SimulatorEndToEnd, EachWriteFunctionOfTheDialogLandsAndAFloatReadsBackInTheTip)
+{
+    ConnectToSim();
+    RunCycle();
+    ASSERT_EQ(GetCellText(1, 3), "0");  // 101
+    ASSERT_EQ(GetCellText(2, 3), "1");  // 102
+
+    WriteThroughDialog(1, 3, "coil", "ABCD (big-endian)", "5 Write Single Coil", "on");
+    WriteThroughDialog(2, 3, "coil", "ABCD (big-endian)", "15 Write Multiple Coils", "off");
+    WriteThroughDialog(0, 7, "s16", "ABCD (big-endian)", "6 Write Single Register", "-2");
+    WriteThroughDialog(2, 7, "float32", "CDAB (word swap)", "16 Write Multiple Registers", "123.456");
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Status: OK");
+    EXPECT_EQ(program.validCount.load(), 4 + 4 + 4);
+    EXPECT_EQ(program.badCount.load(), 0);
+    bool floatLogged = false;
+    for (const LogLine& line : Log())
+        floatLogged |=
+            line.text == "POKE ->: 17 bytes 00 64 00 00 00 0B 01 10 00 66 00 02 04 E9 79 42 F6" && line.colour == kBlue;
+    EXPECT_TRUE(floatLogged);
+
+    uint8_t coils[2] = {};
+    uint16_t registers[4] = {};
+    ASSERT_EQ(modbus_read_bits(checker, kStart + 1, 2, coils), 2);
+    ASSERT_EQ(modbus_read_registers(checker, kStart, 4, registers), 4);
+    EXPECT_EQ(coils[0], 1);
+    EXPECT_EQ(coils[1], 0);
+    EXPECT_EQ(registers[0], 0xFFFE);
+    EXPECT_EQ(modbus_get_float_cdab(&registers[2]), 123.456f);
+
+    // Read back, the tip's CDAB line shows what was typed.
+    RunCycle();
+    ExpectListMatchesSimulator();
+    const std::string tip = ValueCellTip(2, 7);
+    const size_t cdab = tip.find("<td>CDAB</td>");
+    ASSERT_NE(cdab, std::string::npos) << tip;
+    const std::string line = tip.substr(cdab, tip.find("</tr>", cdab) - cdab);
+    EXPECT_NE(line.find("<td align=right>123.456</td>"), std::string::npos) << line;
 }

@@ -1,15 +1,21 @@
 // The data list's tool tips and right-click menu.
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 
 #include <cstring>
 #include <memory>
 
 #include "data_view_fixture.h"
 #include "engine/tips_and_menus.h"
+#include "engine/write_value.h"
 #include "tests/support/menu_choice.h"
 #include "ui/data_list_menu.h"
+#include "ui/write_value_dialog.h"
 
 namespace {
 
@@ -46,7 +52,29 @@ protected:
     }
 
     std::string Clipboard() { return QGuiApplication::clipboard()->text().toStdString(); }
+
+    bool WriteOffered(int row, int column)
+    {
+        const std::unique_ptr<QMenu> menu(BuildDataListMenu(view, view->model()->index(row, column)));
+        for (QAction* action : menu->actions())
+            if (action->text() == QStringLiteral("Write value\u2026"))
+                return action->isEnabled();
+        ADD_FAILURE() << "no Write value entry";
+        return false;
+    }
 };
+
+// The link as the connection control sets it; back to off after the test.
+struct LinkFor {
+    explicit LinkFor(LinkState state) { program.link = state; }
+    ~LinkFor() { program.link = LinkOff; }
+};
+
+std::vector<std::pair<int, int>> gOpened;
+void RecordOpen(int row, int column)
+{
+    gOpened.emplace_back(row, column);
+}
 
 }  // namespace
 
@@ -133,4 +161,53 @@ TEST_F(TipsAndMenusTest, CopyTableAsCsvHasAHeaderAndEveryRow)
     EXPECT_EQ(Clipboard(), "Disc. Input,Values,Holding Reg.,Values\n"
                            "19999,1,49999,FFFE\n"
                            "110000,0,410000,\n");
+}
+
+TEST_F(TipsAndMenusTest, WriteValueIsOfferedOnCoilAndHoldingValuesWhileConnected)
+{
+    Connect(1, 3, {1, 1, 1, 0});
+    LinkFor up(LinkUp);
+    EXPECT_TRUE(WriteOffered(0, 3));
+    for (auto [row, column] : {std::pair{0, 1}, {0, 5}, {0, 2}, {0, 7}, {-1, -1}})  // 7: at No data
+        EXPECT_FALSE(WriteOffered(row, column)) << row << "," << column;
+    program.link = LinkDown;  // the write waits in the queue for the link
+    EXPECT_TRUE(WriteOffered(2, 3));
+    program.link = LinkOff;
+    EXPECT_FALSE(WriteOffered(2, 3));
+
+    program.link = LinkUp;
+    gOpened.clear();
+    SetWriteValueHandlers(IsCellWritable, RecordOpen);
+    Choose(1, 3, QStringLiteral("Write value\u2026"));
+    EXPECT_EQ(gOpened, (std::vector<std::pair<int, int>>{{1, 3}}));
+    RegisterTipAndMenuHandlers();
+}
+
+TEST_F(TipsAndMenusTest, TheDialogQueuesWithTheUnitAndOffsetOfTheMomentWriteIsClicked)
+{
+    Connect(1, 3, {0, 1, 0, 2});
+    LinkFor up(LinkUp);
+    std::unique_ptr<QDialog> dialog(CreateWriteValueDialogFor(1, 7));
+    ASSERT_NE(dialog, nullptr);
+    auto* type = dialog->findChild<QComboBox*>(QStringLiteral("type"));
+    type->setCurrentIndex(type->findText(QStringLiteral("s16")));
+    auto* function = dialog->findChild<QComboBox*>(QStringLiteral("function"));
+    function->setCurrentIndex(function->findText(QStringLiteral("6 Write Single Register")));
+    dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("-2"));
+    unit->setText(QStringLiteral("7"));
+    offset->setChecked(true);
+    dialog->findChild<QPushButton*>(QStringLiteral("write"))->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(Drain(), (std::vector<std::vector<uint8_t>>{WriteFrame(6, 1, 0xFFFE, 7)}));
+
+    // The next dialog starts on the type last written, not the column's hex16;
+    // disconnected while it is open, Write sends nothing and says why.
+    dialog.reset(CreateWriteValueDialogFor(0, 7));
+    EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("type"))->currentText(), "s16");
+    dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("1"));
+    program.link = LinkOff;
+    dialog->findChild<QPushButton*>(QStringLiteral("write"))->click();
+    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("reason"))->text(), "Not connected: nothing can be sent.");
 }

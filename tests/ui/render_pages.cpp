@@ -5,6 +5,8 @@
 //   OUTPUT_DIR/page-N-name-scale-2.png the same two at QT_SCALE_FACTOR=2
 //   OUTPUT_DIR/looking-closer-*.png    a value's tool tip and the list's
 //                                      right-click menu on View Data
+//   OUTPUT_DIR/write-value-dialog.png  the "Write value…" dialog with a
+//                                      float32 about to go out
 // Built with the tests, not run by them:
 //   render_pages docs
 // The pictures come out the same on every machine: the screen, the style,
@@ -12,6 +14,9 @@
 // only, through a fontconfig set-up of the renderer's own), not taken from
 // the desktop.
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -32,6 +37,7 @@
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/value_tip.h"
+#include "engine/write_value.h"
 #include "modbus/log_format.h"
 #include "tests/ui/dark_palette.h"
 #include "ui/control_ids.h"
@@ -200,6 +206,43 @@ int RenderCloserLooks(const std::string& dir)
     return failures;
 }
 
+// The "Write value…" dialog of Holding Register 40005: 123.456 as a
+// float32 in CDAB order, as the README's demo writes it.
+int RenderWriteValueDialog(const std::string& dir)
+{
+    QWidget* window = BuildSampleWindow();
+    static_cast<QTabWidget*>(FindControl(IdTabPanel))->setCurrentIndex(1);
+    // Connected, as the dialog is only then, with the demo's address offset.
+    program.link = LinkUp;
+    SetCheckState(IdOffsetCheck, 1);
+    QDialog* dialog = CreateWriteValueDialogFor(4, 7);
+    if (!dialog) {
+        std::fprintf(stderr, "render_pages: no Write value dialog\n");
+        program.link = LinkOff;
+        delete window;
+        return 1;
+    }
+    for (auto [name, entry] : {std::pair{"type", "float32"}, {"order", "CDAB (word swap)"}}) {
+        auto* box = dialog->findChild<QComboBox*>(QLatin1String(name));
+        box->setCurrentIndex(box->findText(QLatin1String(entry)));
+    }
+    dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("123.456"));
+    // A caret that does not blink is drawn the same at every grab.
+    const int flashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    dialog->show();
+    QApplication::processEvents();
+    const std::string path = dir + "/write-value-dialog.png";
+    const bool saved = dialog->grab().save(QString::fromStdString(path), "PNG");
+    if (!saved)
+        std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+    QApplication::setCursorFlashTime(flashTime);
+    program.link = LinkOff;
+    delete dialog;
+    delete window;
+    return saved ? 0 : 1;
+}
+
 constexpr Page kCommunications{0, "communications"};
 constexpr Page kViewData{1, "view-data"};
 constexpr Page kViewMessages{2, "view-messages"};
@@ -226,6 +269,7 @@ int main(int argc, char** argv)
 
     int failures = RenderPages(dir, {kCommunications, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
     failures += RenderCloserLooks(dir);
+    failures += RenderWriteValueDialog(dir);
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());
     failures += RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-dark");

@@ -1,0 +1,145 @@
+#include "engine/write_value.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <optional>
+
+#include "common/number_rule.h"
+#include "common/table_numbers.h"
+#include "dataview/value_encode.h"
+#include "dataview/value_formats.h"
+#include "engine/program_state.h"
+#include "modbus/frames.h"
+#include "ui/control_ids.h"
+#include "ui/controls.h"
+#include "ui/data_list.h"
+#include "ui/write_value_dialog.h"
+
+namespace {
+
+constexpr int kCoilValueColumn = ValueColumnOf(TableCoils);
+constexpr int kHoldingValueColumn = ValueColumnOf(TableHoldingRegisters);
+
+constexpr const char* kNotConnected = "Not connected: nothing can be sent.";
+
+// What the last Write sent, so that the next dialog starts there. Kept for
+// the run only, never saved. GUI thread only; file-local: only the dialogs
+// of this file read and write it.
+struct LastWrite {
+    std::optional<ValueType> registerType;
+    ByteOrder order = OrderABCD;
+    int singleRegisterFunction = kFunctionWriteRegister;
+    int coilFunction = kFunctionWriteCoil;
+};
+LastWrite gLast;
+
+bool Connected()
+{
+    return program.link == LinkUp || program.link == LinkDown;
+}
+
+// The register type that reads as the column shows its values.
+ValueType TypeOfFormat(int format)
+{
+    switch (format) {
+    case FormatHex:
+        return TypeHex16;
+    case FormatBinary:
+        return TypeBin16;
+    default:
+        return TypeU16;
+    }
+}
+
+// The choice for the cell's address, with the unit id, the offset switch and
+// the block as they are now: row r stands for address S + r, and the write
+// must stay inside the rows shown.
+ValueWrite WriteFor(int row, const WriteValueChoice& choice)
+{
+    ValueWrite write;
+    write.type = choice.type;
+    write.order = choice.order;
+    write.function = choice.function;
+    write.text = choice.text;
+    write.unit = TextToInt32(GetControlText(IdUnitField));
+    write.offsetOn = GetCheckState(IdOffsetCheck) != 0;
+    write.address = program.tableStartAddress + row;
+    write.blockFirst = program.tableStartAddress;
+    write.blockLast = program.tableStartAddress + DataListRowCount() - 1;
+    return write;
+}
+
+EncodedValue Encode(int row, const WriteValueChoice& choice)
+{
+    if (!Connected()) {
+        EncodedValue refused;
+        refused.reason = kNotConnected;
+        return refused;
+    }
+    return EncodeValue(WriteFor(row, choice));
+}
+
+// Queues the write, or answers why it cannot go.
+std::string QueueWrite(int row, const WriteValueChoice& choice)
+{
+    const EncodedValue encoded = Encode(row, choice);
+    const std::optional<PendingWrite> pending = PendingWriteFor(encoded);
+    if (!pending)
+        return encoded.reason.empty() ? "Nothing can be written here." : encoded.reason;
+    program.pendingWrites.Append(*pending);
+
+    if (choice.type == TypeCoil) {
+        gLast.coilFunction = choice.function;
+        return {};
+    }
+    gLast.registerType = choice.type;
+    if (RegisterCountOf(choice.type) > 1)
+        gLast.order = choice.order;
+    else
+        gLast.singleRegisterFunction = choice.function;
+    return {};
+}
+
+}  // namespace
+
+bool IsCellWritable(int row, int column)
+{
+    if (column != kCoilValueColumn && column != kHoldingValueColumn)
+        return false;
+    if (!Connected() || row < 0 || row >= DataListRowCount())
+        return false;
+    // A table at "No data" has no labels: no address the user has seen.
+    return !GetCellText(row, column - 1).empty();
+}
+
+QDialog* CreateWriteValueDialogFor(int row, int column)
+{
+    if (!IsCellWritable(row, column))
+        return nullptr;
+    WriteValueSetup setup;
+    setup.address = GetCellText(row, column - 1);
+    setup.coil = column == kCoilValueColumn;
+    if (setup.coil) {
+        setup.type = TypeCoil;
+        setup.function = gLast.coilFunction;
+    } else {
+        setup.type = gLast.registerType.value_or(TypeOfFormat(GetSelectorIndex(IdSelectorHR)));
+        setup.function = gLast.singleRegisterFunction;
+    }
+    setup.order = gLast.order;
+    setup.encode = [row](const WriteValueChoice& choice) { return Encode(row, choice); };
+    setup.write = [row](const WriteValueChoice& choice) { return QueueWrite(row, choice); };
+    QWidget* list = FindControl(IdDataList);
+    return CreateWriteValueDialog(list ? list->window() : nullptr, setup);
+}
+
+void OpenWriteValueDialog(int row, int column)
+{
+    // The window owns the dialog too: gone with it, it is not deleted twice.
+    QPointer<QDialog> dialog = CreateWriteValueDialogFor(row, column);
+    if (!dialog)
+        return;
+    dialog->exec();
+    delete dialog.data();
+}
