@@ -192,7 +192,7 @@ TEST_F(TipsAndMenusTest, CopyTableAsCsvHasAHeaderAndEveryRow)
     Show(1, {0x01}, 2, {1, 0, 0, 2});
     Show(4, {0xFF, 0xFE}, 2, {1, 0, 0, 2});  // the second register missing
     Choose(0, 0, QStringLiteral("Copy table as CSV"));
-    EXPECT_EQ(Clipboard(), "Disc. Input,Values,Holding Reg.,Values\n"
+    EXPECT_EQ(Clipboard(), "Disc. Input,Disc. Input value,Holding Reg.,Holding Reg. value\n"
                            "19999,1,49999,FFFE\n"
                            "110000,0,410000,\n");
 }
