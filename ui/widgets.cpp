@@ -218,6 +218,9 @@ Pane* SetUpPane(Pane* pane, int id, const QRect& geometry)
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setTabChangesFocus(true);
     pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // The keys still move and select, but a blinking caret would suggest
+    // that the text can be typed into.
+    pane->setCursorWidth(0);
     // The lines are written in fixed colours (blue, black, red, grey,
     // orange), so the pane's background is fixed as well: white, as under a
     // light desktop scheme, whatever the desktop's scheme.
