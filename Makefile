@@ -61,8 +61,10 @@ sim: programs
 	./$(BUILD_DIR)/sorbel-sim --port $(SIM_PORT) $(SIM_ARGS)
 
 # The Debian package $(BUILD_DIR)/sorbel-client_VERSION_ARCH.deb, made by
-# CPack; install it with sudo apt-get install ./build/sorbel-client_*.deb.
-deb: build
+# CPack from the two programs it ships, built alone as for `make run` (no
+# tests, no benchmarks); install it with
+# sudo apt-get install ./build/sorbel-client_*.deb.
+deb: programs
 	cd $(BUILD_DIR) && cpack
 
 unit-tests: deps

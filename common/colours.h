@@ -18,3 +18,8 @@ constexpr Rgb kWindowGrey{200, 200, 200};  // window background, odd rows
 constexpr Rgb kPageGrey{230, 230, 230};    // pages
 constexpr Rgb kRowLight{240, 240, 240};    // even rows, list background
 constexpr Rgb kStaleGrey{105, 105, 105};   // values not confirmed by the latest read: 3.3:1 on odd rows
+// Disabled text, where the desktop's own greyed colour would not read
+// (3:1 at least): on the light greys (3.3:1 on the window grey) and on the
+// accent orange (3.5:1).
+constexpr Rgb kDisabledOnLight{105, 105, 105};
+constexpr Rgb kDisabledOnOrange{110, 44, 0};

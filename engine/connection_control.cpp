@@ -13,6 +13,7 @@
 #include "connection/serial_port.h"
 #include "connection/transport.h"
 #include "dataview/value_formats.h"
+#include "engine/counter_tips.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
@@ -155,7 +156,7 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
     program.link = LinkUp;
 
     // The response times and causes describe this connection alone.
-    ResetResponseStats(program.responseStats);
+    RestartResponseFigures(FiguresSinceConnect);
     // The counts go on from where they were; only the clear action resets them.
     RefreshCounterFields();
     UpdateConnectionControls();

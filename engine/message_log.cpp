@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/counter_tips.h"
 #include "engine/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -56,7 +57,7 @@ void ClearLogAndCounters()
     program.pollCount.store(0);
     program.validCount.store(0);
     program.badCount.store(0);
-    ResetResponseStats(program.responseStats);
+    RestartResponseFigures(FiguresSinceClear);
     RefreshCounterFields();
     ClearEditor(IdMessageLog);
 }

@@ -11,6 +11,7 @@
 #include "connection/connect_attempt.h"
 #include "connection/line_settings.h"
 #include "connection/transport.h"
+#include "dataview/wall_clock.h"
 #include "modbus/pending_writes.h"
 #include "modbus/response_stats.h"
 #include "modbus/response_wait.h"
@@ -18,6 +19,13 @@
 
 // A table's read time before its first valid read.
 constexpr int64_t kNeverRead = std::numeric_limits<int64_t>::min();
+
+// What started the response figures afresh last.
+enum FiguresStart {
+    FiguresSinceStartUp,  // neither a connect nor a clear yet
+    FiguresSinceConnect,  // a connect
+    FiguresSinceClear,    // "Clear Log and Counters"
+};
 
 // The session as the user sees it.
 enum LinkState {
@@ -87,6 +95,11 @@ struct ProgramState {
     // Response times and causes of bad responses since the last connect or
     // clear: recorded by the worker at each outcome, reset and read by main.
     ResponseStats responseStats;
+    // What last started responseStats afresh and when (wall clock, ms since
+    // 1970 UTC, with the local offset then; zero before the first), so that
+    // their tips can say which period they cover. Main only.
+    FiguresStart figuresStart = FiguresSinceStartUp;
+    WallTime figuresStartedAt;
 
     // Write requests from cell edits: appended by main, drained by the worker.
     PendingWriteQueue pendingWrites;

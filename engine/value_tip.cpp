@@ -51,9 +51,15 @@ std::string AgeText(int table)
     return seconds < 0 ? std::string() : LastReadText(seconds);
 }
 
+// Numbers are right-aligned, each with a gap before it as wide as the
+// font is high, so that neighbouring numbers never run together ("-1" after
+// "-2.5e+32") at any font size or scale.
+constexpr const char* kNumberCell = "<td align=right style=\"padding-left:1em\">";
+constexpr const char* kNumberHead = "<th align=right style=\"padding-left:1em\">";
+
 std::string Row(const std::string& name, const std::string& value)
 {
-    return "<tr><td>" + name + "</td><td align=right>" + value + "</td></tr>";
+    return "<tr><td>" + name + "</td>" + kNumberCell + value + "</td></tr>";
 }
 
 }  // namespace
@@ -86,11 +92,10 @@ std::string ValueCellTip(int row, int column)
     const uint8_t pair[4] = {bytes[0], bytes[1], static_cast<uint8_t>(*next >> 8), static_cast<uint8_t>(*next)};
     const std::string nextLabel = GetCellText(row + 1, AddressColumnOf(table));
     tip += label + " and " + nextLabel + " as 32 bits (A B = " + label + ", C D = " + nextLabel +
-           "):<table cellspacing=0 cellpadding=1>"
-           "<tr><th></th><th align=right>Unsigned 32</th><th align=right>Signed 32</th>"
-           "<th align=right>Float 32</th></tr>";
+           "):<table cellspacing=0 cellpadding=1><tr><th></th>" + kNumberHead + "Unsigned 32</th>" + kNumberHead +
+           "Signed 32</th>" + kNumberHead + "Float 32</th></tr>";
     for (const PairViews& v : ViewPair(pair))
-        tip += std::string("<tr><td>") + v.order + "</td><td align=right>" + v.unsigned32 + "</td><td align=right>" +
-               v.signed32 + "</td><td align=right>" + v.float32 + "</td></tr>";
+        tip += std::string("<tr><td>") + v.order + "</td>" + kNumberCell + v.unsigned32 + "</td>" + kNumberCell +
+               v.signed32 + "</td>" + kNumberCell + v.float32 + "</td></tr>";
     return tip + "</table>" + age + "</qt>";
 }

@@ -6,9 +6,14 @@
 #include <QColor>
 #include <QFont>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPalette>
 #include <QPointer>
+#include <QScreen>
+#include <QStyleOptionFrame>
+#include <QStylePainter>
 #include <QTableView>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -26,6 +31,8 @@ constexpr std::array<const char*, kDataListColumns> kHeaders = {"Disc. Input", "
                                                                 "Input Reg.",  "Values", "Holding Reg.", "Values"};
 // Long enough to read a refusal, short enough not to linger.
 constexpr int kNoticeMilliseconds = 6000;
+// Between the notice and the values it keeps clear of.
+constexpr int kNoticeGap = 4;
 constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
 
 // GUI thread only; file-local: set through SetCellTipProvider, read by the
@@ -168,6 +175,131 @@ DataListModel* Model()
     return model;
 }
 
+// The refusal notice: a label drawn like a tool tip, of the list's own so
+// that it goes exactly where it is put and away with the next key or click
+// anywhere in the program (or after a while).
+class CellNotice : public QLabel {
+public:
+    explicit CellNotice(QTableView* view) : QLabel(view, Qt::ToolTip | Qt::BypassGraphicsProxyWidget)
+    {
+        setObjectName(QLatin1String(kCellNoticeName));
+        setTextFormat(Qt::PlainText);
+        setForegroundRole(QPalette::ToolTipText);
+        setBackgroundRole(QPalette::ToolTipBase);
+        setPalette(QToolTip::palette());
+        setFont(QToolTip::font());
+        setMargin(1 + style()->pixelMetric(QStyle::PM_ToolTipLabelFrameWidth, nullptr, this));
+        setIndent(1);
+        expiry_.setSingleShot(true);
+        connect(&expiry_, &QTimer::timeout, this, &CellNotice::hide);
+    }
+
+    QSize SizeFor(const QString& text)
+    {
+        setText(text);
+        adjustSize();
+        return size();
+    }
+
+    void Show(const QString& text, const QPoint& at)
+    {
+        setText(text);
+        adjustSize();
+        move(at);
+        show();
+        raise();
+        expiry_.start(kNoticeMilliseconds);
+        // From the next event on: the key that committed the edit is still
+        // on its way through the window.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                qApp->installEventFilter(this);
+        });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonPress:
+            hide();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+    void hideEvent(QHideEvent* event) override
+    {
+        qApp->removeEventFilter(this);
+        expiry_.stop();
+        QLabel::hideEvent(event);
+    }
+
+    void paintEvent(QPaintEvent* event) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionFrame frame;
+        frame.initFrom(this);
+        painter.drawPrimitive(QStyle::PE_PanelTipLabel, frame);
+        painter.end();
+        QLabel::paintEvent(event);
+    }
+
+private:
+    QTimer expiry_;
+};
+
+// Whether a column shows text in rows first to last.
+bool ColumnHasText(const QAbstractItemModel& model, int column, int first, int last)
+{
+    for (int r = std::max(0, first); r <= last && r < model.rowCount(); ++r)
+        if (!model.index(r, column).data().toString().isEmpty())
+            return true;
+    return false;
+}
+
+// Where a notice of size covers no value (global position): level with the
+// cell's row and right of it, past every column that shows text in the rows
+// the notice spans; when the screen has no room there, just above the list's
+// rows (over its headers).
+QPoint NoticePlace(const QTableView& view, const QModelIndex& cell, const QSize& size)
+{
+    const QRect rect = view.visualRect(cell);
+    const QWidget* viewport = view.viewport();
+    const int top = rect.center().y() - size.height() / 2;
+    const int first = view.rowAt(std::max(0, top));
+    int last = view.rowAt(top + size.height() - 1);
+    if (last < 0)
+        last = view.model()->rowCount() - 1;
+    int left = rect.right() + 1 + kNoticeGap;
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (int c = 0; c < kDataListColumns; ++c) {
+            const int x = view.columnViewportPosition(c);
+            const int right = x + view.columnWidth(c);
+            if (view.isColumnHidden(c) || right <= left || x >= left + size.width() ||
+                !ColumnHasText(*view.model(), c, first, last))
+                continue;
+            left = right + kNoticeGap;
+            moved = true;
+        }
+    }
+    const QScreen* screen = view.screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    QPoint at = viewport->mapToGlobal(QPoint(left, top));
+    if (room.isValid() && at.x() + size.width() > room.right() + 1) {
+        at = viewport->mapToGlobal(QPoint(rect.left(), -size.height()));
+        at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - size.width())));
+    }
+    if (room.isValid())
+        at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - size.height())));
+    return at;
+}
+
 }  // namespace
 
 QTableView* CreateDataList(QWidget* parent, const QFont& font)
@@ -291,17 +423,15 @@ bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts, int 
 
 void ShowCellNotice(int row, int column, std::string_view text)
 {
-    // Rich text, escaped, so a typed "<b>" shows as typed.
-    const QString tip = QStringLiteral("<qt>") +
-                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toHtmlEscaped() +
-                        QStringLiteral("</qt>");
-    RunOnGui([row, column, tip] {
+    const QString notice = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    RunOnGui([row, column, notice] {
         auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
         if (!view)
             return;
-        const QRect cell = view->visualRect(view->model()->index(row, column));
-        const QPoint at = view->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint());
-        QToolTip::showText(at, tip, view->viewport(), cell, kNoticeMilliseconds);
+        CellNotice* label = view->findChild<CellNotice*>(QLatin1String(kCellNoticeName), Qt::FindDirectChildrenOnly);
+        if (!label)
+            label = new CellNotice(view);
+        label->Show(notice, NoticePlace(*view, view->model()->index(row, column), label->SizeFor(notice)));
         QApplication::beep();
     });
 }

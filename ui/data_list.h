@@ -53,9 +53,12 @@ bool FinishCellText(CellTextHandOff& cell);
 // written (no list, or shutting down).
 bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts, int endRow);
 
-// Tells the user something about a cell without stopping the window: a tool
-// tip at the cell and the system beep.
+// Tells the user something about a cell without stopping the window: the
+// system beep and a note like a tool tip, level with the cell's row where it
+// covers no value (else above the rows), gone with the next key or click.
 void ShowCellNotice(int row, int column, std::string_view text);
+// The object name of that note, a top-level label while it shows.
+constexpr const char* kCellNoticeName = "sorbel-cell-notice";
 
 // Answers the tool tip of a cell (row, column), empty for none. Asked on the
 // GUI thread each time a tip is due.

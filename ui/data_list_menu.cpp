@@ -41,15 +41,20 @@ std::vector<int> ShownTables(const QAbstractItemModel& model)
 }
 
 // Label and value of each shown table, as one CSV line; the header row
-// when row is -1.
+// when row is -1. The value columns all read "Values" in the list; in the
+// header each is named after its table's column ("Holding Reg. value"), so
+// that a spreadsheet or a script can tell them apart.
 QString CsvLine(const QAbstractItemModel& model, const std::vector<int>& tables, int row)
 {
     QStringList fields;
     for (int t : tables) {
-        for (int column : {AddressColumnOf(t), ValueColumnOf(t)}) {
-            fields << CsvField(row < 0 ? model.headerData(column, Qt::Horizontal).toString()
-                                       : model.index(row, column).data().toString());
+        if (row < 0) {
+            const QString name = model.headerData(AddressColumnOf(t), Qt::Horizontal).toString();
+            fields << CsvField(name) << CsvField(name + QStringLiteral(" value"));
+            continue;
         }
+        for (int column : {AddressColumnOf(t), ValueColumnOf(t)})
+            fields << CsvField(model.index(row, column).data().toString());
     }
     return fields.join(QLatin1Char(',')) + QLatin1Char('\n');
 }

@@ -40,6 +40,9 @@ void BuildViewDataPage(QWidget* page)
         CreateLabel(page, IdFormatLabel, QRect(8, 33, 300, 20), "Data Format Selectors", Qt::AlignHCenter);
     SetBackgroundColour(selectors, kAccentOrange);
     SetTextColour(selectors, kWhite);
+    // Disabled while connected: the desktop's light grey would vanish on
+    // the orange.
+    SetDisabledTextColour(selectors, kDisabledOnOrange);
 
     // A request carries 16 bits of address and of quantity: a value beyond
     // them would go out as something other than the field shows. The scan

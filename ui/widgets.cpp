@@ -13,6 +13,7 @@
 #include <QTextEdit>
 #include <QValidator>
 
+#include "common/contrast.h"
 #include "ui/cached_scroll_bar.h"
 #include "ui/controls.h"
 #include "ui/window_handlers.h"
@@ -89,6 +90,12 @@ QColor ToQColor(Rgb colour)
     return QColor(colour.r, colour.g, colour.b);
 }
 
+Rgb ToRgb(const QColor& colour)
+{
+    return {static_cast<uint8_t>(colour.red()), static_cast<uint8_t>(colour.green()),
+            static_cast<uint8_t>(colour.blue())};
+}
+
 void SetTextColour(QWidget* widget, Rgb colour)
 {
     QPalette palette = widget->palette();
@@ -96,6 +103,14 @@ void SetTextColour(QWidget* widget, Rgb colour)
         palette.setColor(group, QPalette::WindowText, ToQColor(colour));
         palette.setColor(group, QPalette::Text, ToQColor(colour));
     }
+    widget->setPalette(palette);
+}
+
+void SetDisabledTextColour(QWidget* widget, Rgb colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, ToQColor(colour));
+    palette.setColor(QPalette::Disabled, QPalette::Text, ToQColor(colour));
     widget->setPalette(palette);
 }
 
@@ -113,12 +128,20 @@ QColor TextColourOnLight(const QPalette& palette, QPalette::ColorRole role)
     return system.lightness() < 128 ? system : QColor(Qt::black);
 }
 
+QColor DisabledTextColourOnLight(const QPalette& palette, QPalette::ColorRole role)
+{
+    const QColor system = palette.color(QPalette::Disabled, role);
+    return ContrastRatio(ToRgb(system), kWindowGrey) >= 3.0 ? system : ToQColor(kDisabledOnLight);
+}
+
 void KeepTextReadableOnLight(QWidget* widget, QPalette::ColorRole role)
 {
     QPalette palette = widget->palette();
     const QColor text = TextColourOnLight(palette, role);
+    const QColor greyed = DisabledTextColourOnLight(palette, role);
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
         palette.setColor(group, role, text);
+    palette.setColor(QPalette::Disabled, role, greyed);
     widget->setPalette(palette);
 }
 
@@ -195,6 +218,9 @@ Pane* SetUpPane(Pane* pane, int id, const QRect& geometry)
     pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setTabChangesFocus(true);
     pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // The keys still move and select, but a blinking caret would suggest
+    // that the text can be typed into.
+    pane->setCursorWidth(0);
     // The lines are written in fixed colours (blue, black, red, grey,
     // orange), so the pane's background is fixed as well: white, as under a
     // light desktop scheme, whatever the desktop's scheme.

@@ -21,10 +21,14 @@ class QTextEdit;
 class QWidget;
 
 QColor ToQColor(Rgb colour);
+Rgb ToRgb(const QColor& colour);
 
 // The text colour of a label or link while it is enabled; disabled, it is
 // drawn greyed like any other control.
 void SetTextColour(QWidget* widget, Rgb colour);
+// Its colour while disabled instead, for text on a background of the
+// program's own that the desktop's greyed colour would not read on.
+void SetDisabledTextColour(QWidget* widget, Rgb colour);
 // A background of the control's own instead of the page's.
 void SetBackgroundColour(QWidget* widget, Rgb colour);
 
@@ -32,8 +36,10 @@ void SetBackgroundColour(QWidget* widget, Rgb colour);
 // fixed light backgrounds, or black where the desktop's colour scheme is dark
 // and its light text would not show there.
 QColor TextColourOnLight(const QPalette& palette, QPalette::ColorRole role);
-// Gives the widget that colour for its enabled text in role; disabled text
-// keeps the system's greyed colour.
+// The same for disabled text: the system's greyed colour where it reads
+// (3:1) on the darkest of the light greys, else kDisabledOnLight.
+QColor DisabledTextColourOnLight(const QPalette& palette, QPalette::ColorRole role);
+// Gives the widget those colours for its text in role, enabled and disabled.
 void KeepTextReadableOnLight(QWidget* widget, QPalette::ColorRole role);
 
 // One-line static text, never read as rich text; centred vertically unless

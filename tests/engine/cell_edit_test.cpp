@@ -1,8 +1,8 @@
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QToolButton>
-#include <QToolTip>
 
 #include <algorithm>
 #include <atomic>
@@ -38,6 +38,14 @@ protected:
         if (QLineEdit* field = Editor())
             QTest::keyClick(field, key);
     }
+
+    // The refusal notice while it shows, else null.
+    QLabel* Notice()
+    {
+        auto* notice = view->findChild<QLabel*>(QLatin1String(kCellNoticeName));
+        return notice && notice->isVisible() ? notice : nullptr;
+    }
+    QString NoticeText() { return Notice() ? Notice()->text() : QString(); }
 
     std::vector<int> Events()
     {
@@ -267,7 +275,8 @@ TEST_F(CellEditTest, OnlyAWhole16BitValueInTheColumnsFormatIsSent)
     for (const Case& c : cases) {
         Connect(1, 3, {0, 0, 0, c.format});
         SetCellText(0, 7, "7");
-        QToolTip::hideText();
+        if (Notice())
+            Notice()->hide();
         DoubleClickCell(0, 7);
         Type(c.typed);
         if (!*c.typed)
@@ -276,11 +285,35 @@ TEST_F(CellEditTest, OnlyAWhole16BitValueInTheColumnsFormatIsSent)
         EXPECT_EQ(Cell(0, 7), "7") << c.typed;
         if (c.value < 0) {
             EXPECT_TRUE(Drain().empty()) << c.typed;
-            EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Not sent"))) << c.typed;
+            EXPECT_TRUE(NoticeText().contains(QStringLiteral("Not sent"))) << c.typed;
         } else {
             EXPECT_EQ(Drain(), (Frames{WriteFrame(6, 1, static_cast<uint16_t>(c.value))})) << c.typed;
         }
     }
+}
+
+TEST_F(CellEditTest, ARefusalNoticeCoversNoValueAndGoesWithTheNextKey)
+{
+    Connect(1, 3, {1, 1, 3, 3});
+    for (int row = 0; row < 3; ++row)
+        for (int column = 1; column < kDataListColumns; column += 2)
+            SetCellText(row, column, "1");
+    DoubleClickCell(1, 7);
+    Type("abc");
+    Key(Qt::Key_Return);
+    QLabel* notice = Notice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->text().contains(QStringLiteral("Not sent")));
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < kDataListColumns; ++column) {
+            const QRect cell = view->visualRect(view->model()->index(row, column));
+            EXPECT_FALSE(notice->geometry().intersects(cell.translated(view->viewport()->mapToGlobal(QPoint()))))
+                << row << ", " << column;
+        }
+
+    QApplication::processEvents();
+    QTest::keyClick(view, Qt::Key_Up);
+    EXPECT_EQ(Notice(), nullptr);
 }
 
 TEST_F(CellEditTest, AWriteWhoseAddressWouldWrapIsNotSent)
@@ -295,7 +328,7 @@ TEST_F(CellEditTest, AWriteWhoseAddressWouldWrapIsNotSent)
     Key(Qt::Key_Up);
     Key(Qt::Key_Return);
     EXPECT_TRUE(Drain().empty());
-    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("outside 0..65535")));
+    EXPECT_TRUE(NoticeText().contains(QStringLiteral("outside 0..65535")));
 
     // The rows of the block are fine from address 1 on.
     DoubleClickCell(1, 7);

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QToolTip>
 
+#include <regex>
+
 #include "engine/counter_tips.h"
 #include "engine/tips_and_menus.h"
 #include "engine_fixture.h"
@@ -84,16 +86,19 @@ TEST_F(CounterTipsTest, AConnectAndTheClearStartTheFiguresAfresh)
     EXPECT_EQ(Summary().valid, 1u);
     EXPECT_EQ(Summary().bad(), 1u);
 
-    // Reconnecting keeps the counters but not the figures.
+    // Reconnecting keeps the counters but not the figures, and the tips say
+    // since when they count.
     Click(IdConnectComms);
     Connect();
     EXPECT_EQ(Counters(), "Polls: 2 Valid: 1 Bad: 1");
     EXPECT_EQ(Summary().valid + Summary().bad(), 0u);
+    const std::regex connected("Since connected at [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\nElapsedTime of 0 valid responses");
+    EXPECT_TRUE(std::regex_match(CounterFieldTip(StatusValid), connected)) << CounterFieldTip(StatusValid);
 
     RunCycle();
     EXPECT_EQ(Summary().valid, 1u);
     Click(IdClearLog);
-    EXPECT_EQ(
-        CounterFieldTip(StatusPolls),
-        "Since the last connect or \"Clear Log and Counters\":\nElapsedTime of 0 valid responses\n0 bad responses");
+    const std::regex cleared(
+        "Since cleared at [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\nElapsedTime of 0 valid responses\n0 bad responses");
+    EXPECT_TRUE(std::regex_match(CounterFieldTip(StatusPolls), cleared)) << CounterFieldTip(StatusPolls);
 }
