@@ -6,6 +6,7 @@
 #include "common/number_rule.h"
 #include "common/table_numbers.h"
 #include "engine/connection_control.h"
+#include "engine/cycle_sampling.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
@@ -60,6 +61,7 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
     if (!AnsweredValid(wait)) {
         // The last value read is still shown, but no longer as current.
         MarkTableStale(table);
+        SampleBadOutcome(wait, buffer);
         return !ReportBadOutcome(wait, buffer);
     }
     program.validCount.fetch_add(1);
@@ -77,6 +79,7 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
         ScrollLogToEnd();
     });
     RecordValidResponse(program.responseStats, elapsed);
+    SampleValidRead(table, buffer, wait.received, elapsed);
     return true;
 }
 
@@ -86,6 +89,7 @@ void PollWorker()
 {
     const CycleSnapshot snapshot = TakeSnapshot();
     std::array<uint8_t, kCycleBufferSize> buffer{};
+    BeginSampling(snapshot.startAddress, snapshot.quantity, snapshot.selectors);
 
     bool linkUp = true;
     for (int t = TableDiscreteInputs; t <= TableHoldingRegisters && linkUp; ++t) {
@@ -99,8 +103,10 @@ void PollWorker()
             RefreshCounterFields();
         }
     }
+    FinishSampledReads();
     if (linkUp)
         linkUp = SendPendingWrites(buffer.data());
+    PublishCycleSample();
     if (!linkUp)
         ReportLinkLost();
 
