@@ -1,6 +1,8 @@
 #include "engine/tips_and_menus.h"
 
 #include "engine/counter_tips.h"
+#include "engine/csv_recording.h"
+#include "engine/trend_feed.h"
 #include "engine/value_tip.h"
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
@@ -8,6 +10,8 @@
 #include "ui/data_list_menu.h"
 #include "ui/log_menu.h"
 #include "ui/status_tips.h"
+#include "ui/trend_window.h"
+#include "ui/values_menu.h"
 
 void RegisterTipAndMenuHandlers()
 {
@@ -16,4 +20,15 @@ void RegisterTipAndMenuHandlers()
         SetStatusTipProvider(field, CounterFieldTip);
     SetContextMenuHandler(IdDataList, ShowDataListMenu);
     SetContextMenuHandler(IdMessageLog, ShowLogMenu);
+    // Values over time: recording and plotting.
+    ValuesMenuHandlers values;
+    values.recordEntryText = RecordEntryText;
+    values.toggleRecording = ToggleRecording;
+    values.plotChoices = PlotChoiceTexts;
+    values.plot = PlotCellValue;
+    values.plotResponseTime = PlotResponseTime;
+    SetValuesMenuHandlers(values);
+    for (int field : {StatusPolls, StatusValid, StatusBad})
+        SetContextMenuHandler(StatusFieldMenuId(field), ShowCounterFieldMenu);
+    SetTrendWindowHandlers({FeedTrend, TrendStopped});
 }

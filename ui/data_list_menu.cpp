@@ -7,10 +7,12 @@
 #include <QPointer>
 #include <QTableView>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "dataview/value_formats.h"
+#include "ui/values_menu.h"
 
 namespace {
 
@@ -95,6 +97,10 @@ QMenu* BuildDataListMenu(QTableView* list, const QModelIndex& cell)
                         ToClipboard(csv);
                     })
         ->setEnabled(!tables.empty());
+    // Values over time: recording the list, plotting a value.
+    const int table = cell.isValid() ? cell.column() / 2 + 1 : 0;
+    menu->addSeparator();
+    AddValuesEntries(menu, table, row, std::find(tables.begin(), tables.end(), table) != tables.end());
     return menu;
 }
 
