@@ -1,6 +1,7 @@
 #include "app/dispatch.h"
 
 #include "engine/connection_control.h"
+#include "engine/csv_recording.h"
 #include "engine/message_log.h"
 #include "engine/scan_tick.h"
 #include "engine/server_command.h"
@@ -41,4 +42,6 @@ void DispatchTimerEvent(int timerId)
         ScanTick();
     else if (timerId == kLinkTimerId)
         LinkTick();
+    else if (timerId == kRecordTimerId)
+        RecordingTick();
 }

@@ -6,6 +6,7 @@
 
 #include "connection/transport.h"
 #include "engine/connection_control.h"
+#include "engine/csv_recording.h"
 #include "engine/program_state.h"
 #include "ui/gui_call.h"
 #include "ui/window_timer.h"
@@ -35,6 +36,8 @@ void Shutdown()
     // that is leaving.
     ReleaseGuiCallers();
     StopAllWindowTimers();
+    // The recording's last rows reach the disk before the process ends.
+    EndRecordingAtShutdown();
 
     // A cycle still running is not waited for: the process ends right after.
     StopNetwork();

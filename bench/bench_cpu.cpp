@@ -12,6 +12,10 @@
 //              the client, with the shortest time that cycle had run by then
 //   log line   GUI-thread CPU per AppendLogLine with the log page in view,
 //              paint included, the log holding 300 and 2000 lines
+//   trend      the trend window showing 4 series of 10 registers at 100 ms
+//              against the same polling without it, window by window
+//              alternated in one run; and the RSS of 8 series at 10 ms over
+//              six windows' time
 //
 //   bench_cpu [seconds per window] [text]
 //       windows of 10 s unless given; with a text, only the cases that
@@ -22,19 +26,23 @@
 #include <QEventLoop>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWidget>
 
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <fstream>
 
 #include "bench/polling_harness.h"
 #include "common/colours.h"
 #include "engine/message_log.h"
+#include "engine/trend_feed.h"
 #include "modbus/response_stats.h"
+#include "ui/trend_window.h"
 #include "ui/window_handlers.h"
 
 namespace {
@@ -194,6 +202,15 @@ void Idle(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// CPU (% of one core) over one window while the event loop runs.
+double CpuOverWindow()
+{
+    const Usage before = UsageNow();
+    Idle(gWindowSeconds * 1000);
+    const Usage after = UsageNow();
+    return 100.0 * (after.cpuSeconds - before.cpuSeconds) / (after.wallSeconds - before.wallSeconds);
 }
 
 // CPU (% of one core) and switches per second over kWindows windows while the
@@ -368,6 +385,88 @@ void LogLineCost(int lines, int page = kPageViewMessages)
     ShowPage(kPageCommunications);
 }
 
+// Plots the first `series` holding registers as u16, which opens the trend
+// window and starts the sampling.
+void PlotRegisters(int series)
+{
+    for (int row = 0; row < series; ++row)
+        PlotCellValue(4, row, 0);
+}
+
+void CloseTrendWindow()
+{
+    if (QWidget* window = TrendWindow())
+        window->close();
+    Idle(200);
+}
+
+// What the trend window adds: the same polling without it and with it shown,
+// one window each in turn, so that the machine's load falls on both alike.
+void TrendCpu(ServerProcess& server)
+{
+    const char* what = "trend window, 4 series at 100 ms";
+    if (!Wanted(what))
+        return;
+    const int formats[4] = {0, 0, 0, 3};
+    if (!Connect(10, 100, formats)) {
+        std::printf("  %s: cannot connect\n", what);
+        return;
+    }
+    server.Clear();
+    Idle(2000);
+    std::vector<double> without, with;
+    for (int w = 0; w < kWindows; ++w) {
+        without.push_back(CpuOverWindow());
+        PlotRegisters(4);
+        Idle(1000);
+        with.push_back(CpuOverWindow());
+        CloseTrendWindow();
+    }
+    std::vector<double> rise;
+    for (size_t w = 0; w < with.size(); ++w)
+        rise.push_back(with[w] - without[w]);
+    std::printf("  %-46s %6.2f %%  without it %.2f %%, rise %.2f points (%.2f-%.2f)\n", what, Median(with),
+                Median(without), Median(rise), *std::min_element(rise.begin(), rise.end()),
+                *std::max_element(rise.begin(), rise.end()));
+    Disconnect();
+    DispatchControlEvent(IdClearLog);
+}
+
+double RssMiB()
+{
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// RSS with the trend window showing 8 series of 10 registers at 10 ms, over
+// six windows' time, with the points the store holds.
+void TrendRss()
+{
+    const char* what = "trend RSS, 8 series at 10 ms";
+    if (!Wanted(what))
+        return;
+    const int formats[4] = {0, 0, 0, 3};
+    if (!Connect(10, 10, formats)) {
+        std::printf("  %s: cannot connect\n", what);
+        return;
+    }
+    const double before = RssMiB();
+    PlotRegisters(8);
+    std::printf("Trend window, 8 series of 10 holding registers at 10 ms (RSS before it opened %.1f MiB):\n", before);
+    for (int w = 1; w <= 6; ++w) {
+        Idle(gWindowSeconds * 1000);
+        const SeriesStore* store = TrendSeriesStore();
+        const size_t points = store && !store->series.empty() ? SeriesPoints(store->series[0]).size() : 0;
+        std::printf("  after %4d s   RSS %7.1f MiB   %7zu points per series   %d valid reads\n", w * gWindowSeconds,
+                    RssMiB(), points, program.validCount.load());
+    }
+    CloseTrendWindow();
+    std::printf("  closed         RSS %7.1f MiB\n", RssMiB());
+    Disconnect();
+    DispatchControlEvent(IdClearLog);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -400,6 +499,7 @@ int main(int argc, char** argv)
     Polling(server, "10 holding registers at 100 ms, log in view", 10, 100, {0, 0, 0, 3}, kPageViewMessages);
     Polling(server, "10 holding registers at 100 ms, full log in view", 10, 100, {0, 0, 0, 3}, kPageViewMessages, true);
     Polling(server, "four tables of 125 at 100 ms, data in view", 125, 100, {1, 1, 3, 2}, kPageViewData);
+    TrendCpu(server);
 
     std::printf("Cycles on the wire (one table):\n");
     for (const Period& p : gPeriods)
@@ -415,6 +515,8 @@ int main(int argc, char** argv)
         LogLineCost(300, kPageCommunications);
         LogLineCost(2000, kPageCommunications);
     }
+
+    TrendRss();
 
     std::printf("Machine load (/proc/loadavg) at end: %s\n", LoadAverage().c_str());
     return 0;

@@ -6,6 +6,7 @@
 #include "common/number_rule.h"
 #include "common/table_numbers.h"
 #include "engine/connection_control.h"
+#include "engine/cycle_sampling.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
@@ -65,6 +66,7 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
     if (!AnsweredValid(wait)) {
         // The last value read is still shown, but no longer as current.
         MarkTableStale(table);
+        SampleBadOutcome(wait, buffer);
         return !ReportBadOutcome(exchange, buffer);
     }
     program.validCount.fetch_add(1);
@@ -82,6 +84,7 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
         ScrollLogToEnd();
     });
     RecordValidResponse(program.responseStats, elapsed);
+    SampleValidRead(table, buffer, exchange.dataEnd, elapsed);
     return true;
 }
 
@@ -112,6 +115,7 @@ void PollWorker()
 {
     const CycleSnapshot snapshot = TakeSnapshot();
     std::array<uint8_t, kCycleBufferSize> buffer{};
+    BeginSampling(snapshot.startAddress, snapshot.quantity, snapshot.selectors);
 
     bool linkUp = true;
     const bool refused = ReadsRefused(snapshot);
@@ -126,8 +130,10 @@ void PollWorker()
             RefreshCounterFields();
         }
     }
+    FinishSampledReads();
     if (linkUp)
         linkUp = SendPendingWrites(buffer.data());
+    PublishCycleSample();
     if (!linkUp)
         ReportLinkLost();
 

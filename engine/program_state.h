@@ -11,6 +11,8 @@
 #include "connection/connect_attempt.h"
 #include "connection/line_settings.h"
 #include "connection/transport.h"
+#include "dataview/cycle_sample.h"
+#include "dataview/sample_handover.h"
 #include "dataview/wall_clock.h"
 #include "modbus/pending_writes.h"
 #include "modbus/response_stats.h"
@@ -124,6 +126,15 @@ struct ProgramState {
     // kNeverRead before the first since RebuildDataTables: written by the
     // worker, reset by main, read by main for the tool tips.
     std::atomic<int64_t> tableReadAt[4] = {kNeverRead, kNeverRead, kNeverRead, kNeverRead};
+
+    // Each cycle's values, handed to the CSV recording and the trend window.
+    // The worker publishes; main attaches and detaches their queues. With
+    // none attached the worker builds no sample at all.
+    SampleHandover samples;
+    // The running cycle's sample, and whether this cycle builds one (someone
+    // takes samples). Worker only.
+    CycleSample cycleSample;
+    bool sampling = false;
 };
 
 extern ProgramState program;

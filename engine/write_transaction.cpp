@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/colours.h"
+#include "engine/cycle_sampling.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/transaction_report.h"
@@ -51,8 +52,10 @@ bool WriteTransaction(const PendingWrite& write, uint8_t* buffer)
         program.validCount.fetch_add(1);
         SetStatusField(StatusText, kStatusOk);
         AppendLogLine(FormatResponseLine(exchange.reply, wait.received), kBlack);
-        RecordValidResponse(program.responseStats, AppendElapsedLine(wait.sendTime));
-    } else if (ReportBadOutcome(exchange, buffer)) {
+        const uint32_t elapsed = AppendElapsedLine(wait.sendTime);
+        RecordValidResponse(program.responseStats, elapsed);
+        SampleValidWrite(elapsed);
+    } else if (SampleBadOutcome(wait, buffer); ReportBadOutcome(exchange, buffer)) {
         linkUp = false;
         if (!wait.sent) {
             // It never reached the server: the reconnect sends it.

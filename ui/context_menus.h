@@ -9,6 +9,12 @@ class QWidget;
 // screen.
 using ContextMenuHandler = void (*)(QWidget* control, const QPoint& at, const QPoint& global);
 
+// The menu id of status-bar field 0..3: beyond every control id.
+constexpr int StatusFieldMenuId(int field)
+{
+    return 1000 + field;
+}
+
 // GUI thread. A control without a handler keeps the menu it has by itself.
 void SetContextMenuHandler(int id, ContextMenuHandler handler);
 

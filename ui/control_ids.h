@@ -74,6 +74,8 @@ enum ControlId {
 constexpr int kScanTimerId = 45;
 // The timer that brings a lost link back: the next reconnect attempt.
 constexpr int kLinkTimerId = 46;
+// The CSV recording's mark and figures, twice a second while it records.
+constexpr int kRecordTimerId = 47;
 
 // Status-bar fields.
 enum StatusField { StatusText = 0, StatusPolls = 1, StatusValid = 2, StatusBad = 3 };

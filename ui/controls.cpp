@@ -87,6 +87,7 @@ void RegisterStatusField(int field, QLabel* label)
     if (field >= 0 && field < 4) {
         gStatusFields[static_cast<size_t>(field)] = label;
         WatchStatusTip(label, field);
+        WatchContextMenu(label, StatusFieldMenuId(field));
     }
 }
 

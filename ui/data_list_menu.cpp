@@ -7,10 +7,12 @@
 #include <QPointer>
 #include <QTableView>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "dataview/value_formats.h"
+#include "ui/values_menu.h"
 #include "ui/write_value_dialog.h"
 
 namespace {
@@ -106,6 +108,9 @@ QMenu* BuildDataListMenu(QTableView* list, const QModelIndex& cell)
     const int column = cell.isValid() ? cell.column() : -1;
     menu->addAction(QStringLiteral("Write value\u2026"), [row, column] { OpenWriteValue(row, column); })
         ->setEnabled(row >= 0 && IsWritableCell(row, column));
+    // Values over time: recording the list, plotting a value.
+    const int table = cell.isValid() ? cell.column() / 2 + 1 : 0;
+    AddValuesEntries(menu, table, row, std::find(tables.begin(), tables.end(), table) != tables.end());
     return menu;
 }
 

@@ -15,6 +15,7 @@
 #include "ui/fonts.h"
 #include "ui/logo.h"
 #include "ui/pages.h"
+#include "ui/recording_mark.h"
 #include "ui/repaint_pacing.h"
 #include "ui/tab_panel.h"
 #include "ui/widgets.h"
@@ -155,6 +156,7 @@ QWidget* BuildMainWindow()
     BuildAboutPage(AddPage(panel, "About"));
     BuildHelpPage(AddPage(panel, "Help"));
     panel->setCurrentIndex(0);
+    AddRecordingMark(panel);
 
     FocusControl(IdHostField);
     PaceRepaints(window);

@@ -7,6 +7,9 @@
 //                                      right-click menu on View Data
 //   OUTPUT_DIR/write-value-dialog.png  the "Write value…" dialog with a
 //                                      float32 about to go out
+//   OUTPUT_DIR/values-over-time-*.png  the menu's recording and "Plot"
+//                                      entries with the recording's mark,
+//                                      and the trend window with two series
 // Built with the tests, not run by them:
 //   render_pages docs
 // The pictures come out the same on every machine: the screen, the style,
@@ -27,12 +30,19 @@
 #include <QToolTip>
 #include <QWidget>
 
+#include <QThread>
+
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "app/application.h"
 #include "common/colours.h"
+#include "dataview/sample_handover.h"
+#include "engine/csv_recording.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
@@ -43,10 +53,13 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/data_list_menu.h"
+#include "ui/file_dialog.h"
 #include "ui/fonts.h"
 #include "ui/gui_call.h"
 #include "ui/logo.h"
 #include "ui/main_window.h"
+#include "ui/trend_window.h"
+#include "ui/window_timer.h"
 
 namespace {
 
@@ -171,6 +184,115 @@ bool SaveWithPopup(QWidget* window, QWidget* popup, const std::string& path)
     return false;
 }
 
+// The window with popups (a menu and its submenu) drawn where the screen
+// shows them.
+bool SaveWithPopups(QWidget* window, std::initializer_list<QWidget*> popups, const std::string& path)
+{
+    const QRect frame(window->mapToGlobal(QPoint(0, 0)), window->size());
+    QRect bounds = frame;
+    for (QWidget* popup : popups)
+        bounds = bounds.united(popup->geometry());
+    QPixmap picture(bounds.size());
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.drawPixmap(frame.topLeft() - bounds.topLeft(), window->grab());
+    for (QWidget* popup : popups)
+        painter.drawPixmap(popup->geometry().topLeft() - bounds.topLeft(), popup->grab());
+    painter.end();
+    if (picture.save(QString::fromStdString(path), "PNG"))
+        return true;
+    std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+    return false;
+}
+
+std::string gRecordingPath;
+
+// Fixed points for the trend picture: a register that swings and a bit that
+// follows it, one point a second over the last minute before kPictureEnd.
+constexpr int64_t kPictureEnd = 1'765'180'800'000;  // 2025-12-08 08:00:00 UTC
+void FeedPicturePoints(SeriesStore& store)
+{
+    for (Series& series : store.series) {
+        if (!SeriesPoints(series).empty())
+            continue;
+        for (int s = 0; s <= 60; s++) {
+            const double wave = 500.0 + 400.0 * std::sin(s / 6.0) + 60.0 * std::sin(s * 1.7);
+            const double value = series.source.type == SeriesBit ? (wave > 600 ? 1 : 0) : std::round(wave);
+            AppendPoint(series, kPictureEnd - 60'000 + 1000 * s, value);
+        }
+    }
+}
+
+// The data list's menu with a recording running and "Plot" open, and the
+// trend window with two series and its cursor.
+int RenderValuesOverTime(const std::string& dir)
+{
+    QWidget* window = BuildSampleWindow();
+    auto* list = static_cast<QTableView*>(FindControl(IdDataList));
+    static_cast<QTabWidget*>(FindControl(IdTabPanel))->setCurrentIndex(1);
+    int failures = 0;
+
+    // A recording of 1234 rows under way, into a file of the renderer's own.
+    gRecordingPath = (std::filesystem::temp_directory_path() / "overnight.csv").string();
+    SetSaveFileNameHook([](const std::string&, const std::string&) { return gRecordingPath; });
+    ToggleRecording();
+    CycleSample sample;
+    const int selectors[4] = {1, 1, 3, 2};
+    for (int i = 0; i < 1234; i++) {
+        BeginCycleSample(sample, 1, 20, selectors);
+        PublishSample(program.samples, std::move(sample));
+    }
+    while (RecordEntryText().find("1234 rows") == std::string::npos)
+        QThread::msleep(10);
+    program.link = LinkUp;
+    RecordingTick();
+    QApplication::processEvents();
+
+    const QModelIndex cell = list->model()->index(2, 7);
+    QMenu* menu = BuildDataListMenu(list, cell);
+    menu->popup(list->viewport()->mapToGlobal(list->visualRect(cell).center()));
+    QApplication::processEvents();
+    QMenu* plot = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->menu())
+            plot = action->menu();
+    if (plot) {
+        const QRect entry = menu->actionGeometry(plot->menuAction());
+        plot->popup(menu->mapToGlobal(QPoint(menu->width() - 4, entry.top())));
+        QApplication::processEvents();
+    }
+    if (!plot || !SaveWithPopups(window, {menu, plot}, dir + "/values-over-time-menu.png"))
+        ++failures;
+    delete menu;
+    ToggleRecording();
+    EndRecordingAtShutdown();
+    std::filesystem::remove(gRecordingPath);
+    SetSaveFileNameHook(nullptr);
+    program.link = LinkOff;
+
+    SetTrendWindowHandlers({FeedPicturePoints, nullptr});
+    AddTrendSeries({SeriesU16, 4, 3, 0});
+    AddTrendSeries({SeriesBit, 2, 3, 0});
+    SetTrendViewEnd(kPictureEnd + 2000);
+    QWidget* trend = TrendWindow();
+    trend->resize(760, 460);
+    for (int i = 0; i < 100 && SeriesPoints(TrendSeriesStore()->series[1]).empty(); i++) {
+        QThread::msleep(10);
+        QApplication::processEvents();
+    }
+    SetTrendCursor(kPictureEnd - 21'500);
+    QApplication::processEvents();
+    if (!trend->grab().save(QString::fromStdString(dir + "/values-over-time-trend.png"), "PNG")) {
+        std::fprintf(stderr, "render_pages: cannot write the trend window\n");
+        ++failures;
+    }
+    delete trend;
+    SetTrendWindowHandlers({});
+    StopAllWindowTimers();
+    delete window;
+    return failures;
+}
+
 // The View Data page with the tool tip of the first Holding Registers value
 // and with the right-click menu on the Input Registers value of row 3.
 int RenderCloserLooks(const std::string& dir)
@@ -260,6 +382,9 @@ int main(int argc, char** argv)
     }
     const std::string dir = argv[argc - 1];
     FixRenderingEnvironment(scaled ? "2" : nullptr);
+    // The trend window's time axis reads the same everywhere.
+    setenv("TZ", "UTC", 1);
+    tzset();
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     InitGuiCalls();
@@ -270,6 +395,7 @@ int main(int argc, char** argv)
     int failures = RenderPages(dir, {kCommunications, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
     failures += RenderCloserLooks(dir);
     failures += RenderWriteValueDialog(dir);
+    failures += RenderValuesOverTime(dir);
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());
     failures += RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-dark");

@@ -1,0 +1,68 @@
+#include "engine/cycle_sampling.h"
+
+#include <utility>
+
+#include "dataview/cycle_sample.h"
+#include "dataview/sample_handover.h"
+#include "dataview/wall_clock.h"
+#include "engine/program_state.h"
+
+void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4])
+{
+    // Asked once per cycle: a consumer attaching meanwhile gets the next one.
+    program.sampling = SamplesWanted(program.samples);
+    if (program.sampling)
+        BeginCycleSample(program.cycleSample, startAddress, quantity, selectors);
+}
+
+void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t elapsedMs)
+{
+    if (!program.sampling)
+        return;
+    NoteTableRead(program.cycleSample, table, buffer, receivedCount);
+    NoteResponseTime(program.cycleSample, WallClockNow().ms, elapsedMs);
+}
+
+void SampleValidWrite(uint32_t elapsedMs)
+{
+    if (program.sampling)
+        NoteResponseTime(program.cycleSample, WallClockNow().ms, elapsedMs);
+}
+
+void SampleBadOutcome(const ResponseWait& wait, const uint8_t* buffer)
+{
+    if (!program.sampling)
+        return;
+    // The same causes ReportBadOutcome counts for the tool tips.
+    switch (wait.outcome) {
+    case WaitAnswered:
+        if (wait.judgement.verdict == ReplyException)
+            NoteBadResponse(program.cycleSample, BadException, buffer[8]);
+        else
+            NoteBadResponse(program.cycleSample, BadInvalid);
+        return;
+    case WaitTimedOut:
+        NoteBadResponse(program.cycleSample, wait.received > 0 ? BadWrongLength : BadTimeout);
+        return;
+    case WaitSendFailed:
+    case WaitLinkLost:
+        NoteBadResponse(program.cycleSample, BadLinkLost);
+        return;
+    }
+}
+
+void FinishSampledReads()
+{
+    if (!program.sampling)
+        return;
+    const WallTime now = WallClockNow();
+    FinishCycleSample(program.cycleSample, now.ms, now.utcOffsetMinutes);
+}
+
+void PublishCycleSample()
+{
+    if (!program.sampling)
+        return;
+    program.sampling = false;
+    PublishSample(program.samples, std::move(program.cycleSample));
+}

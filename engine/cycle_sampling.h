@@ -1,0 +1,26 @@
+// The poll worker's side of the values over time: while anyone takes
+// samples (a CSV recording, the trend window), each cycle fills one
+// CycleSample and hands it over at its end. While no one does, every call
+// here returns at once and the cycle costs what it did without them.
+// Worker thread.
+#pragma once
+
+#include <cstdint>
+
+#include "modbus/response_wait.h"
+
+// At the start of a cycle, with its snapshot: start address, Length and the
+// four selectors (Discrete Inputs, Coils, Input Registers, Holding Registers).
+void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4]);
+
+// A valid read of table 1..4: its values and its logged ElapsedTime.
+void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t elapsedMs);
+// A valid write: its logged ElapsedTime.
+void SampleValidWrite(uint32_t elapsedMs);
+// A transaction that did not end valid, by the cause its report gives it.
+void SampleBadOutcome(const ResponseWait& wait, const uint8_t* buffer);
+
+// The reads are over: the row's time stamp.
+void FinishSampledReads();
+// The cycle is over (its writes included): the sample goes to the consumers.
+void PublishCycleSample();

@@ -1,0 +1,67 @@
+#include "engine/trend_feed.h"
+
+#include <memory>
+
+#include "dataview/sample_handover.h"
+#include "dataview/series_store.h"
+#include "engine/program_state.h"
+#include "ui/trend_window.h"
+
+namespace {
+
+// Main only; file-local: the trend window's queue of samples, attached while
+// it holds a series.
+std::shared_ptr<SampleQueue> gQueue;
+
+std::vector<SeriesSource> CellChoices(int table, int row)
+{
+    if (row < 0)
+        return {};
+    return SeriesChoices(table, program.tableStartAddress + row);
+}
+
+void Plot(const SeriesSource& source)
+{
+    if (AddTrendSeries(source) < 0)
+        return;
+    if (!gQueue)
+        gQueue = AttachSampleConsumer(program.samples);
+}
+
+}  // namespace
+
+std::vector<std::string> PlotChoiceTexts(int table, int row)
+{
+    std::vector<std::string> texts;
+    for (const SeriesSource& source : CellChoices(table, row))
+        texts.push_back(SeriesTypeText(source));
+    return texts;
+}
+
+void PlotCellValue(int table, int row, int choice)
+{
+    const std::vector<SeriesSource> choices = CellChoices(table, row);
+    if (choice >= 0 && static_cast<size_t>(choice) < choices.size())
+        Plot(choices[static_cast<size_t>(choice)]);
+}
+
+void PlotResponseTime()
+{
+    Plot(ResponseTimeSource());
+}
+
+void FeedTrend(SeriesStore& store)
+{
+    if (!gQueue)
+        return;
+    for (const SampleRef& sample : TakeSamples(*gQueue))
+        FeedSeriesStore(store, *sample);
+}
+
+void TrendStopped()
+{
+    if (!gQueue)
+        return;
+    DetachSampleConsumer(program.samples, gQueue.get());
+    gQueue.reset();
+}

@@ -1,0 +1,66 @@
+#include "ui/recording_mark.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <algorithm>
+
+#include "common/colours.h"
+#include "ui/widgets.h"
+
+namespace {
+
+// GUI thread only; file-local: the one mark, reached through the calls above.
+QPointer<QLabel> gMark;
+RecordingMarkState gState = MarkHidden;
+
+constexpr Rgb kMarkGrey{128, 128, 128};
+
+}  // namespace
+
+void AddRecordingMark(QTabWidget* panel)
+{
+    // A child of the window over the tab row's free end, so that neither the
+    // tabs nor the status fields move or shrink for it.
+    QWidget* window = panel->parentWidget();
+    const int tabsEnd = panel->tabBar()->sizeHint().width();
+    const int height = panel->tabBar()->sizeHint().height();
+    gState = MarkHidden;
+    auto* mark = new QLabel(window);
+    mark->setTextFormat(Qt::RichText);
+    mark->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont font = mark->font();
+    font.setBold(true);
+    mark->setFont(font);
+    mark->setGeometry(panel->x() + tabsEnd + 2, panel->y(), std::max(0, panel->width() - tabsEnd - 6), height);
+    mark->hide();
+    gMark = mark;
+}
+
+void ShowRecordingMark(RecordingMarkState state, const std::string& tip)
+{
+    if (!gMark)
+        return;
+    gState = state;
+    if (state == MarkHidden) {
+        gMark->hide();
+        gMark->clear();
+        return;
+    }
+    const QColor dot = ToQColor(state == MarkRecording ? kRed : kMarkGrey);
+    const QColor text = TextColourOnLight(gMark->palette(), QPalette::WindowText);
+    gMark->setText(QStringLiteral("<span style=\"color:%1\">&#9679;</span><span style=\"color:%2\">&nbsp;REC</span>")
+                       .arg(dot.name(), text.name()));
+    gMark->setToolTip(QString::fromStdString(tip));
+    gMark->show();
+    gMark->raise();
+}
+
+RecordingMarkState ShownRecordingMark(std::string* tip)
+{
+    if (tip)
+        *tip = gMark ? gMark->toolTip().toStdString() : std::string();
+    return gState;
+}
