@@ -265,7 +265,7 @@ bool ColumnHasText(const QAbstractItemModel& model, int column, int first, int l
 // Where a notice of size covers no value (global position): level with the
 // cell's row and right of it, past every column that shows text in the rows
 // the notice spans; when the screen has no room there, just above the list's
-// rows (over its headers).
+// rows (over its headers), or else just below its last row.
 QPoint NoticePlace(const QTableView& view, const QModelIndex& cell, const QSize& size)
 {
     const QRect rect = view.visualRect(cell);
@@ -292,7 +292,14 @@ QPoint NoticePlace(const QTableView& view, const QModelIndex& cell, const QSize&
     const QRect room = screen ? screen->availableGeometry() : QRect();
     QPoint at = viewport->mapToGlobal(QPoint(left, top));
     if (room.isValid() && at.x() + size.width() > room.right() + 1) {
-        at = viewport->mapToGlobal(QPoint(rect.left(), -size.height()));
+        at = viewport->mapToGlobal(QPoint(rect.left(), -size.height() - kNoticeGap));
+        // No room above the rows either (the window at the screen's top):
+        // just below the last row, where no value stands.
+        if (at.y() < room.top()) {
+            const int lastRow = view.model()->rowCount() - 1;
+            const int below = lastRow < 0 ? 0 : view.rowViewportPosition(lastRow) + view.rowHeight(lastRow);
+            at = viewport->mapToGlobal(QPoint(rect.left(), below + kNoticeGap));
+        }
         at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - size.width())));
     }
     if (room.isValid())

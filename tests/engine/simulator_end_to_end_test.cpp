@@ -192,5 +192,5 @@ TEST_F(SimulatorEndToEnd, EachWriteFunctionOfTheDialogLandsAndAFloatReadsBackInT
     const size_t cdab = tip.find("<td>CDAB</td>");
     ASSERT_NE(cdab, std::string::npos) << tip;
     const std::string line = tip.substr(cdab, tip.find("</tr>", cdab) - cdab);
-    EXPECT_NE(line.find("<td align=right>123.456</td>"), std::string::npos) << line;
+    EXPECT_NE(line.find(">123.456</td>"), std::string::npos) << line;
 }

@@ -160,9 +160,10 @@ TEST_F(TipsAndMenusTest, TheTipsNumbersStandInColumnsWithAGapBetween)
                 for (int c = 0; c + 1 < table->columns(); ++c) {
                     const QRectF left = CellTextBox(doc, table->cellAt(r, c));
                     const QRectF right = CellTextBox(doc, table->cellAt(r, c + 1));
-                    if (!left.isNull() && !right.isNull())
+                    if (!left.isNull() && !right.isNull()) {
                         EXPECT_GE(right.left() - left.right(), space)
                             << "scale " << scale << ", table " << tables << ", row " << r << ", columns " << c;
+                    }
                 }
         }
         EXPECT_EQ(tables, 2);
