@@ -31,9 +31,8 @@ void AddRecordingMark(QTabWidget* panel)
     auto* mark = new QLabel(window);
     mark->setTextFormat(Qt::RichText);
     mark->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QFont font = mark->font();
-    font.setBold(true);
-    mark->setFont(font);
+    // The tab row leaves about 40 px: the window's own font, not bold, keeps
+    // the whole mark inside it.
     mark->setGeometry(panel->x() + tabsEnd + 2, panel->y(), std::max(0, panel->width() - tabsEnd - 6), height);
     mark->hide();
     gMark = mark;
