@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QElapsedTimer>
 #include <QGraphicsLineItem>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -47,7 +48,13 @@ namespace {
 // GUI thread only; file-local: set through SetTrendWindowHandlers.
 TrendWindowHandlers gHandlers;
 
-constexpr int kRefreshMs = 100;  // ten repaints a second at most
+// Samples are taken every kCollectMs; the chart is drawn again only when its
+// view has moved by a pixel, and at least once a second for new values, but
+// never more than four times a second: a redraw of the whole chart is what
+// the window costs.
+constexpr int kCollectMs = 100;
+constexpr int64_t kFastestRedrawMs = 250;
+constexpr int64_t kSlowestRedrawMs = 1000;
 constexpr int64_t kSpansMs[] = {60'000, 600'000, 3'600'000};
 constexpr const char* kSpanNames[] = {"1 min", "10 min", "1 h"};
 constexpr const char* kNoCursor = "Move the mouse over the chart to read every series at that time.";
@@ -169,7 +176,7 @@ public:
         connect(png, &QPushButton::clicked, this, [this] { SavePicture(); });
         connect(csv, &QPushButton::clicked, this, [this] { SaveData(); });
         connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
-        timer_.start(kRefreshMs);
+        timer_.start(kCollectMs);
     }
 
     ~TrendWindowWidget() override
@@ -246,7 +253,11 @@ private:
         }
         if (gHandlers.collect && !store_.series.empty())
             gHandlers.collect(store_);
-        Refresh(false);
+        const int64_t span = kSpansMs[std::max(0, span_->currentIndex())];
+        const int64_t msPerPixel = span / std::max<int64_t>(16, static_cast<int64_t>(chart_->plotArea().width()));
+        const int64_t due = std::clamp(msPerPixel, kFastestRedrawMs, kSlowestRedrawMs);
+        if (!redrawn_.isValid() || redrawn_.elapsed() >= due)
+            Refresh(false);
     }
 
     // Draws what the store holds in the span ending now; while paused only
@@ -255,6 +266,7 @@ private:
     {
         if ((paused_ && !force) || !isVisible())
             return;
+        redrawn_.start();
         if (!paused_ || !to_)
             to_ = ViewEnd();
         const int64_t from = *to_ - kSpansMs[std::max(0, span_->currentIndex())];
@@ -369,6 +381,7 @@ private:
     QLabel* readout_ = nullptr;
     std::vector<QLineSeries*> lines_;  // one per store series, same order
     QTimer timer_;
+    QElapsedTimer redrawn_;  // since the chart was last drawn
     bool paused_ = false;
     std::optional<int64_t> to_;  // the right edge drawn last
     std::optional<qreal> cursorX_;
