@@ -10,6 +10,7 @@
 #include "dataview/value_encode.h"
 #include "dataview/value_formats.h"
 #include "engine/program_state.h"
+#include "engine/wire_exchange.h"
 #include "modbus/frames.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -128,7 +129,19 @@ QDialog* CreateWriteValueDialogFor(int row, int column)
         setup.function = gLast.singleRegisterFunction;
     }
     setup.order = gLast.order;
-    setup.encode = [row](const WriteValueChoice& choice) { return Encode(row, choice); };
+    setup.encode = [row](const WriteValueChoice& choice) {
+        // The preview shows the bytes as they will go out and be logged: in
+        // an RTU session the RTU frame, CRC included.
+        EncodedValue encoded = Encode(row, choice);
+        if (!encoded.frame.empty()) {
+            uint8_t wire[kWireRequestCapacity];
+            int wireLength = 0;
+            const uint8_t* bytes =
+                WireRequest(encoded.frame.data(), static_cast<int>(encoded.frame.size()), wire, &wireLength);
+            encoded.frame.assign(bytes, bytes + wireLength);
+        }
+        return encoded;
+    };
     setup.write = [row](const WriteValueChoice& choice) { return QueueWrite(row, choice); };
     QWidget* list = FindControl(IdDataList);
     return CreateWriteValueDialog(list ? list->window() : nullptr, setup);

@@ -4,6 +4,9 @@
 #include "engine_fixture.h"
 
 #include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
 
 #include <atomic>
 #include <cstdio>
@@ -12,6 +15,7 @@
 
 #include "common/table_numbers.h"
 #include "connection/serial_port.h"
+#include "engine/write_value.h"
 #include "modbus/log_format.h"
 #include "modbus/response_stats.h"
 #include "modbus/rtu_frames.h"
@@ -255,6 +259,13 @@ TEST_F(SerialLine, RtuOverTcpThroughABridgeReadsTheSameValues)
     EXPECT_EQ(Counters(), "Polls: 4 Valid: 4 Bad: 0");
     ExpectStartPattern();
     EXPECT_EQ(LogTexts()[0], "->: " + WithCrc({1, 2, 0, kStart, 0, kLength}));
+
+    // The write dialog previews the RTU frame that will go out.
+    std::unique_ptr<QDialog> dialog(CreateWriteValueDialogFor(0, 7));
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("7"));
+    const std::string frame = dialog->findChild<QLabel*>(QStringLiteral("frame"))->text().toStdString();
+    EXPECT_NE(frame.find(WithCrc({1, 6, 0, kStart, 0, 7})), std::string::npos) << frame;
 }
 
 TEST_F(SerialLine, AReplyCorruptedOnTheWayIsCountedBadAndNeverShown)
