@@ -19,7 +19,7 @@ namespace {
 constexpr int kTickMs = 500;
 // Long enough for the last rows to reach the disk, short enough that a hung
 // disk does not hold the program open.
-constexpr auto kShutdownWait = std::chrono::milliseconds(3000);
+constexpr auto kEndWait = std::chrono::milliseconds(3000);
 
 // Main only; file-local: the recording in progress, its path, and one asked
 // to stop whose end has not been seen yet (it may still fail writing its
@@ -74,6 +74,15 @@ void ToggleRecording()
         ShowRecordingMark(MarkHidden, {});
         return;
     }
+    // The previous recording ends first: its failure must still be told,
+    // and a new file of the same name must not be emptied under its thread.
+    if (gEnding) {
+        if (!AwaitCsvRecordingEnd(*gEnding, kEndWait)) {
+            ShowMessageBox("The previous recording is still writing its last rows: try again in a moment.");
+            return;
+        }
+        Ended(gEnding);
+    }
     const std::string path = AskSaveFileName("Record to CSV", SuggestedFileName(), "CSV files (*.csv);;All files (*)");
     if (path.empty())
         return;
@@ -122,7 +131,7 @@ void EndRecordingAtShutdown()
         if (!*recorder)
             continue;
         StopCsvRecording(**recorder);
-        AwaitCsvRecordingEnd(**recorder, kShutdownWait);
+        AwaitCsvRecordingEnd(**recorder, kEndWait);
         recorder->reset();
     }
     gPath.clear();
