@@ -284,7 +284,9 @@ private:
                 if (steps && !drawn.isEmpty())
                     drawn.append(QPointF(static_cast<double>(p.timeMs), drawn.back().y()));
                 drawn.append(QPointF(static_cast<double>(p.timeMs), p.value));
-                if (p.timeMs >= from && p.timeMs <= *to_) {
+                // An infinity or NaN read as float32 is drawn off the chart
+                // but must not take the range with it.
+                if (p.timeMs >= from && p.timeMs <= *to_ && std::isfinite(p.value)) {
                     low = std::min(low, p.value);
                     high = std::max(high, p.value);
                 }
