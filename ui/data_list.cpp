@@ -294,11 +294,12 @@ QPoint NoticePlace(const QTableView& view, const QModelIndex& cell, const QSize&
     if (room.isValid() && at.x() + size.width() > room.right() + 1) {
         at = viewport->mapToGlobal(QPoint(rect.left(), -size.height() - kNoticeGap));
         // No room above the rows either (the window at the screen's top):
-        // just below the last row, where no value stands.
+        // just below the last row, or below the list when its rows fill it,
+        // where no value stands.
         if (at.y() < room.top()) {
             const int lastRow = view.model()->rowCount() - 1;
             const int below = lastRow < 0 ? 0 : view.rowViewportPosition(lastRow) + view.rowHeight(lastRow);
-            at = viewport->mapToGlobal(QPoint(rect.left(), below + kNoticeGap));
+            at = viewport->mapToGlobal(QPoint(rect.left(), std::min(below, viewport->height()) + kNoticeGap));
         }
         at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - size.width())));
     }

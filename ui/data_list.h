@@ -55,7 +55,8 @@ bool SetCellTexts(int column, int firstRow, std::vector<std::string> texts, int 
 
 // Tells the user something about a cell without stopping the window: the
 // system beep and a note like a tool tip, level with the cell's row where it
-// covers no value (else above the rows), gone with the next key or click.
+// covers no value (else above the rows, or below them), gone with the next
+// key or click.
 void ShowCellNotice(int row, int column, std::string_view text);
 // The object name of that note, a top-level label while it shows.
 constexpr const char* kCellNoticeName = "sorbel-cell-notice";
