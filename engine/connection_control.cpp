@@ -365,11 +365,25 @@ void EnableTransportFields()
 
 void TransportChosen()
 {
+    // Main only: the device offered when serial was chosen, until the user
+    // types another or takes it back.
+    static std::string offered;
     EnableTransportFields();
+    const std::string port = GetControlText(IdSerialPortField);
+    if (ChosenTransport() != TransportRtuSerial) {
+        // Only looked at: a Modbus/TCP user's settings file keeps no serial
+        // keys for it.
+        if (!offered.empty() && port == offered)
+            SetControlText(IdSerialPortField, "");
+        offered.clear();
+        return;
+    }
     // Offer the first device there is rather than an empty field.
-    if (ChosenTransport() == TransportRtuSerial && GetControlText(IdSerialPortField).empty()) {
+    if (port.empty()) {
         const std::vector<std::string> ports = ListSerialPorts();
-        if (!ports.empty())
-            SetControlText(IdSerialPortField, ports.front());
+        if (!ports.empty()) {
+            offered = ports.front();
+            SetControlText(IdSerialPortField, offered);
+        }
     }
 }
