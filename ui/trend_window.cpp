@@ -209,6 +209,12 @@ public:
     SeriesStore store_;
     std::optional<int64_t> viewEnd_;  // a fixed right edge instead of the clock
 
+    void FreezeViewEnd(int64_t timeMs)
+    {
+        viewEnd_ = timeMs;
+        Refresh(true);
+    }
+
     void SetCursorTime(int64_t timeMs)
     {
         cursorX_.reset();
@@ -458,5 +464,5 @@ std::string TrendReadout()
 void SetTrendViewEnd(int64_t timeMs)
 {
     if (gWindow)
-        gWindow->viewEnd_ = timeMs;
+        gWindow->FreezeViewEnd(timeMs);
 }

@@ -48,5 +48,6 @@ std::string TrendCursorText(const SeriesStore& store, int64_t timeMs);
 void SetTrendCursor(int64_t timeMs);
 std::string TrendReadout();
 
-// Freezes the view's right edge at a time instead of the clock (pictures).
+// Freezes the view's right edge at a time instead of the clock, and draws
+// the chart for it (pictures).
 void SetTrendViewEnd(int64_t timeMs);

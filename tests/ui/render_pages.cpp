@@ -5,6 +5,9 @@
 //   OUTPUT_DIR/page-N-name-scale-2.png the same two at QT_SCALE_FACTOR=2
 //   OUTPUT_DIR/looking-closer-*.png    a value's tool tip and the list's
 //                                      right-click menu on View Data
+//   OUTPUT_DIR/looking-closer-connected.png  View Data connected: the
+//                                      caption disabled, a refusal notice
+//                                      and the Bad counter's tip
 //   OUTPUT_DIR/write-value-dialog.png  the "Write value…" dialog with a
 //                                      float32 about to go out
 //   OUTPUT_DIR/values-over-time-*.png  the menu's recording and "Plot"
@@ -19,6 +22,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -41,7 +45,11 @@
 
 #include "app/application.h"
 #include "common/colours.h"
+#include "common/table_numbers.h"
 #include "dataview/sample_handover.h"
+#include "dataview/value_formats.h"
+#include "engine/connection_control.h"
+#include "engine/counter_tips.h"
 #include "engine/csv_recording.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
@@ -52,6 +60,7 @@
 #include "tests/ui/dark_palette.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/data_list.h"
 #include "ui/data_list_menu.h"
 #include "ui/file_dialog.h"
 #include "ui/fonts.h"
@@ -273,13 +282,13 @@ int RenderValuesOverTime(const std::string& dir)
     SetTrendWindowHandlers({FeedPicturePoints, nullptr});
     AddTrendSeries({SeriesU16, 4, 3, 0});
     AddTrendSeries({SeriesBit, 2, 3, 0});
-    SetTrendViewEnd(kPictureEnd + 2000);
     QWidget* trend = TrendWindow();
     trend->resize(760, 460);
     for (int i = 0; i < 100 && SeriesPoints(TrendSeriesStore()->series[1]).empty(); i++) {
         QThread::msleep(10);
         QApplication::processEvents();
     }
+    SetTrendViewEnd(kPictureEnd + 2000);
     SetTrendCursor(kPictureEnd - 21'500);
     QApplication::processEvents();
     if (!trend->grab().save(QString::fromStdString(dir + "/values-over-time-trend.png"), "PNG")) {
@@ -324,6 +333,59 @@ int RenderCloserLooks(const std::string& dir)
     if (!SaveWithPopup(window, menu, dir + "/looking-closer-menu.png"))
         ++failures;
     delete menu;
+    delete window;
+    return failures;
+}
+
+// The View Data page while connected: the selectors' caption disabled, a
+// refused edit's notice beside its row, and the Bad counter's tip with the
+// period its figures cover.
+int RenderConnectedLook(const std::string& dir)
+{
+    QWidget* window = BuildSampleWindow();
+    static_cast<QTabWidget*>(FindControl(IdTabPanel))->setCurrentIndex(1);
+    program.link = LinkUp;
+    UpdateConnectionControls();
+    SetStatusField(StatusText, "Read Status: OK");
+    for (uint32_t ms : {12u, 14u, 11u})
+        RecordValidResponse(program.responseStats, ms);
+    RecordBadResponse(program.responseStats, BadException, 2);
+    program.figuresStart = FiguresSinceConnect;
+    program.figuresStartedAt = WallTime{kPictureEnd - 3'600'000, 0};
+    QApplication::processEvents();
+
+    ShowCellNotice(6, 7, "Not sent: \"12x\" is not " + RegisterFormatRule(FormatHex) + ".");
+    QWidget* notice = nullptr;
+    QLabel* bad = nullptr;
+    for (QWidget* w : QApplication::allWidgets()) {
+        if (w->objectName() == QLatin1String(kCellNoticeName) && w->isVisible())
+            notice = w;
+        if (auto* label = qobject_cast<QLabel*>(w); label && label->text().startsWith(QStringLiteral("Bad:")))
+            bad = label;
+    }
+    QWidget* tip = nullptr;
+    if (bad) {
+        QToolTip::showText(bad->mapToGlobal(QPoint(bad->width() / 2, 0)),
+                           QString::fromStdString(CounterFieldTip(StatusBad)), bad);
+        QApplication::processEvents();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->inherits("QTipLabel") && w->isVisible())
+                tip = w;
+    }
+    int failures = 0;
+    if (!notice || !tip) {
+        std::fprintf(stderr, "render_pages: no notice or no counter tip to draw\n");
+        ++failures;
+    } else if (!SaveWithPopups(window, {notice, tip}, dir + "/looking-closer-connected.png")) {
+        ++failures;
+    }
+    QToolTip::hideText();
+    if (notice)
+        notice->hide();
+    program.link = LinkOff;
+    UpdateConnectionControls();
+    ResetResponseStats(program.responseStats);
+    program.figuresStart = FiguresSinceStartUp;
     delete window;
     return failures;
 }
@@ -394,6 +456,7 @@ int main(int argc, char** argv)
 
     int failures = RenderPages(dir, {kCommunications, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
     failures += RenderCloserLooks(dir);
+    failures += RenderConnectedLook(dir);
     failures += RenderWriteValueDialog(dir);
     failures += RenderValuesOverTime(dir);
     const QPalette light = QApplication::palette();
