@@ -24,8 +24,8 @@ constexpr int kHoldingValueColumn = ValueColumnOf(TableHoldingRegisters);
 
 constexpr const char* kNotConnected = "Not connected: nothing can be sent.";
 
-// What the last Write sent, so that the next dialog starts there. Kept for
-// the run only, never saved. GUI thread only; file-local: only the dialogs
+// What was last chosen in a dialog (written or not), so that the next one
+// starts there. Kept for the run only, never saved. GUI thread only; file-local: only the dialogs
 // of this file read and write it.
 struct LastWrite {
     std::optional<ValueType> registerType;
@@ -81,6 +81,19 @@ EncodedValue Encode(int row, const WriteValueChoice& choice)
     return EncodeValue(WriteFor(row, choice));
 }
 
+void RememberChoice(const WriteValueChoice& choice)
+{
+    if (choice.type == TypeCoil) {
+        gLast.coilFunction = choice.function;
+        return;
+    }
+    gLast.registerType = choice.type;
+    if (RegisterCountOf(choice.type) > 1)
+        gLast.order = choice.order;
+    else
+        gLast.singleRegisterFunction = choice.function;
+}
+
 // Queues the write, or answers why it cannot go.
 std::string QueueWrite(int row, const WriteValueChoice& choice)
 {
@@ -89,16 +102,7 @@ std::string QueueWrite(int row, const WriteValueChoice& choice)
     if (!pending)
         return encoded.reason.empty() ? "Nothing can be written here." : encoded.reason;
     program.pendingWrites.Append(*pending);
-
-    if (choice.type == TypeCoil) {
-        gLast.coilFunction = choice.function;
-        return {};
-    }
-    gLast.registerType = choice.type;
-    if (RegisterCountOf(choice.type) > 1)
-        gLast.order = choice.order;
-    else
-        gLast.singleRegisterFunction = choice.function;
+    RememberChoice(choice);
     return {};
 }
 
@@ -129,7 +133,12 @@ QDialog* CreateWriteValueDialogFor(int row, int column)
         setup.function = gLast.singleRegisterFunction;
     }
     setup.order = gLast.order;
-    setup.encode = [row](const WriteValueChoice& choice) {
+    const WriteValueChoice start{{}, setup.type, setup.order, setup.function};
+    setup.encode = [row, start](const WriteValueChoice& choice) {
+        // A type, order or function the user changed is remembered even if
+        // the dialog is then cancelled; the one it opened on is not a choice.
+        if (choice.type != start.type || choice.order != start.order || choice.function != start.function)
+            RememberChoice(choice);
         // The preview shows the bytes as they will go out and be logged: in
         // an RTU session the RTU frame, CRC included.
         EncodedValue encoded = Encode(row, choice);

@@ -263,10 +263,16 @@ TEST_F(TipsAndMenusTest, TheDialogQueuesWithTheUnitAndOffsetOfTheMomentWriteIsCl
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(Drain(), (std::vector<std::vector<uint8_t>>{WriteFrame(6, 1, 0xFFFE, 7)}));
 
-    // The next dialog starts on the type last written, not the column's hex16;
-    // disconnected while it is open, Write sends nothing and says why.
+    // The next dialog starts on the type last chosen, not the column's hex16,
+    // also when that dialog was cancelled; disconnected while it is open,
+    // Write sends nothing and says why.
     dialog.reset(CreateWriteValueDialogFor(0, 7));
     EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("type"))->currentText(), "s16");
+    type = dialog->findChild<QComboBox*>(QStringLiteral("type"));
+    type->setCurrentIndex(type->findText(QStringLiteral("float32")));
+    dialog->reject();
+    dialog.reset(CreateWriteValueDialogFor(0, 7));
+    EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("type"))->currentText(), "float32");
     dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("1"));
     program.link = LinkOff;
     dialog->findChild<QPushButton*>(QStringLiteral("write"))->click();
