@@ -5,6 +5,7 @@
 #include "dataview/sample_handover.h"
 #include "dataview/series_store.h"
 #include "engine/program_state.h"
+#include "ui/data_list.h"
 #include "ui/trend_window.h"
 
 namespace {
@@ -17,7 +18,14 @@ std::vector<SeriesSource> CellChoices(int table, int row)
 {
     if (row < 0)
         return {};
-    return SeriesChoices(table, program.tableStartAddress + row);
+    std::vector<SeriesSource> choices = SeriesChoices(table, program.tableStartAddress + row);
+    // On the block's last row a pair's second register is never read: such
+    // a series would never get a point.
+    if (row == DataListRowCount() - 1)
+        std::erase_if(choices, [](const SeriesSource& source) {
+            return source.type == SeriesU32 || source.type == SeriesS32 || source.type == SeriesFloat32;
+        });
+    return choices;
 }
 
 void Plot(const SeriesSource& source)

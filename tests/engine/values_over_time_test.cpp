@@ -12,9 +12,11 @@
 #include <modbus.h>
 
 #include "dataview/series_store.h"
+#include "engine/trend_feed.h"
 #include "engine_fixture.h"
 #include "tests/dataview/csv_parse.h"
 #include "tests/support/sim_process.h"
+#include "ui/data_list.h"
 #include "ui/data_list_menu.h"
 #include "ui/file_dialog.h"
 #include "ui/recording_mark.h"
@@ -239,6 +241,11 @@ TEST_F(ValuesOverTime, PlotFeedsTheTrendWindowAndClosingItStopsTheSampling)
     const Series& series = TrendSeriesStore()->series[0];
     EXPECT_EQ(series.name, "30100 u16");
     EXPECT_EQ(SeriesPoints(series)[1].value, 100);  // the simulator's input register 100 holds 100
+
+    // The block's last register has no next one to pair with.
+    const int last = DataListRowCount() - 1;
+    EXPECT_EQ(PlotChoiceTexts(4, last), (std::vector<std::string>{"u16", "s16"}));
+    EXPECT_GT(PlotChoiceTexts(4, last - 1).size(), 2u);
 
     TrendWindow()->close();
     EXPECT_FALSE(SamplesWanted(program.samples));
