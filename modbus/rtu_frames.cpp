@@ -1,5 +1,6 @@
 #include "modbus/rtu_frames.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "modbus/frames.h"
@@ -74,6 +75,15 @@ int RtuReplyLength(const uint8_t* bytes, int count)
     if (count < kRtuDataOffset)
         return 0;
     return kRtuDataOffset + bytes[2] + kRtuCrcLength;
+}
+
+int RtuLongestReply(const uint8_t* request)
+{
+    if (!IsRead(request[1]))
+        return kRtuWriteReplyLength;
+    const int quantity = request[4] << 8 | request[5];
+    const int count = request[1] <= 2 ? (quantity + 7) / 8 : 2 * quantity;
+    return std::min(kRtuDataOffset + count + kRtuCrcLength, kRtuMaxFrameLength);
 }
 
 ReplyJudgement JudgeRtuReply(const uint8_t* request, int requestLength, const uint8_t* frame, int count)

@@ -37,6 +37,10 @@ int BuildRtuRequest(uint8_t* out, const uint8_t* tcpRequest, int tcpLength);
 // tell, -1 for a function code whose replies have no known length.
 int RtuReplyLength(const uint8_t* bytes, int count);
 
+// The longest reply the RTU request can be answered with, in bytes: a
+// write's echo, or a read's data for its quantity (at most a whole frame).
+int RtuLongestReply(const uint8_t* request);
+
 // Judges the count bytes of frame as the reply to the RTU request:
 // - a wrong CRC is FaultCrc, whatever else is wrong;
 // - a read: valid only with the request's unit id and function code and the

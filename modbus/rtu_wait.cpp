@@ -64,21 +64,6 @@ LinkLoss QuietLine(Connection* connection, const RtuTiming& timing, uint8_t* buf
     return loss;
 }
 
-bool IsRead(int function)
-{
-    return function >= 1 && function <= 4;
-}
-
-// The longest reply the request can be answered with, in bytes.
-int LongestReply(const uint8_t* request)
-{
-    if (!IsRead(request[1]))
-        return kRtuWriteReplyLength;
-    const int quantity = request[4] << 8 | request[5];
-    const int count = request[1] <= 2 ? (quantity + 7) / 8 : 2 * quantity;
-    return std::min(kRtuDataOffset + count + kRtuCrcLength, kRtuMaxFrameLength);
-}
-
 // Milliseconds that characters take on the line, rounded up.
 uint32_t WireMs(const RtuTiming& timing, int characters)
 {
@@ -150,7 +135,7 @@ ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& ti
     }
 
     // A slow line must not eat into the device's time to answer.
-    const uint32_t timeout = kResponseTimeoutMs + WireMs(timing, length + LongestReply(request));
+    const uint32_t timeout = kResponseTimeoutMs + WireMs(timing, length + RtuLongestReply(request));
     const uint32_t quietMs = std::max(kUnframedQuietMs, (timing.silenceMicros + 999) / 1000);
     int have = 0;
     uint32_t lastByte = wait.sendTime;
