@@ -85,6 +85,23 @@ void RememberLateWrite(LateWrites* late, const uint8_t* request)
 
 }  // namespace
 
+bool SendWholeRequest(Connection* connection, const uint8_t* request, int length, ResponseWait& wait,
+                      uint32_t (*tick)())
+{
+    const int sent = SendData(connection, request, length);
+    if (sent < 0) {
+        wait.loss = LossSendFailed;
+        return false;
+    }
+    if (sent != length) {
+        wait.outcome = WaitSendFailed;
+        return false;
+    }
+    wait.sent = true;
+    wait.sendTime = tick();
+    return true;
+}
+
 ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
                                   int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)())
 {
@@ -101,17 +118,8 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
 
     if ((wait.loss = DrainWaiting(connection, buffer, capacity, ignored)) != LossNone)
         return wait;
-    const int sent = SendData(connection, request, length);
-    if (sent < 0) {
-        wait.loss = LossSendFailed;
+    if (!SendWholeRequest(connection, request, length, wait, tick))
         return wait;
-    }
-    if (sent != length) {
-        wait.outcome = WaitSendFailed;
-        return wait;
-    }
-    wait.sent = true;
-    wait.sendTime = tick();
 
     int have = 0;
     for (;;) {

@@ -63,3 +63,9 @@ struct LateWrites {
 // The tick source can be replaced (tests); null means MillisecondTick.
 ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
                                   int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)() = nullptr);
+
+// Sends the whole request, for either framing: true with wait.sent and
+// wait.sendTime set; false with wait.loss (a send that failed) or outcome
+// WaitSendFailed (a short send) set.
+bool SendWholeRequest(Connection* connection, const uint8_t* request, int length, ResponseWait& wait,
+                      uint32_t (*tick)());

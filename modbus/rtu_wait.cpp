@@ -115,17 +115,8 @@ ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& ti
 
     if ((wait.loss = QuietLine(connection, timing, buffer, capacity, ignored)) != LossNone)
         return wait;
-    const int sent = SendData(connection, request, length);
-    if (sent < 0) {
-        wait.loss = LossSendFailed;
+    if (!SendWholeRequest(connection, request, length, wait, tick))
         return wait;
-    }
-    if (sent != length) {
-        wait.outcome = WaitSendFailed;
-        return wait;
-    }
-    wait.sent = true;
-    wait.sendTime = tick();
 
     if (RtuIsBroadcast(request, length)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(WireMs(timing, length) + kBroadcastTurnaroundMs));
