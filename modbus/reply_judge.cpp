@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "modbus/device_id.h"
 #include "modbus/frames.h"
 
 namespace {
@@ -34,6 +35,14 @@ bool SameTransaction(const uint8_t* request, const uint8_t* frame)
     return frame[0] == request[0] && frame[1] == request[1];
 }
 
+// Reads and writes are 12 bytes at least, a device identification 11.
+bool LongEnough(const uint8_t* request, int length)
+{
+    if (length > kMbapHeaderLength && request[7] == kFunctionDeviceId)
+        return length >= kDeviceIdRequestLength;
+    return length >= kRequestLength;
+}
+
 }  // namespace
 
 int FrameLength(const uint8_t* bytes, int count)
@@ -48,7 +57,7 @@ int FrameLength(const uint8_t* bytes, int count)
 
 ReplyJudgement JudgeReply(const uint8_t* request, int requestLength, const uint8_t* frame, int count)
 {
-    if (requestLength < kRequestLength || count < 2 || !SameTransaction(request, frame))
+    if (!LongEnough(request, requestLength) || count < 2 || !SameTransaction(request, frame))
         return {ReplyNotOurs, FaultNone};
     if (count < 8 || FrameLength(frame, count) != count)
         return {ReplyInvalid, FaultLength};
@@ -66,6 +75,12 @@ ReplyJudgement JudgeReply(const uint8_t* request, int requestLength, const uint8
     if (frame[7] != function)
         return {ReplyInvalid, FaultFunctionCode};
 
+    if (function == kFunctionDeviceId) {
+        DeviceIdReply parsed;
+        if (!ParseDeviceIdReply(frame + kMbapHeaderLength, count - kMbapHeaderLength, &parsed))
+            return {ReplyInvalid, FaultObjectList};
+        return {ReplyValid, FaultNone};
+    }
     if (!IsRead(function)) {
         // The echo: the request's header with a length of 6, then its
         // function, address and value (or address and quantity).
@@ -100,6 +115,8 @@ const char* ReplyFaultText(ReplyFault fault)
         return "not the echo of the write";
     case FaultCrc:
         return "wrong CRC";
+    case FaultObjectList:
+        return "wrong object list";
     case FaultNone:
         break;
     }

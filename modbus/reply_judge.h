@@ -25,11 +25,12 @@ enum ReplyFault {
     FaultProtocolId,
     FaultUnitId,
     FaultFunctionCode,
-    FaultLength,     // the header's length field does not fit the frame
-    FaultByteCount,  // not the byte count the requested quantity needs
-    FaultEcho,       // a read answered with its own request
-    FaultNotEcho,    // a write answered with anything but its echo
-    FaultCrc,        // an RTU frame whose CRC is not that of its bytes
+    FaultLength,      // the header's length field does not fit the frame
+    FaultByteCount,   // not the byte count the requested quantity needs
+    FaultEcho,        // a read answered with its own request
+    FaultNotEcho,     // a write answered with anything but its echo
+    FaultCrc,         // an RTU frame whose CRC is not that of its bytes
+    FaultObjectList,  // a device identification whose object list does not fit its frame
 };
 
 struct ReplyJudgement {
@@ -38,7 +39,8 @@ struct ReplyJudgement {
 };
 
 // Judges the count bytes of frame as the reply to the request (12 bytes as
-// built by frames.h, or a longer write of several values):
+// built by frames.h, a longer write of several values, or a device
+// identification request of 11 bytes):
 // - another transaction id: not ours;
 // - a read: valid only with the request's protocol id (0), unit id and
 //   function code, a byte count of exactly what the requested quantity
@@ -46,7 +48,9 @@ struct ReplyJudgement {
 //   request's ids and its function code with bit 7 set;
 // - a write: valid only as its echo (12 bytes: the request's ids, function,
 //   address and value, or address and quantity for functions 15 and 16);
-//   exceptions as for a read.
+//   exceptions as for a read;
+// - a device identification (function 43): valid only with the request's
+//   ids and an object list that fills the frame exactly (device_id.h).
 ReplyJudgement JudgeReply(const uint8_t* request, int requestLength, const uint8_t* frame, int count);
 
 // "wrong unit id", ...: what makes a reply invalid, for the status text.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "common/tick.h"
+#include "modbus/device_id.h"
 
 namespace {
 
@@ -59,9 +60,11 @@ std::array<uint8_t, kRequestLength> EchoOf(const uint8_t* request)
     return echo;
 }
 
-bool IsRead(const uint8_t* request)
+bool IsWrite(const uint8_t* request)
 {
-    return request[7] >= 1 && request[7] <= 4;
+    const int function = request[7];
+    return function == kFunctionWriteCoil || function == kFunctionWriteRegister || function == kFunctionWriteCoils ||
+           function == kFunctionWriteRegisters;
 }
 
 bool IsLateEcho(const LateWrites* late, const uint8_t* frame, int count)
@@ -103,13 +106,14 @@ bool SendWholeRequest(Connection* connection, const uint8_t* request, int length
 }
 
 ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
-                                  int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)())
+                                  int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)(),
+                                  uint32_t timeoutMs)
 {
     if (!tick)
         tick = MillisecondTick;
     ResponseWait wait;
     wait.outcome = WaitLinkLost;
-    if (!connection || length < kRequestLength || capacity < kMaxFrameLength) {
+    if (!connection || length < kDeviceIdRequestLength || capacity < kMaxFrameLength) {
         wait.loss = LossSendFailed;
         return wait;
     }
@@ -141,7 +145,7 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
         if (next.step == CollectFrame) {
             const ReplyJudgement judgement = JudgeReply(request, length, buffer, next.bytes);
             if (judgement.verdict == ReplyNotOurs ||
-                (judgement.verdict == ReplyInvalid && !IsRead(request) && IsLateEcho(late, buffer, next.bytes))) {
+                (judgement.verdict == ReplyInvalid && IsWrite(request) && IsLateEcho(late, buffer, next.bytes))) {
                 Ignore(ignored, buffer, next.bytes);
                 Consume(buffer, have, next.bytes);
                 continue;
@@ -166,7 +170,7 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
             return wait;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (tick() - wait.sendTime > kResponseTimeoutMs)
+        if (tick() - wait.sendTime > timeoutMs)
             break;
     }
 
@@ -177,7 +181,7 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
         have = 0;
     }
     wait.received = have;
-    if (!IsRead(request))
+    if (IsWrite(request))
         RememberLateWrite(late, request);
     return wait;
 }

@@ -58,11 +58,13 @@ struct LateWrites {
 //    bytes that start no frame and late echoes of writes in late are
 //    handed to ignored, and the wait goes on. The first frame with the
 //    request's transaction id ends the wait, judged. Between reads that
-//    find nothing the wait sleeps 1 ms; more than kResponseTimeoutMs since
-//    the send is a time-out, and a write that timed out joins late.
+//    find nothing the wait sleeps 1 ms; more than timeoutMs since the send
+//    is a time-out, and a write that timed out joins late.
+// The request is 12 bytes or more, or 11 for a device identification.
 // The tick source can be replaced (tests); null means MillisecondTick.
 ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
-                                  int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)() = nullptr);
+                                  int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)() = nullptr,
+                                  uint32_t timeoutMs = kResponseTimeoutMs);
 
 // Sends the whole request, for either framing: true with wait.sent and
 // wait.sendTime set; false with wait.loss (a send that failed) or outcome

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "modbus/device_id.h"
 #include "modbus/frames.h"
 
 namespace {
@@ -17,6 +18,14 @@ bool IsRead(int function)
 bool IsWrite(int function)
 {
     return function == 5 || function == 6 || function == 15 || function == 16;
+}
+
+// Reads and writes are 8 bytes at least, a device identification 7.
+bool LongEnough(const uint8_t* request, int length)
+{
+    if (length >= 2 && request[1] == kFunctionDeviceId)
+        return length >= kRtuDeviceIdRequestLength;
+    return length >= kRtuRequestLength;
 }
 
 // The byte count a read of the request's quantity needs; -1 for a quantity
@@ -70,6 +79,13 @@ int RtuReplyLength(const uint8_t* bytes, int count)
         return kRtuExceptionLength;
     if (IsWrite(function))
         return kRtuWriteReplyLength;
+    if (function == kFunctionDeviceId) {
+        // Told by walking the object list, the PDU after the unit id.
+        const int pdu = DeviceIdPduLength(bytes + 1, count - 1);
+        if (pdu <= 0)
+            return pdu;
+        return 1 + pdu + kRtuCrcLength;
+    }
     if (!IsRead(function))
         return -1;
     if (count < kRtuDataOffset)
@@ -79,6 +95,8 @@ int RtuReplyLength(const uint8_t* bytes, int count)
 
 int RtuLongestReply(const uint8_t* request)
 {
+    if (request[1] == kFunctionDeviceId)
+        return 1 + kMaxPduLength + kRtuCrcLength;
     if (!IsRead(request[1]))
         return kRtuWriteReplyLength;
     const int quantity = request[4] << 8 | request[5];
@@ -88,7 +106,7 @@ int RtuLongestReply(const uint8_t* request)
 
 ReplyJudgement JudgeRtuReply(const uint8_t* request, int requestLength, const uint8_t* frame, int count)
 {
-    if (requestLength < kRtuRequestLength || count < 4)
+    if (!LongEnough(request, requestLength) || count < 4)
         return {ReplyInvalid, FaultLength};
     if (!RtuCrcValid(frame, count))
         return {ReplyInvalid, FaultCrc};
@@ -104,6 +122,12 @@ ReplyJudgement JudgeRtuReply(const uint8_t* request, int requestLength, const ui
     if (frame[1] != function)
         return {ReplyInvalid, FaultFunctionCode};
 
+    if (function == kFunctionDeviceId) {
+        DeviceIdReply parsed;
+        if (!ParseDeviceIdReply(frame + 1, count - 1 - kRtuCrcLength, &parsed))
+            return {ReplyInvalid, FaultObjectList};
+        return {ReplyValid, FaultNone};
+    }
     if (!IsRead(function)) {
         // 5, 6: the whole request comes back; 15, 16: its address and
         // quantity. Either way the first six bytes, and the CRC follows.

@@ -77,8 +77,9 @@ int NextWant(const uint8_t* buffer, int have)
     if (have < 2)
         return 2;
     const int frame = RtuReplyLength(buffer, have);
+    // A device identification tells its length only object by object.
     if (frame == 0)
-        return kRtuDataOffset;
+        return std::max(kRtuDataOffset, have + 1);
     return frame > 0 ? frame : kRtuMaxFrameLength;
 }
 
@@ -98,13 +99,13 @@ RtuTiming SerialLineTiming(const SerialSettings& settings)
 
 ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& timing, const uint8_t* request,
                                      int length, uint8_t* buffer, int capacity, IgnoredBytes ignored,
-                                     uint32_t (*tick)())
+                                     uint32_t (*tick)(), uint32_t timeoutMs)
 {
     if (!tick)
         tick = MillisecondTick;
     ResponseWait wait;
     wait.outcome = WaitLinkLost;
-    if (!connection || length < kRtuRequestLength || capacity < kRtuMaxFrameLength) {
+    if (!connection || length < kRtuDeviceIdRequestLength || capacity < kRtuMaxFrameLength) {
         wait.loss = LossSendFailed;
         return wait;
     }
@@ -126,7 +127,7 @@ ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& ti
     }
 
     // A slow line must not eat into the device's time to answer.
-    const uint32_t timeout = kResponseTimeoutMs + WireMs(timing, length + RtuLongestReply(request));
+    const uint32_t timeout = timeoutMs + WireMs(timing, length + RtuLongestReply(request));
     const uint32_t quietMs = std::max(kUnframedQuietMs, (timing.silenceMicros + 999) / 1000);
     int have = 0;
     uint32_t lastByte = wait.sendTime;

@@ -27,7 +27,7 @@ struct RtuTiming {
 RtuTiming SerialLineTiming(const SerialSettings& settings);
 
 // One transaction on connection, request being an RTU request
-// (BuildRtuRequest) of length bytes:
+// (BuildRtuRequest) of length bytes (7 for a device identification):
 // 1. whatever is waiting is read out and handed to ignored; then the line
 //    must stay silent for timing.silenceMicros, and bytes arriving
 //    meanwhile are handed to ignored too; an end of stream or error there
@@ -42,12 +42,12 @@ RtuTiming SerialLineTiming(const SerialSettings& settings);
 //    length takes what comes until the line falls silent. The frame is
 //    judged by JudgeRtuReply: WaitAnswered with the verdict (never
 //    ReplyNotOurs). Between reads that find nothing the wait sleeps 1 ms;
-//    more than kResponseTimeoutMs after the request and the longest
-//    expected reply have had time to cross the line is a time-out, with
-//    the bytes of an unfinished reply counted in received.
+//    more than timeoutMs after the request and the longest expected reply
+//    have had time to cross the line is a time-out, with the bytes of an
+//    unfinished reply counted in received.
 // A read from unit 0 (RtuReadRefused) is not sent at all: WaitSendFailed,
 // sent false, loss LossNone; the caller refuses it before.
 // The tick source can be replaced (tests); null means MillisecondTick.
 ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& timing, const uint8_t* request,
                                      int length, uint8_t* buffer, int capacity, IgnoredBytes ignored,
-                                     uint32_t (*tick)() = nullptr);
+                                     uint32_t (*tick)() = nullptr, uint32_t timeoutMs = kResponseTimeoutMs);

@@ -19,6 +19,9 @@ const Bytes kWrite = {0, 100, 0, 0, 0, 6, 1, 6, 0, 10, 4, 210};
 const Bytes kWriteMany = {0, 100, 0, 0, 0, 11, 1, 16, 0, 10, 0, 2, 4, 0x12, 0x34, 0x56, 0x78};
 const Bytes kWriteManyEcho = {0, 100, 0, 0, 0, 6, 1, 16, 0, 10, 0, 2};
 const Bytes kHrReply = {0, 4, 0, 0, 0, 9, 1, 3, 6, 0, 1, 0, 2, 0, 3};
+// Identify unit 1 from object 0, and a reply with the vendor "AB".
+const Bytes kIdentify = {0, 9, 0, 0, 0, 5, 1, 43, 14, 1, 0};
+const Bytes kIdReply = {0, 9, 0, 0, 0, 12, 1, 43, 14, 1, 0x81, 0, 0, 1, 0, 2, 'A', 'B'};
 
 Bytes With(Bytes bytes, size_t at, uint8_t value)
 {
@@ -65,6 +68,13 @@ TEST(ReplyJudge, EachRuleOfTheMatch)
         {"multiple write echoed", kWriteMany, kWriteManyEcho, ReplyValid, FaultNone},
         {"echo of another quantity", kWriteMany, With(kWriteManyEcho, 11, 4), ReplyInvalid, FaultNotEcho},
         {"multiple write answered with itself", kWriteMany, kWriteMany, ReplyInvalid, FaultNotEcho},
+        {"identification", kIdentify, kIdReply, ReplyValid, FaultNone},
+        {"identification of another transaction", kIdentify, With(kIdReply, 1, 4), ReplyNotOurs, FaultNone},
+        {"object longer than the frame", kIdentify, With(kIdReply, 15, 3), ReplyInvalid, FaultObjectList},
+        {"one object more than listed", kIdentify, With(kIdReply, 13, 2), ReplyInvalid, FaultObjectList},
+        {"another MEI type", kIdentify, With(kIdReply, 8, 13), ReplyInvalid, FaultObjectList},
+        {"identification refused", kIdentify, {0, 9, 0, 0, 0, 3, 1, 0xAB, 1}, ReplyException, FaultNone},
+        {"identification echoed", kIdentify, kIdentify, ReplyInvalid, FaultObjectList},
     };
     for (const Case& c : cases) {
         const ReplyJudgement j = JudgeReply(c.request.data(), static_cast<int>(c.request.size()), c.reply.data(),

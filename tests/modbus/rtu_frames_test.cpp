@@ -35,6 +35,8 @@ const Bytes kReadCoils = Framed({1, 1, 0, 1, 0, 10});
 const Bytes kWrite = Framed({1, 6, 0, 10, 4, 210});
 const Bytes kWriteMany = Framed({1, 16, 0, 5, 0, 2, 4, 0, 1, 0, 2});
 const Bytes kHrReply = Framed({1, 3, 6, 0, 1, 0, 2, 0, 3});
+const Bytes kIdentify = Framed({1, 43, 14, 1, 0});
+const Bytes kIdReply = Framed({1, 43, 14, 1, 0x81, 0, 0, 2, 0, 2, 'A', 'B', 1, 0});
 
 }  // namespace
 
@@ -65,7 +67,15 @@ TEST(RtuFrames, CrcRequestsAndLengths)
     EXPECT_EQ(RtuReplyLength(kHrReply.data(), 3), 11);
     EXPECT_EQ(RtuReplyLength(Bytes{1, 0x90}.data(), 2), 5);
     EXPECT_EQ(RtuReplyLength(Bytes{1, 15}.data(), 2), 8);
-    EXPECT_EQ(RtuReplyLength(Bytes{1, 43}.data(), 2), -1);
+    EXPECT_EQ(RtuReplyLength(Bytes{1, 17}.data(), 2), -1);
+
+    // A device identification's length is known once its object list is
+    // there, object by object; another MEI type's never.
+    for (int have = 2; have < 14; have++)
+        EXPECT_EQ(RtuReplyLength(kIdReply.data(), have), 0) << have;
+    EXPECT_EQ(RtuReplyLength(kIdReply.data(), 14), 16);
+    EXPECT_EQ(RtuReplyLength(Bytes{1, 43, 13}.data(), 3), -1);
+    EXPECT_EQ(RtuLongestReply(kIdentify.data()), 256);
 
     // 3.5 characters of 11 bits at 9600 baud, 10 without parity; 1.75 ms
     // above 19200.
@@ -103,6 +113,10 @@ TEST(RtuFrames, EachRuleOfTheJudge)
         {"write exception", kWrite, Framed({1, 0x86, 2}), ReplyException, FaultNone},
         {"multiple write: address and quantity", kWriteMany, Framed({1, 16, 0, 5, 0, 2}), ReplyValid, FaultNone},
         {"multiple write: another quantity", kWriteMany, Framed({1, 16, 0, 5, 0, 3}), ReplyInvalid, FaultNotEcho},
+        {"identification", kIdentify, kIdReply, ReplyValid, FaultNone},
+        {"identification short of its list", kIdentify, Framed({1, 43, 14, 1, 0x81, 0, 0, 2, 0, 2, 'A', 'B'}),
+         ReplyInvalid, FaultObjectList},
+        {"identification refused", kIdentify, Framed({1, 0xAB, 1}), ReplyException, FaultNone},
     };
     for (const Case& c : cases) {
         const ReplyJudgement j = JudgeRtuReply(c.request.data(), Length(c.request), c.reply.data(), Length(c.reply));
