@@ -5,12 +5,19 @@
 
 #include <cstring>
 
+#include "sim/device_quirks.h"
 #include "sim/live_values.h"
 #include "sim/request_framing.h"
 
-bool OpenAnswerer(ModbusAnswerer& answerer, int unit)
+namespace {
+
+constexpr int kHeaderLength = 7;  // MBAP header: the PDU starts after it
+
+}  // namespace
+
+bool OpenAnswerer(ModbusAnswerer& answerer, const SimOptions& options)
 {
-    answerer.unit = unit;
+    answerer.options = &options;
     answerer.start = std::chrono::steady_clock::now();
     answerer.ctx = modbus_new_tcp("127.0.0.1", 0);
     answerer.mapping = modbus_mapping_new(kSimTableSize, kSimTableSize, kSimTableSize, kSimTableSize);
@@ -39,7 +46,7 @@ void CloseAnswerer(ModbusAnswerer& answerer)
     answerer.mapping = nullptr;
 }
 
-std::vector<uint8_t> AnswerRequest(ModbusAnswerer& answerer, const uint8_t* request, int length)
+SimAnswer AnswerRequest(ModbusAnswerer& answerer, const uint8_t* request, int length)
 {
     // libmodbus may look past a short body; give it zeros there, never stale
     // bytes of an earlier request.
@@ -50,33 +57,48 @@ std::vector<uint8_t> AnswerRequest(ModbusAnswerer& answerer, const uint8_t* requ
     UpdateLiveValues(answerer.mapping,
                      static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
 
-    int rc;
-    if (answerer.unit >= 0 && copy[6] != answerer.unit) {
-        rc = modbus_reply_exception(answerer.ctx, copy, MODBUS_EXCEPTION_GATEWAY_TARGET);
-    } else {
-        switch (CheckRequest(copy, length)) {
-        case RequestCheck::BadFunction:
-            rc = modbus_reply_exception(answerer.ctx, copy, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
-            break;
-        case RequestCheck::BadLength:
-            rc = modbus_reply_exception(answerer.ctx, copy, MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE);
-            break;
-        default:
-            // Quantities and addresses out of range get their exception here.
-            rc = modbus_reply(answerer.ctx, copy, length, answerer.mapping);
+    SimAnswer answer;
+    const SimOptions& options = *answerer.options;
+    const Quirk quirk = DecideQuirk(options, copy, length);
+    int rc = 0;
+    switch (quirk.action) {
+    case QuirkAction::Ignore:
+        answer.ignored = true;
+        return answer;
+    case QuirkAction::Exception:
+        rc = modbus_reply_exception(answerer.ctx, copy, quirk.exceptionCode);
+        break;
+    case QuirkAction::Identify: {
+        uint8_t code = 0;
+        const std::vector<uint8_t> pdu = IdentityReplyPdu(options, copy + kHeaderLength, length - kHeaderLength, &code);
+        if (pdu.empty()) {
+            rc = modbus_reply_exception(answerer.ctx, copy, code);
             break;
         }
+        // The request's header, with the length of this reply.
+        answer.bytes.assign(copy, copy + kHeaderLength - 1);
+        answer.bytes[4] = static_cast<uint8_t>((pdu.size() + 1) >> 8);
+        answer.bytes[5] = static_cast<uint8_t>(pdu.size() + 1);
+        answer.bytes.push_back(copy[kHeaderLength - 1]);
+        answer.bytes.insert(answer.bytes.end(), pdu.begin(), pdu.end());
+        break;
     }
-
-    std::vector<uint8_t> response;
+    case QuirkAction::Serve:
+        // Quantities and addresses out of range get their exception here.
+        rc = modbus_reply(answerer.ctx, copy, length, answerer.mapping);
+        break;
+    }
     if (rc < 0)
-        return response;
+        return answer;
+
     uint8_t buffer[512];
     for (;;) {
         ssize_t n = recv(answerer.replyPair[1], buffer, sizeof buffer, MSG_DONTWAIT);
         if (n <= 0)
             break;
-        response.insert(response.end(), buffer, buffer + n);
+        answer.bytes.insert(answer.bytes.end(), buffer, buffer + n);
     }
-    return response;
+    if (options.answerUnit >= 0 && answer.bytes.size() >= kHeaderLength)
+        answer.bytes[kHeaderLength - 1] = static_cast<uint8_t>(options.answerUnit);
+    return answer;
 }

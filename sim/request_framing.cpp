@@ -59,7 +59,32 @@ RequestCheck CheckRequest(const uint8_t* request, int length)
         if (pdu < 6)
             return RequestCheck::BadLength;
         return pdu == 6 + request[kHeaderLength + 5] ? RequestCheck::Serve : RequestCheck::BadLength;
+    case 43:
+        // function, MEI type, read device id code, object id
+        return pdu == 4 ? RequestCheck::Serve : RequestCheck::BadLength;
     default:
         return RequestCheck::BadFunction;
+    }
+}
+
+int RtuRequestLength(const uint8_t* bytes, size_t size)
+{
+    if (size < 2)
+        return 0;
+    switch (bytes[1]) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+        return 8;
+    case 15:
+    case 16:
+        return size < 7 ? 0 : 9 + bytes[6];
+    case 43:
+        return 7;
+    default:
+        return -1;
     }
 }

@@ -27,10 +27,17 @@ int NextRequestLength(const uint8_t* bytes, size_t size);
 // How a complete request is to be answered.
 enum class RequestCheck {
     Serve,        // a served function with a body of the right size
-    BadFunction,  // not one of 1-6, 15, 16: exception 1
+    BadFunction,  // not one of 1-6, 15, 16, 43: exception 1
     BadLength     // the body does not match its function: exception 3
 };
 
 // libmodbus reads a request's fields from its body, trusting the counts in
 // it, so a body shorter or longer than its function needs is refused here.
 RequestCheck CheckRequest(const uint8_t* request, int length);
+
+// The length of the Modbus RTU request that starts with bytes (unit id,
+// function, ..., CRC) by its function code: 8 for functions 1 to 6, 9 plus
+// the byte count for 15 and 16, 7 for 43. 0 while more bytes are needed to
+// tell, -1 for a function whose requests have no length this knows (the
+// request then ends where the line falls silent).
+int RtuRequestLength(const uint8_t* bytes, size_t size);

@@ -32,13 +32,84 @@ bool IsStandardBaud(int baud)
     return false;
 }
 
+// Splits text at every separator; an empty text is one empty item.
+std::vector<std::string_view> Split(std::string_view text, char separator)
+{
+    std::vector<std::string_view> items;
+    for (size_t at; (at = text.find(separator)) != std::string_view::npos; text.remove_prefix(at + 1))
+        items.push_back(text.substr(0, at));
+    items.push_back(text);
+    return items;
+}
+
+// "N" or "FIRST-LAST", within low..high.
+bool ReadRange(std::string_view text, long low, long high, int& first, int& last)
+{
+    const size_t dash = text.find('-');
+    if (dash == std::string_view::npos) {
+        if (!ReadNumber(text, low, high, first))
+            return false;
+        last = first;
+        return true;
+    }
+    return ReadNumber(text.substr(0, dash), low, high, first) && ReadNumber(text.substr(dash + 1), low, high, last) &&
+           first <= last;
+}
+
+// "1,7,10-20".
+bool ReadUnitList(std::string_view text, std::bitset<256>& units)
+{
+    for (std::string_view item : Split(text, ',')) {
+        int first = 0, last = 0;
+        if (!ReadRange(item, 0, 255, first, last))
+            return false;
+        for (int unit = first; unit <= last; unit++)
+            units.set(static_cast<size_t>(unit));
+    }
+    return true;
+}
+
+// "[UNIT/]TABLE:FIRST[-LAST],...".
+bool ReadHoles(std::string_view text, std::vector<SimHole>& holes)
+{
+    for (std::string_view item : Split(text, ',')) {
+        SimHole hole;
+        if (const size_t slash = item.find('/'); slash != std::string_view::npos) {
+            if (!ReadNumber(item.substr(0, slash), 0, 255, hole.unit))
+                return false;
+            item.remove_prefix(slash + 1);
+        }
+        const size_t colon = item.find(':');
+        if (colon == std::string_view::npos || !MapTableFromName(item.substr(0, colon), &hole.table) ||
+            !ReadRange(item.substr(colon + 1), 0, 65535, hole.first, hole.last))
+            return false;
+        holes.push_back(hole);
+    }
+    return true;
+}
+
+// "vendor;product;revision".
+bool ReadIdentity(std::string_view text, std::array<std::string, 3>& identity)
+{
+    const std::vector<std::string_view> fields = Split(text, ';');
+    if (fields.size() != identity.size())
+        return false;
+    for (size_t i = 0; i < fields.size(); i++) {
+        if (fields[i].size() > kMaxIdentityText)
+            return false;
+        identity[i] = std::string(fields[i]);
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* SimUsage()
 {
     return "usage: sorbel-sim [--bind ADDR] [--port N] [--unit N] [--delay MS] [--verbose]\n"
+           "                  [QUIRKS]\n"
            "       sorbel-sim --rtu DEVICE [--baud N] [--parity N|E|O] [--stop-bits 1|2]\n"
-           "                  [--unit N] [--delay MS] [--verbose]\n"
+           "                  [--unit N] [--delay MS] [--verbose] [QUIRKS]\n"
            "\n"
            "A Modbus/TCP server simulator for trying Sorbel-Client, or a Modbus RTU\n"
            "device on a serial port.\n"
@@ -60,6 +131,23 @@ const char* SimUsage()
            "  --parity P   N (none), E (even, default) or O (odd); 8 data bits\n"
            "  --stop-bits N  1 (default) or 2\n"
            "\n"
+           "Device quirks, to try a client or a scan against (Modbus/TCP and RTU):\n"
+           "  --units LIST answer only these unit ids (such as 1,7,10-20); others get\n"
+           "               no answer at all\n"
+           "  --gateway-absent LIST  answer these unit ids with exception 11, as a\n"
+           "               gateway with no device behind it\n"
+           "  --identity \"VENDOR;PRODUCT;REVISION\"  answer function 43/14 (read\n"
+           "               device identification) with these basic objects; without\n"
+           "               it, 43/14 gets exception 1\n"
+           "  --holes [UNIT/]TABLE:FIRST-LAST,...  addresses that do not exist: reads\n"
+           "               and writes touching them get exception 2. TABLE: coils,\n"
+           "               inputs, input-registers or holding-registers; UNIT: only\n"
+           "               for that unit id\n"
+           "  --max-registers N  reads of more than N registers (1..125) get\n"
+           "               exception 3\n"
+           "  --only-fc16  functions 5 and 6 get exception 1: only 15 and 16 write\n"
+           "  --answer-unit N  every reply carries unit id N (0..255), whatever was asked\n"
+           "\n"
            "A connection that sends the text \"quit\" instead of Modbus stops it.\n";
 }
 
@@ -80,14 +168,22 @@ std::string ParseSimOptions(int argc, const char* const* argv, SimOptions& optio
             options.help = true;
             continue;
         }
-        if (name == "--verbose" || name == "-v") {
+        if (name == "--verbose" || name == "-v" || name == "--only-fc16") {
             if (hasValue)
-                return "option --verbose takes no value";
-            options.verbose = true;
+                return "option " + std::string(name) + " takes no value";
+            if (name == "--only-fc16")
+                options.onlyMultipleWrites = true;
+            else
+                options.verbose = true;
             continue;
         }
-        if (name != "--bind" && name != "--port" && name != "--unit" && name != "--delay" && name != "--rtu" &&
-            name != "--baud" && name != "--parity" && name != "--stop-bits")
+        static const char* const kWithValue[] = {
+            "--bind",      "--port",  "--unit",  "--delay",    "--rtu",           "--baud",        "--parity",
+            "--stop-bits", "--units", "--holes", "--identity", "--max-registers", "--answer-unit", "--gateway-absent"};
+        bool known = false;
+        for (const char* option : kWithValue)
+            known = known || name == option;
+        if (!known)
             return "unknown option: " + std::string(arg);
         if (!hasValue) {
             if (i + 1 >= argc)
@@ -120,6 +216,28 @@ std::string ParseSimOptions(int argc, const char* const* argv, SimOptions& optio
             if (value != "N" && value != "E" && value != "O")
                 return "--parity needs N, E or O, not: " + std::string(value);
             options.parity = value[0];
+        } else if (name == "--units") {
+            options.unitsGiven = true;
+            if (!ReadUnitList(value, options.units))
+                return "--units needs unit ids from 0 to 255 such as 1,7,10-20, not: " + std::string(value);
+        } else if (name == "--gateway-absent") {
+            if (!ReadUnitList(value, options.gatewayAbsent))
+                return "--gateway-absent needs unit ids from 0 to 255 such as 3,5-6, not: " + std::string(value);
+        } else if (name == "--holes") {
+            if (!ReadHoles(value, options.holes))
+                return "--holes needs [UNIT/]TABLE:FIRST-LAST items such as holding-registers:100-199, not: " +
+                       std::string(value);
+        } else if (name == "--identity") {
+            if (!ReadIdentity(value, options.identity))
+                return "--identity needs \"VENDOR;PRODUCT;REVISION\", each of at most 244 bytes, not: " +
+                       std::string(value);
+            options.hasIdentity = true;
+        } else if (name == "--max-registers") {
+            if (!ReadNumber(value, 1, 125, options.maxRegisters))
+                return "--max-registers needs a number from 1 to 125, not: " + std::string(value);
+        } else if (name == "--answer-unit") {
+            if (!ReadNumber(value, 0, 255, options.answerUnit))
+                return "--answer-unit needs a number from 0 to 255, not: " + std::string(value);
         } else {
             if (!ReadNumber(value, 1, 2, options.stopBits))
                 return "--stop-bits needs 1 or 2, not: " + std::string(value);
@@ -139,5 +257,11 @@ std::string ParseSimOptions(int argc, const char* const* argv, SimOptions& optio
     }
     if (rtu && (options.unit == 0 || options.unit > 247))
         return "--unit with --rtu needs an address from 1 to 247 (0 is the broadcast)";
+    if (options.unitsGiven && options.unit >= 0)
+        return "--unit and --units do not go together";
+    if ((options.units & options.gatewayAbsent).any())
+        return "a unit id cannot be in both --units and --gateway-absent";
+    if (rtu && (options.units.test(0) || options.gatewayAbsent.test(0)))
+        return "with --rtu, unit id 0 is the broadcast: every device acts on it and none answers";
     return {};
 }

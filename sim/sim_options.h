@@ -1,7 +1,24 @@
 // The simulator's command line.
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <string>
+#include <vector>
+
+#include "modbus/register_map.h"
+
+// Addresses of one table that do not exist: reads and writes touching them
+// get exception 2.
+struct SimHole {
+    int unit = -1;  // the one unit id it applies to; -1 = every one
+    MapTable table = MapHoldingRegisters;
+    int first = 0;
+    int last = 0;
+};
+
+// The longest identification object: it alone must fit in one reply.
+constexpr size_t kMaxIdentityText = 244;
 
 struct SimOptions {
     std::string bindAddress = "127.0.0.1";  // IPv4 dotted quad to listen on
@@ -15,6 +32,17 @@ struct SimOptions {
     int baud = 19200;       // 1200..115200, a standard rate
     char parity = 'E';      // 'N', 'E' or 'O'
     int stopBits = 1;       // 1 or 2
+
+    // Device quirks, over Modbus/TCP and RTU alike.
+    std::bitset<256> units;               // --units: the unit ids that answer; others get no answer
+    bool unitsGiven = false;              // false: as --unit says
+    std::bitset<256> gatewayAbsent;       // answered with exception 11, as by a gateway with nothing behind it
+    int maxRegisters = 0;                 // 1..125: reads of more registers get exception 3; 0 = up to 125
+    bool onlyMultipleWrites = false;      // --only-fc16: functions 5 and 6 get exception 1
+    int answerUnit = -1;                  // every reply carries this unit id; -1 = the one asked
+    bool hasIdentity = false;             // function 43/14 answered; else exception 1
+    std::array<std::string, 3> identity;  // vendor name, product code, revision
+    std::vector<SimHole> holes;
 };
 
 // The unit id an RTU server answers when --unit is not given: a device on a

@@ -195,8 +195,15 @@ void ServeOneRequest(Server& server, Client& client)
     if (server.options.verbose)
         std::fprintf(stderr, "sorbel-sim: client %u -> %s\n", client.id,
                      Hex(client.in, static_cast<size_t>(length)).c_str());
-    std::vector<uint8_t> response = AnswerRequest(server.answerer, client.in.data(), length);
+    SimAnswer answer = AnswerRequest(server.answerer, client.in.data(), length);
+    const int unit = client.in[6];
     client.in.erase(client.in.begin(), client.in.begin() + length);
+    if (answer.ignored) {
+        if (server.options.verbose)
+            std::fprintf(stderr, "sorbel-sim: client %u: unit %d does not answer\n", client.id, unit);
+        return;
+    }
+    std::vector<uint8_t> response = std::move(answer.bytes);
     if (response.empty()) {
         Drop(client, "no response could be built");
         return;
@@ -255,7 +262,7 @@ int RunSimulator(int listener, const SimOptions& options, const sigset_t& waitMa
                  const volatile sig_atomic_t& stopSignal)
 {
     Server server{options, {}, {}, 1, {}, false};
-    if (!OpenAnswerer(server.answerer, options.unit)) {
+    if (!OpenAnswerer(server.answerer, options)) {
         std::fprintf(stderr, "sorbel-sim: cannot set up the data tables\n");
         return 1;
     }

@@ -66,8 +66,21 @@ TEST(RequestFraming, ChecksTheBodyAgainstItsFunction)
     EXPECT_EQ(check({0, 1, 0, 0, 0, 10, 1, 16, 0, 0, 0, 2, 4, 0, 1, 0}), RequestCheck::BadLength);
     EXPECT_EQ(check({0, 1, 0, 0, 0, 6, 1, 15, 0, 0, 0, 1}), RequestCheck::BadLength);
     EXPECT_EQ(check({0, 1, 0, 0, 0, 8, 1, 15, 0, 0, 0, 3, 1, 7}), RequestCheck::Serve);
-    for (int function : {0, 7, 8, 17, 22, 23, 43, 0x83})
+    EXPECT_EQ(check({0, 1, 0, 0, 0, 5, 1, 43, 14, 1, 0}), RequestCheck::Serve);
+    EXPECT_EQ(check({0, 1, 0, 0, 0, 4, 1, 43, 14, 1}), RequestCheck::BadLength);
+    for (int function : {0, 7, 8, 17, 22, 23, 0x83})
         EXPECT_EQ(check({0, 1, 0, 0, 0, 2, 1, static_cast<uint8_t>(function)}), RequestCheck::BadFunction) << function;
+
+    // RTU requests: by function code, and the byte count of 15 and 16.
+    const struct {
+        Bytes bytes;
+        int length;
+    } rtu[] = {
+        {{1}, 0},     {{1, 3}, 8},   {{1, 6, 0}, 8},  {{1, 16, 0, 0, 0, 2}, 0}, {{1, 16, 0, 0, 0, 2, 4}, 13},
+        {{1, 43}, 7}, {{1, 17}, -1}, {{1, 0x83}, -1},
+    };
+    for (const auto& c : rtu)
+        EXPECT_EQ(RtuRequestLength(c.bytes.data(), c.bytes.size()), c.length) << int(c.bytes.back());
 }
 
 TEST(SimOptions, ReadsTheCommandLine)
@@ -89,27 +102,62 @@ TEST(SimOptions, ReadsTheCommandLine)
     EXPECT_EQ(o.delayMs, 60000);
     EXPECT_TRUE(o.verbose);
 
-    for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{{"--port", "65536"},
-                                                                              {"--port", "+5"},
-                                                                              {"--port", ""},
-                                                                              {"--port", "0x10"},
-                                                                              {"--unit"},
-                                                                              {"--delay", "60001"},
-                                                                              {"--delay", "99999999999"},
-                                                                              {"--bind", "1.2.3"},
-                                                                              {"--bind=::1"},
-                                                                              {"-x"},
-                                                                              {"502"},
-                                                                              {"--rtu", "/dev/x", "--port", "1"},
-                                                                              {"--baud", "9600"},
-                                                                              {"--rtu", "/dev/x", "--baud", "9601"},
-                                                                              {"--rtu", "/dev/x", "--parity", "e"},
-                                                                              {"--rtu", "/dev/x", "--stop-bits=3"},
-                                                                              {"--rtu", "/dev/x", "--unit", "0"},
-                                                                              {"--rtu="}}) {
+    for (std::vector<const char*> bad :
+         std::vector<std::vector<const char*>>{{"--port", "65536"},
+                                               {"--port", "+5"},
+                                               {"--port", ""},
+                                               {"--port", "0x10"},
+                                               {"--unit"},
+                                               {"--delay", "60001"},
+                                               {"--delay", "99999999999"},
+                                               {"--bind", "1.2.3"},
+                                               {"--bind=::1"},
+                                               {"-x"},
+                                               {"502"},
+                                               {"--rtu", "/dev/x", "--port", "1"},
+                                               {"--baud", "9600"},
+                                               {"--rtu", "/dev/x", "--baud", "9601"},
+                                               {"--rtu", "/dev/x", "--parity", "e"},
+                                               {"--rtu", "/dev/x", "--stop-bits=3"},
+                                               {"--rtu", "/dev/x", "--unit", "0"},
+                                               {"--rtu="},
+                                               {"--units", "1,"},
+                                               {"--units", "7-3"},
+                                               {"--units", "256"},
+                                               {"--units", "1", "--unit", "1"},
+                                               {"--units", "3", "--gateway-absent", "1-3"},
+                                               {"--rtu", "/dev/x", "--units", "0-2"},
+                                               {"--holes", "registers:1-2"},
+                                               {"--holes", "coils:5-4"},
+                                               {"--holes", "256/coils:1"},
+                                               {"--holes", "coils:1-70000"},
+                                               {"--identity", "a;b"},
+                                               {"--identity", "a;b;c;d"},
+                                               {"--max-registers", "0"},
+                                               {"--max-registers", "126"},
+                                               {"--answer-unit", "256"},
+                                               {"--only-fc16=1"}}) {
         SimOptions fresh;
         EXPECT_NE(parse(bad, fresh), "") << bad[0];
     }
+
+    SimOptions quirks;
+    EXPECT_EQ(parse({"--units", "1,7,10-12", "--gateway-absent=3", "--holes", "5/coils:0,holding-registers:100-199",
+                     "--identity", "Sorbel;SIM-1;", "--max-registers", "100", "--only-fc16", "--answer-unit", "0"},
+                    quirks),
+              "");
+    EXPECT_EQ(quirks.units.count(), 5u);
+    EXPECT_TRUE(quirks.units.test(11) && !quirks.units.test(3) && quirks.gatewayAbsent.test(3));
+    ASSERT_EQ(quirks.holes.size(), 2u);
+    EXPECT_EQ(quirks.holes[0].unit, 5);
+    EXPECT_EQ(quirks.holes[0].table, MapCoils);
+    EXPECT_EQ(quirks.holes[1].unit, -1);
+    EXPECT_EQ(quirks.holes[1].last, 199);
+    EXPECT_EQ(quirks.identity[1], "SIM-1");
+    EXPECT_EQ(quirks.identity[2], "");
+    EXPECT_TRUE(quirks.hasIdentity && quirks.onlyMultipleWrites);
+    EXPECT_EQ(quirks.maxRegisters, 100);
+    EXPECT_EQ(quirks.answerUnit, 0);
 
     SimOptions rtu;
     EXPECT_EQ(parse({"--rtu", "/dev/ttyUSB0", "--baud=9600", "--parity", "O", "--stop-bits", "2"}, rtu), "");

@@ -12,7 +12,9 @@
 
 #include <bit>
 
+#include "connection/serial_port.h"
 #include "dataview/value_encode.h"
+#include "modbus/rtu_frames.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/socat.h"
 
@@ -225,6 +227,45 @@ TEST(Simulator, UnitOptionAnswersOnlyThatUnit)
     EXPECT_EQ(client.Receive(11), (Bytes{0, 7, 0, 0, 0, 5, 5, 3, 2, 0, 0}));
 }
 
+TEST(Simulator, DeviceQuirksOnTheWire)
+{
+    SimProcess sim({"--port", "0", "--units", "1,5", "--gateway-absent", "3", "--holes", "holding-registers:100-199",
+                    "--max-registers", "100", "--only-fc16", "--identity", "Sorbel;SIM-1;1.0", "--delay", "100"});
+    ASSERT_GT(sim.Port(), 0);
+    RawClient client(sim.Port());
+    const struct {
+        const char* what;
+        Bytes request, response;
+    } cases[] = {
+        {"an answering unit", ReadHolding(5, 200, 1), {0, 7, 0, 0, 0, 5, 5, 3, 2, 0, 0}},
+        {"behind the gateway", ReadHolding(3, 200, 1), {0, 7, 0, 0, 0, 3, 3, 0x83, 11}},
+        {"into a hole", ReadHolding(1, 150, 1), {0, 7, 0, 0, 0, 3, 1, 0x83, 2}},
+        {"past the cap", ReadHolding(1, 200, 101), {0, 7, 0, 0, 0, 3, 1, 0x83, 3}},
+        {"a single write", {0, 8, 0, 0, 0, 6, 1, 6, 0, 10, 0, 1}, {0, 8, 0, 0, 0, 3, 1, 0x86, 1}},
+        {"identification",
+         {0, 9, 0, 0, 0, 5, 1, 43, 14, 1, 0},
+         {0,   9,   0,   0,   0,   28, 1, 43,  14,  1,   0x81, 0,   0, 3, 0,   6,   'S',
+          'o', 'r', 'b', 'e', 'l', 1,  5, 'S', 'I', 'M', '-',  '1', 2, 3, '1', '.', '0'}},
+    };
+    for (const auto& c : cases) {
+        // Every reply, exceptions too, waits out the delay.
+        const auto sent = std::chrono::steady_clock::now();
+        client.Send(c.request);
+        EXPECT_EQ(client.Receive(c.response.size()), c.response) << c.what;
+        EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(100)) << c.what;
+    }
+    // A unit that is not there says nothing; the next request is answered.
+    client.Send(ReadHolding(2, 200, 1));
+    EXPECT_TRUE(client.Receive(1, 300).empty());
+    client.Send(ReadHolding(1, 200, 1));
+    EXPECT_EQ(client.Receive(11), (Bytes{0, 7, 0, 0, 0, 5, 1, 3, 2, 0, 0}));
+
+    SimProcess gateway({"--port", "0", "--answer-unit", "0"});
+    RawClient asZero(gateway.Port());
+    asZero.Send(ReadHolding(1, 200, 1));
+    EXPECT_EQ(asZero.Receive(11), (Bytes{0, 7, 0, 0, 0, 5, 0, 3, 2, 0, 0}));
+}
+
 TEST(Simulator, MisbehavingClientsDoNotDisturbOthers)
 {
     SimProcess sim;
@@ -378,6 +419,40 @@ TEST(Simulator, ServesRtuOnASerialDevice)
     modbus_free(ctx);
     kill(sim.Pid(), SIGTERM);
     EXPECT_EQ(sim.WaitExit(5000), 0);
+
+    // Several devices on one line, with the quirks, as over TCP.
+    SimProcess bus({"--rtu", pair.Path("a"), "--baud", "38400", "--parity", "N", "--units", "2,9", "--answer-unit", "9",
+                    "--identity", "V;P;R"});
+    ASSERT_TRUE(bus.Listening());
+    Connection* line = OpenSerialPort({pair.Path("b"), 38400, ParityNone, 1}, nullptr);
+    ASSERT_NE(line, nullptr);
+    auto exchange = [line](Bytes request, size_t want) {
+        const uint16_t crc = RtuCrc(request.data(), static_cast<int>(request.size()));
+        request.push_back(static_cast<uint8_t>(crc & 0xFF));
+        request.push_back(static_cast<uint8_t>(crc >> 8));
+        SendData(line, request.data(), static_cast<int>(request.size()));
+        Bytes reply(want + 1);
+        int have = 0;
+        for (int i = 0; i < 30 && have < static_cast<int>(want); i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const int n = ReceiveWaiting(line, reply.data() + have, static_cast<int>(reply.size()) - have);
+            have += n > 0 ? n : 0;
+        }
+        reply.resize(static_cast<size_t>(have));
+        return reply;
+    };
+    // Unit 2 answers, as unit 9; unit 3 is not on the line.
+    Bytes reply = exchange({2, 3, 0, 100, 0, 1}, 7);
+    ASSERT_EQ(reply.size(), 7u);
+    EXPECT_TRUE(RtuCrcValid(reply.data(), 7));
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 5), (Bytes{9, 3, 2, 0, 0}));
+    EXPECT_TRUE(exchange({3, 3, 0, 100, 0, 1}, 7).empty());
+    reply = exchange({9, 43, 14, 1, 0}, 19);
+    ASSERT_EQ(reply.size(), 19u);
+    EXPECT_EQ(RtuReplyLength(reply.data(), 19), 19);
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 17),
+              (Bytes{9, 43, 14, 1, 0x81, 0, 0, 3, 0, 1, 'V', 1, 1, 'P', 2, 1, 'R'}));
+    CloseConnection(line);
 
     SimProcess missing({"--rtu", "/dev/ttyUSB-none"});
     EXPECT_EQ(missing.WaitExit(5000), 1);
