@@ -49,7 +49,8 @@ int DeviceIdPduLength(const uint8_t* pdu, int count)
 
 bool ParseDeviceIdReply(const uint8_t* pdu, int count, DeviceIdReply* reply)
 {
-    if (DeviceIdPduLength(pdu, count) != count)
+    // Too few bytes to tell are no reply either, the empty PDU included.
+    if (count < kDeviceIdReplyHeader || DeviceIdPduLength(pdu, count) != count)
         return false;
     reply->readCode = pdu[2];
     reply->conformity = pdu[3];

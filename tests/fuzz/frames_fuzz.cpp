@@ -3,7 +3,9 @@
 // match an independent digit count, a reply is taken only with its
 // request's ids, and collecting never overruns what it was given. The same
 // for RTU: requests carry the PDU and a CRC that checks, a reply is taken
-// only whole, with a right CRC and the request's unit and function.
+// only whole, with a right CRC and the request's unit and function. A device
+// identification's object list is taken only when it fills its frame, and
+// collecting objects from any reply ends.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "modbus/device_id.h"
 #include "modbus/frames.h"
 #include "modbus/reply_judge.h"
 #include "modbus/rtu_frames.h"
@@ -41,6 +44,47 @@ void CheckHeader(const uint8_t* frame, int64_t unit, int function)
     FUZZ_CHECK(frame[7] == function);
 }
 
+// The reply, as a bare PDU and as a Modbus/TCP and an RTU frame, against a
+// device identification request.
+void CheckDeviceId(const uint8_t* reply, int n, uint16_t transactionId, int64_t unit, uint8_t objectId)
+{
+    auto request = std::make_unique<uint8_t[]>(kDeviceIdRequestLength);
+    FUZZ_CHECK(BuildDeviceIdRequest(request.get(), transactionId, unit, kReadIdBasic, objectId) ==
+               kDeviceIdRequestLength);
+    FUZZ_CHECK(FieldAt(request.get(), 0) == transactionId && request[5] == 5 && request[7] == 43 && request[8] == 14 &&
+               request[9] == kReadIdBasic && request[10] == objectId);
+
+    const int length = DeviceIdPduLength(reply, n);
+    FUZZ_CHECK(length >= -1 && length <= kMaxPduLength);
+    FUZZ_CHECK(length <= 0 || length >= kDeviceIdReplyHeader);
+    DeviceIdReply parsed;
+    if (ParseDeviceIdReply(reply, n, &parsed)) {
+        FUZZ_CHECK(length == n && parsed.objects.size() == reply[6]);
+        int bytes = kDeviceIdReplyHeader;
+        for (const DeviceIdObject& object : parsed.objects)
+            bytes += 2 + static_cast<int>(object.value.size());
+        FUZZ_CHECK(bytes == n);
+        // However a device answers, collecting ends within three requests.
+        DeviceIdCollection collection;
+        for (int round = 0; round < 5 && !collection.done; round++)
+            TakeDeviceIdReply(collection, parsed);
+        FUZZ_CHECK(collection.done && collection.requests <= kBasicObjects);
+    }
+    if (length > 0 && length <= n)
+        FUZZ_CHECK(DeviceIdPduLength(reply, length) == length);
+
+    const ReplyJudgement j = JudgeReply(request.get(), kDeviceIdRequestLength, reply, n);
+    if (j.verdict == ReplyValid)
+        FUZZ_CHECK(FrameLength(reply, n) == n && reply[6] == request[6] &&
+                   ParseDeviceIdReply(reply + kMbapHeaderLength, n - kMbapHeaderLength, &parsed));
+    uint8_t rtu[kDeviceIdRequestLength];
+    FUZZ_CHECK(BuildRtuRequest(rtu, request.get(), kDeviceIdRequestLength) == kRtuDeviceIdRequestLength);
+    const ReplyJudgement r = JudgeRtuReply(rtu, kRtuDeviceIdRequestLength, reply, n);
+    FUZZ_CHECK(r.verdict != ReplyNotOurs);
+    if (r.verdict == ReplyValid)
+        FUZZ_CHECK(RtuCrcValid(reply, n) && RtuReplyLength(reply, n) == n && reply[0] == rtu[0]);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -52,6 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int64_t quantity = provider.ConsumeIntegral<int64_t>();
     const bool offsetOn = provider.ConsumeBool();
     const int function = provider.ConsumeBool() ? kFunctionWriteCoil : kFunctionWriteRegister;
+    const uint16_t transactionId = provider.ConsumeIntegral<uint16_t>();
+    const uint8_t objectId = provider.ConsumeIntegral<uint8_t>();
 
     // Exactly 12 bytes on the heap: AddressSanitizer catches any write past.
     auto frame = std::make_unique<uint8_t[]>(kRequestLength);
@@ -125,7 +171,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int rtuLength = RtuReplyLength(reply.data(), n);
     FUZZ_CHECK(rtuLength >= -1 && rtuLength <= kRtuMaxFrameLength);
     FUZZ_CHECK(rtuLength <= 0 || rtuLength >= kRtuExceptionLength);
-    FUZZ_CHECK(rtuLength != 0 || n < kRtuDataOffset);
+    // Only a device identification needs more than its first three bytes
+    // before it can tell its length.
+    FUZZ_CHECK(rtuLength != 0 || n < kRtuDataOffset || reply[1] == kFunctionDeviceId);
+
+    CheckDeviceId(reply.data(), n, transactionId, unit, objectId);
 
     if (n == kExceptionLength) {
         const char* status = ExceptionStatusText(reply[8]);

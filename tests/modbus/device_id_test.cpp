@@ -68,6 +68,7 @@ TEST(DeviceId, RequestAndObjectList)
     DeviceIdReply ignored;
     EXPECT_FALSE(ParseDeviceIdReply(padded.data(), 14, &ignored));
     EXPECT_FALSE(ParseDeviceIdReply(two.data(), 12, &ignored));
+    EXPECT_FALSE(ParseDeviceIdReply(two.data(), 0, &ignored));
 }
 
 TEST(DeviceId, CollectingTheBasicObjects)
