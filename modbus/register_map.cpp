@@ -11,6 +11,20 @@ struct Span {
     int last = 0;
 };
 
+// The steps a round address is a multiple of, roundest first, as register
+// maps are written down.
+constexpr int kRoundSteps[] = {100000, 50000, 10000, 5000, 1000, 500, 100, 50, 10, 5};
+
+// The roundest address of first..last (the last of the roundest); -1 when
+// none of them is round.
+int Roundest(int first, int last)
+{
+    for (int step : kRoundSteps)
+        if (const int multiple = last - last % step; multiple >= first)
+            return multiple;
+    return -1;
+}
+
 // The read the map asks for in its present state.
 Span CurrentRead(const RegisterMap& map)
 {
@@ -18,11 +32,22 @@ Span CurrentRead(const RegisterMap& map)
     case MapCover:
         return {map.pos, std::min(map.last, map.pos + map.limit - 1)};
     case MapFindStart:
-        if (map.lo == map.hi)
+        // The guess: up to it, then it alone.
+        if (map.guess > map.lo)
+            return {map.lo, map.guess - 1};
+        if (map.lo == map.hi || map.guess == map.lo)
             return {map.lo, map.lo};
         return {map.lo, map.lo + (map.hi - map.lo) / 2};
     case MapFindEnd: {
-        const int probe = map.hi < 0 ? std::min(map.last, map.holeStart + map.step) : map.lo + (map.hi - map.lo) / 2;
+        int probe = map.lo + (map.hi - map.lo) / 2;
+        if (map.hi < 0) {
+            // The roundest address of the stretch, else its end.
+            const int end = std::min(map.last, map.holeStart + map.step);
+            const int round = Roundest(map.lo + 1, end);
+            probe = round >= 0 ? round : end;
+        } else if (map.guess >= 0) {
+            probe = map.guess;
+        }
         return {probe, probe};
     }
     case MapDone:
@@ -85,6 +110,7 @@ void HoleStarts(RegisterMap& map, int address)
     map.lo = address;
     map.hi = -1;
     map.step = kFirstProbeStep;
+    map.guess = -1;
 }
 
 void TakeCover(RegisterMap& map, Span read, RangeStatus status)
@@ -102,6 +128,8 @@ void TakeCover(RegisterMap& map, Span read, RangeStatus status)
     map.hi = read.last;
     map.hiRefused = true;
     map.window = read.last - read.first + 1;
+    // Blocks start at round addresses: the roundest one is tried first.
+    map.guess = Roundest(read.first + 1, read.last);
 }
 
 void TakeFindStart(RegisterMap& map, Span read, RangeStatus status)
@@ -110,6 +138,8 @@ void TakeFindStart(RegisterMap& map, Span read, RangeStatus status)
         Add(map, read.first, read.last, RangeReadable);
         map.lo = read.last + 1;
         map.hiRefused = false;
+        if (map.lo > map.guess)
+            map.guess = -1;  // the guessed address alone was answered: a miss
         if (map.lo > map.hi) {
             // Every part of the refused read was answered: it was refused for
             // its length.
@@ -121,6 +151,7 @@ void TakeFindStart(RegisterMap& map, Span read, RangeStatus status)
     if (status == RangeUnreadable) {
         map.hi = read.last;
         map.hiRefused = true;
+        map.guess = -1;
         if (map.lo == map.hi)
             HoleStarts(map, map.lo);
         return;
@@ -133,16 +164,22 @@ void TakeFindStart(RegisterMap& map, Span read, RangeStatus status)
 void TakeFindEnd(RegisterMap& map, Span read, RangeStatus status)
 {
     const int probe = read.first;
+    const bool found = map.hi >= 0;
+    map.guess = -1;
     if (status == RangeUnreadable) {
         map.lo = probe;
-        if (map.hi < 0 && probe == map.last) {
+        if (!found && probe == map.last) {
             Add(map, map.holeStart + 1, map.last, RangeUnreadable);
             return;
         }
-        if (map.hi < 0)
+        if (!found)
             map.step *= 2;
     } else if (status == RangeReadable) {
         map.hi = probe;
+        // The probe was the roundest address of its stretch: most likely the
+        // hole ends right before it, which one probe settles.
+        if (!found && probe - 1 > map.lo)
+            map.guess = probe - 1;
     } else {
         // The search cannot go on: the hole is what has been seen of it, and
         // reading goes on after that.

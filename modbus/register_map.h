@@ -6,11 +6,19 @@
 //
 // A hole is taken to be one block: once its first address is found, its
 // end is the first readable address after it, found by probing single
-// addresses 8, 16, 32, ... past its start and bisecting between the last
-// two probes. That costs about log2 of the read limit to find the start
-// and 2 * log2 of its length to find the end; a readable island inside a
-// hole that falls between two probes is not seen. Every range reported
-// readable was read.
+// addresses in stretches of 8, 16, 32, ... past its start and bisecting
+// between the last two probes. That costs about log2 of the read limit to
+// find the start and 2 * log2 of its length to find the end; a readable
+// island inside a hole that falls between two probes is not seen. Every
+// range reported readable was read.
+//
+// Register maps are laid out in blocks that start at round addresses (100,
+// 5000), so the search for a hole's start tries the roundest address of the
+// refused read first (reading up to it, then it alone), and each probe past
+// the start goes to the roundest address of its stretch, the first readable
+// one followed by a probe of the address before it. Holes from 100 to 199
+// and from 5000 to 5004 in 0-9999 take 92 reads instead of 109; where the
+// guesses miss they cost a read or two more.
 #pragma once
 
 #include <string_view>
@@ -68,16 +76,20 @@ struct RegisterMap {
     int pos = 0;  // the first address not in a range yet
     // MapFindStart: the first unreadable address lies in lo..hi; a read of
     // exactly lo..hi was refused when hiRefused; window is the length of
-    // the read that started the search.
+    // the read that started the search; guess the address tried first as
+    // the hole's start (-1 once tried).
     // MapFindEnd: the hole starts at holeStart; lo is the last address known
     // unreadable, hi the first known readable (-1: none yet), step the
-    // distance from holeStart of the next probe while hi is -1.
+    // distance from holeStart of the end of the stretch probed next while
+    // hi is -1; guess the address probed first once hi is known (-1 once
+    // probed).
     int lo = 0;
     int hi = 0;
     bool hiRefused = false;
     int window = 0;
     int holeStart = 0;
     int step = 0;
+    int guess = -1;
     std::vector<MapRange> ranges;  // in address order, neighbours of one status joined
 };
 

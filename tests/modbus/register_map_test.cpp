@@ -2,7 +2,7 @@
 // read stays within the table's limit, and how many reads it takes.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -61,6 +61,7 @@ bool Touches(const std::vector<Span>& spans, int first, int last)
 }
 
 struct MapRun {
+    std::vector<MapRange> list;
     std::string ranges;  // "0-99 readable, 100-199 unreadable, ..."
     int requests = 0;
     int longest = 0;
@@ -105,6 +106,7 @@ MapRun Map(MapTable table, int first, int last, const Device& device)
                       RangeStatusName(r.status);
     }
     EXPECT_EQ(next, last + 1);
+    run.list = map.ranges;
     return run;
 }
 
@@ -122,7 +124,7 @@ TEST(RegisterMap, FindsHolesAndTheirEnds)
     } cases[] = {
         {"all readable", MapHoldingRegisters, 0, 999, Device{}, "0-999 readable", 8},
         {"two holes", MapHoldingRegisters, 0, 9999, Holes({{100, 199}, {5000, 5004}}),
-         "0-99 readable, 100-199 unreadable, 200-4999 readable, 5000-5004 unreadable, 5005-9999 readable", 110},
+         "0-99 readable, 100-199 unreadable, 200-4999 readable, 5000-5004 unreadable, 5005-9999 readable", 99},
         {"a hole at each end", MapInputRegisters, 0, 999, Holes({{0, 9}, {990, 999}}),
          "0-9 unreadable, 10-989 readable, 990-999 unreadable", 40},
         {"one address", MapHoldingRegisters, 0, 999, Holes({{500, 500}}),
@@ -145,6 +147,35 @@ TEST(RegisterMap, FindsHolesAndTheirEnds)
         EXPECT_EQ(run.ranges, c.ranges) << c.what;
         EXPECT_LE(run.requests, c.maxRequests) << c.what;
         EXPECT_LE(run.longest, MapReadLimit(c.table)) << c.what;
+    }
+}
+
+TEST(RegisterMap, NeverCallsReadableWhatWasNotRead)
+{
+    // Devices of random holes, read limits and silent spots: whatever the map
+    // makes of them, a readable range holds no hole and no silent address,
+    // an unreadable one starts and ends in a hole, and the map ends.
+    std::mt19937 random(20261208);
+    auto pick = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int round = 0; round < 300; round++) {
+        const int last = pick(0, 3000);
+        Device device = Capped(pick(0, 3) == 0 ? pick(1, 124) : 2000);
+        for (int h = pick(0, 4); h > 0; h--) {
+            const int first = pick(0, last);
+            device.holes.push_back({first, std::min(last, first + pick(0, pick(0, 1) ? 5 : 300))});
+        }
+        if (pick(0, 9) == 0) {
+            const int first = pick(0, last);
+            device.silent.push_back({first, first});
+        }
+        const MapRun run = Map(MapHoldingRegisters, 0, last, device);
+        EXPECT_LE(run.requests, 2 * (last + 1) + 20) << round;
+        for (const MapRange& r : run.list) {
+            const bool missing = Touches(device.holes, r.first, r.last) || Touches(device.silent, r.first, r.last);
+            EXPECT_TRUE(r.status != RangeReadable || !missing) << round << ": " << run.ranges;
+            const bool endsInHoles = Touches(device.holes, r.first, r.first) && Touches(device.holes, r.last, r.last);
+            EXPECT_TRUE(r.status != RangeUnreadable || endsInHoles) << round << ": " << run.ranges;
+        }
     }
 }
 
