@@ -5,63 +5,17 @@
 #include <string_view>
 #include <vector>
 
+#include "common/option_numbers.h"
+#include "connection/line_settings.h"
+
 namespace {
-
-// Plain decimal digits only: "+5", " 5", "0x10" and "5ms" are refused.
-bool ReadNumber(std::string_view text, long low, long high, int& out)
-{
-    if (text.empty() || text.size() > 9)
-        return false;
-    long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    if (value < low || value > high)
-        return false;
-    out = static_cast<int>(value);
-    return true;
-}
-
-bool IsStandardBaud(int baud)
-{
-    for (int standard : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
-        if (baud == standard)
-            return true;
-    return false;
-}
-
-// Splits text at every separator; an empty text is one empty item.
-std::vector<std::string_view> Split(std::string_view text, char separator)
-{
-    std::vector<std::string_view> items;
-    for (size_t at; (at = text.find(separator)) != std::string_view::npos; text.remove_prefix(at + 1))
-        items.push_back(text.substr(0, at));
-    items.push_back(text);
-    return items;
-}
-
-// "N" or "FIRST-LAST", within low..high.
-bool ReadRange(std::string_view text, long low, long high, int& first, int& last)
-{
-    const size_t dash = text.find('-');
-    if (dash == std::string_view::npos) {
-        if (!ReadNumber(text, low, high, first))
-            return false;
-        last = first;
-        return true;
-    }
-    return ReadNumber(text.substr(0, dash), low, high, first) && ReadNumber(text.substr(dash + 1), low, high, last) &&
-           first <= last;
-}
 
 // "1,7,10-20".
 bool ReadUnitList(std::string_view text, std::bitset<256>& units)
 {
-    for (std::string_view item : Split(text, ',')) {
+    for (std::string_view item : SplitOption(text, ',')) {
         int first = 0, last = 0;
-        if (!ReadRange(item, 0, 255, first, last))
+        if (!ReadOptionRange(item, 0, 255, first, last))
             return false;
         for (int unit = first; unit <= last; unit++)
             units.set(static_cast<size_t>(unit));
@@ -72,16 +26,16 @@ bool ReadUnitList(std::string_view text, std::bitset<256>& units)
 // "[UNIT/]TABLE:FIRST[-LAST],...".
 bool ReadHoles(std::string_view text, std::vector<SimHole>& holes)
 {
-    for (std::string_view item : Split(text, ',')) {
+    for (std::string_view item : SplitOption(text, ',')) {
         SimHole hole;
         if (const size_t slash = item.find('/'); slash != std::string_view::npos) {
-            if (!ReadNumber(item.substr(0, slash), 0, 255, hole.unit))
+            if (!ReadOptionNumber(item.substr(0, slash), 0, 255, hole.unit))
                 return false;
             item.remove_prefix(slash + 1);
         }
         const size_t colon = item.find(':');
         if (colon == std::string_view::npos || !MapTableFromName(item.substr(0, colon), &hole.table) ||
-            !ReadRange(item.substr(colon + 1), 0, 65535, hole.first, hole.last))
+            !ReadOptionRange(item.substr(colon + 1), 0, 65535, hole.first, hole.last))
             return false;
         holes.push_back(hole);
     }
@@ -91,7 +45,7 @@ bool ReadHoles(std::string_view text, std::vector<SimHole>& holes)
 // "vendor;product;revision".
 bool ReadIdentity(std::string_view text, std::array<std::string, 3>& identity)
 {
-    const std::vector<std::string_view> fields = Split(text, ';');
+    const std::vector<std::string_view> fields = SplitOption(text, ';');
     if (fields.size() != identity.size())
         return false;
     for (size_t i = 0; i < fields.size(); i++) {
@@ -197,20 +151,20 @@ std::string ParseSimOptions(int argc, const char* const* argv, SimOptions& optio
                 return "--bind needs an IPv4 address like 127.0.0.1, not: " + std::string(value);
             options.bindAddress = std::string(value);
         } else if (name == "--port") {
-            if (!ReadNumber(value, 0, 65535, options.port))
+            if (!ReadOptionNumber(value, 0, 65535, options.port))
                 return "--port needs a number from 0 to 65535, not: " + std::string(value);
         } else if (name == "--unit") {
-            if (!ReadNumber(value, 0, 255, options.unit))
+            if (!ReadOptionNumber(value, 0, 255, options.unit))
                 return "--unit needs a number from 0 to 255, not: " + std::string(value);
         } else if (name == "--delay") {
-            if (!ReadNumber(value, 0, 60000, options.delayMs))
+            if (!ReadOptionNumber(value, 0, 60000, options.delayMs))
                 return "--delay needs milliseconds from 0 to 60000, not: " + std::string(value);
         } else if (name == "--rtu") {
             if (value.empty())
                 return "--rtu needs a serial device such as /dev/ttyUSB0";
             options.rtuDevice = std::string(value);
         } else if (name == "--baud") {
-            if (!ReadNumber(value, 1200, 115200, options.baud) || !IsStandardBaud(options.baud))
+            if (!ReadOptionNumber(value, 1200, 115200, options.baud) || !IsStandardBaud(options.baud))
                 return "--baud needs 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200, not: " + std::string(value);
         } else if (name == "--parity") {
             if (value != "N" && value != "E" && value != "O")
@@ -233,13 +187,13 @@ std::string ParseSimOptions(int argc, const char* const* argv, SimOptions& optio
                        std::string(value);
             options.hasIdentity = true;
         } else if (name == "--max-registers") {
-            if (!ReadNumber(value, 1, 125, options.maxRegisters))
+            if (!ReadOptionNumber(value, 1, 125, options.maxRegisters))
                 return "--max-registers needs a number from 1 to 125, not: " + std::string(value);
         } else if (name == "--answer-unit") {
-            if (!ReadNumber(value, 0, 255, options.answerUnit))
+            if (!ReadOptionNumber(value, 0, 255, options.answerUnit))
                 return "--answer-unit needs a number from 0 to 255, not: " + std::string(value);
         } else {
-            if (!ReadNumber(value, 1, 2, options.stopBits))
+            if (!ReadOptionNumber(value, 1, 2, options.stopBits))
                 return "--stop-bits needs 1 or 2, not: " + std::string(value);
         }
         seen.push_back(std::string(name));

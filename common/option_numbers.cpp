@@ -1,0 +1,39 @@
+#include "common/option_numbers.h"
+
+bool ReadOptionNumber(std::string_view text, long low, long high, int& out)
+{
+    if (text.empty() || text.size() > 9)
+        return false;
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high)
+        return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+bool ReadOptionRange(std::string_view text, long low, long high, int& first, int& last)
+{
+    const size_t dash = text.find('-');
+    if (dash == std::string_view::npos) {
+        if (!ReadOptionNumber(text, low, high, first))
+            return false;
+        last = first;
+        return true;
+    }
+    return ReadOptionNumber(text.substr(0, dash), low, high, first) &&
+           ReadOptionNumber(text.substr(dash + 1), low, high, last) && first <= last;
+}
+
+std::vector<std::string_view> SplitOption(std::string_view text, char separator)
+{
+    std::vector<std::string_view> items;
+    for (size_t at; (at = text.find(separator)) != std::string_view::npos; text.remove_prefix(at + 1))
+        items.push_back(text.substr(0, at));
+    items.push_back(text);
+    return items;
+}
