@@ -1,0 +1,97 @@
+// Scan requests on a Modbus/TCP connection to the scripted server: what
+// each kind of answer becomes, transaction ids that are never reused, late
+// replies left aside, the gap before each request, a lost link.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "modbus/device_id.h"
+#include "modbus/scan_exchange.h"
+#include "tests/support/fake_modbus_server.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+ScanRequest Probe(uint8_t unit, uint8_t function = 3)
+{
+    ScanRequest r;
+    r.unit = unit;
+    r.function = function;
+    r.quantity = 1;
+    return r;
+}
+
+}  // namespace
+
+TEST(ScanExchange, EachOutcomeOnModbusTcp)
+{
+    FakeModbusServer server;
+    ASSERT_TRUE(server.Listening());
+    server.SetValue(4, 0, 0x1234);
+    ScanLink link;
+    link.connection = OpenConnection("127.0.0.1", server.Port());
+    ASSERT_NE(link.connection, nullptr);
+    link.timeoutMs = 100;
+    link.gapMs = 30;
+
+    ScanRequest identify = Probe(9, kFunctionDeviceId);
+    identify.objectId = 1;
+    const Bytes idReply = {0, 7, 0, 0, 0, 10, 9, 43, 14, 1, 0x81, 0, 0, 1, 1, 0};
+    const struct {
+        const char* what;
+        FakeReply script;
+        ScanRequest request;
+        ScanOutcome outcome;
+        uint8_t code;
+        ReplyFault fault;
+        Bytes pdu;
+        bool lateBefore = false;  // the request before it is answered too late
+    } cases[] = {
+        {"answer", FakeReply::Normal(), Probe(1), OutcomeReply, 0, FaultNone, {3, 2, 0x12, 0x34}},
+        {"exception", FakeReply::Error(2), Probe(1, 4), OutcomeException, 2, FaultNone, {}},
+        {"as another unit", FakeReply::Patched({{6, 0}}), Probe(1), OutcomeInvalid, 0, FaultUnitId, {}},
+        {"nothing", FakeReply::Never(), Probe(1), OutcomeSilent, 0, FaultNone, {}},
+        // The reply to the request before comes now: it is not this one's.
+        {"late, then nothing", FakeReply::Never(), Probe(1), OutcomeSilent, 0, FaultNone, {}, true},
+        {"identification",
+         FakeReply::Raw(idReply),
+         identify,
+         OutcomeReply,
+         0,
+         FaultNone,
+         {43, 14, 1, 0x81, 0, 0, 1, 1, 0}},
+    };
+    for (const auto& c : cases) {
+        if (c.lateBefore) {
+            server.Push(FakeReply::Delayed(150));
+            ScanReply first;
+            ASSERT_TRUE(ScanTransact(link, Probe(2), &first));
+            EXPECT_EQ(first.outcome, OutcomeSilent);
+        }
+        server.Push(c.script);
+        ScanReply reply;
+        ASSERT_TRUE(ScanTransact(link, c.request, &reply)) << c.what;
+        EXPECT_EQ(reply.outcome, c.outcome) << c.what;
+        EXPECT_EQ(reply.exceptionCode, c.code) << c.what;
+        EXPECT_EQ(reply.fault, c.fault) << c.what;
+        EXPECT_EQ(reply.pdu, c.pdu) << c.what;
+    }
+    EXPECT_EQ(link.requests, 7u);
+
+    // Each request has a transaction id of its own, counting up; after a
+    // reply, the next request waits out the gap.
+    const auto requests = server.Requests();
+    const auto times = server.RequestTimesUs();
+    ASSERT_EQ(requests.size(), 7u);
+    for (size_t i = 0; i < requests.size(); i++)
+        EXPECT_EQ(requests[i][0] << 8 | requests[i][1], static_cast<int>(i) + 1);
+    EXPECT_EQ(requests[6], (Bytes{0, 7, 0, 0, 0, 5, 9, 43, 14, 1, 1}));
+    EXPECT_GE(times[1] - times[0], 30000);
+
+    // The server goes away: the link is lost.
+    server.Push(FakeReply::Hangup());
+    ScanReply reply;
+    EXPECT_FALSE(ScanTransact(link, Probe(1), &reply));
+    CloseConnection(link.connection);
+}
