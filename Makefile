@@ -31,9 +31,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The client and the simulator alone.
+# The client, the simulator and the scan command alone.
 programs: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target sorbel-client sorbel-sim
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target sorbel-client sorbel-sim sorbel-scan
 
 # The display is checked first, so that a machine without one learns about
 # xvfb-run before waiting for packages and a build.
@@ -61,7 +61,7 @@ sim: programs
 	./$(BUILD_DIR)/sorbel-sim --port $(SIM_PORT) $(SIM_ARGS)
 
 # The Debian package $(BUILD_DIR)/sorbel-client_VERSION_ARCH.deb, made by
-# CPack from the two programs it ships, built alone as for `make run` (no
+# CPack from the three programs it ships, built alone as for `make run` (no
 # tests, no benchmarks); install it with
 # sudo apt-get install ./build/sorbel-client_*.deb.
 deb: programs
@@ -90,7 +90,7 @@ tsan: deps
 
 # Every C++ file as .clang-format says: `make format` rewrites them, the
 # check (part of `make test`) fails on any that differs.
-FORMAT_FILES = $(shell find app bench common connection dataview engine modbus resources sim tests ui \
+FORMAT_FILES = $(shell find app bench common connection dataview engine modbus resources scan sim tests ui \
                        -name '*.cpp' -o -name '*.h')
 format: deps
 	clang-format -i $(FORMAT_FILES)

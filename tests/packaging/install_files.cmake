@@ -5,6 +5,7 @@
 
 set(expected
     bin/sorbel-client
+    bin/sorbel-scan
     bin/sorbel-sim
     share/applications/org.example.sorbel.Client.desktop
     share/doc/sorbel-client/copyright
@@ -15,6 +16,7 @@ set(expected
     share/icons/hicolor/48x48/apps/org.example.sorbel.Client.png
     share/icons/hicolor/64x64/apps/org.example.sorbel.Client.png
     share/man/man1/sorbel-client.1.gz
+    share/man/man1/sorbel-scan.1.gz
     share/man/man1/sorbel-sim.1.gz
     share/metainfo/org.example.sorbel.Client.metainfo.xml
 )

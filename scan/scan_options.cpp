@@ -1,0 +1,172 @@
+#include "scan/scan_options.h"
+
+#include <string_view>
+
+#include "common/option_numbers.h"
+
+namespace {
+
+// "HOST" or "HOST:PORT".
+bool ReadHost(std::string_view text, std::string& host, int& port)
+{
+    const size_t colon = text.rfind(':');
+    if (colon != std::string_view::npos) {
+        if (!ReadOptionNumber(text.substr(colon + 1), 1, 65535, port))
+            return false;
+        text = text.substr(0, colon);
+    }
+    if (text.empty() || text.find_first_of(": \t") != std::string_view::npos)
+        return false;
+    host = std::string(text);
+    return true;
+}
+
+}  // namespace
+
+const char* ScanUsage()
+{
+    return "usage: sorbel-scan TARGET [--units FIRST-LAST] [--id] [--timeout MS] [--gap MS]\n"
+           "       sorbel-scan TARGET --units N --registers TABLE:FIRST-LAST\n"
+           "                   [--timeout MS] [--gap MS]\n"
+           "TARGET: HOST[:PORT] | --rtu-tcp HOST[:PORT] |\n"
+           "        --serial DEVICE [--baud N] [--parity N|E|O] [--stop 1|2]\n"
+           "\n"
+           "Asks every unit id of a range over Modbus/TCP or Modbus RTU who answers,\n"
+           "and prints one CSV line per unit on standard output:\n"
+           "unit,status,vendor,product,revision. Status: answers, exception (there,\n"
+           "but refused every probe), absent (a gateway said nothing is behind it),\n"
+           "silent (no reply) or invalid (a reply that is not valid Modbus).\n"
+           "\n"
+           "  HOST[:PORT]    a Modbus/TCP server or gateway (port 502 by default)\n"
+           "  --rtu-tcp HOST[:PORT]  RTU frames over TCP, to a serial converter\n"
+           "  --serial DEVICE  RTU on a serial port such as /dev/ttyUSB0, with\n"
+           "                 --baud N (default 19200), --parity N|E|O (default E),\n"
+           "                 --stop 1|2 (default 1)\n"
+           "  --units FIRST-LAST  the unit ids to ask, or one id N (default 1-247;\n"
+           "                 0-255 over Modbus/TCP, 1-247 over RTU)\n"
+           "  --id           ask every unit that is there for its identification\n"
+           "                 (function 43/14: vendor, product code, revision)\n"
+           "  --registers TABLE:FIRST-LAST  instead, map which addresses of one unit\n"
+           "                 (--units N) can be read: CSV lines table,first,last,status.\n"
+           "                 TABLE: coils, inputs, input-registers, holding-registers;\n"
+           "                 addresses as sent, from 0\n"
+           "  --timeout MS   how long to wait for each reply (10-60000, default 200)\n"
+           "  --gap MS       the least quiet time after a reply before the next\n"
+           "                 request (0-60000, default 20)\n"
+           "  --help         print this text\n"
+           "\n"
+           "Exit status: 0 when the scan ran, 1 when the connection could not be\n"
+           "made (or was lost and could not be made again), 2 for wrong arguments,\n"
+           "130 when interrupted.\n";
+}
+
+std::string ParseScanOptions(int argc, const char* const* argv, ScanOptions& options)
+{
+    bool target = false, serialLine = false, registers = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        std::string_view name = arg, value;
+        bool hasValue = false;
+        if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string_view::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (name == "--id") {
+            if (hasValue)
+                return "option --id takes no value";
+            options.identify = true;
+            continue;
+        }
+        if (arg.empty() || arg[0] != '-') {
+            if (target)
+                return "one target only: " + std::string(arg);
+            if (!ReadHost(arg, options.host, options.port))
+                return "not a HOST or HOST:PORT (port 1-65535): " + std::string(arg);
+            target = true;
+            continue;
+        }
+        static const char* const kWithValue[] = {"--rtu-tcp", "--serial",    "--baud",    "--parity", "--stop",
+                                                 "--units",   "--registers", "--timeout", "--gap"};
+        bool known = false;
+        for (const char* option : kWithValue)
+            known = known || name == option;
+        if (!known)
+            return "unknown option: " + std::string(arg);
+        if (!hasValue) {
+            if (i + 1 >= argc)
+                return "option " + std::string(name) + " needs a value";
+            value = argv[++i];
+        }
+
+        if (name == "--rtu-tcp" || name == "--serial") {
+            if (target)
+                return "one target only: " + std::string(name) + " " + std::string(value);
+            target = true;
+            if (name == "--serial") {
+                if (value.empty())
+                    return "--serial needs a serial device such as /dev/ttyUSB0";
+                options.transport = TransportRtuSerial;
+                options.serial.port = std::string(value);
+            } else {
+                if (!ReadHost(value, options.host, options.port))
+                    return "--rtu-tcp needs HOST or HOST:PORT (port 1-65535), not: " + std::string(value);
+                options.transport = TransportRtuOverTcp;
+            }
+        } else if (name == "--baud") {
+            int baud = 0;
+            if (!ReadOptionNumber(value, 1200, 115200, baud) || !IsStandardBaud(baud))
+                return "--baud needs 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200, not: " + std::string(value);
+            options.serial.baud = baud;
+            serialLine = true;
+        } else if (name == "--parity") {
+            if (!ParityFromLetter(value, &options.serial.parity))
+                return "--parity needs N, E or O, not: " + std::string(value);
+            serialLine = true;
+        } else if (name == "--stop") {
+            int stop = 0;
+            if (!ReadOptionNumber(value, 1, 2, stop))
+                return "--stop needs 1 or 2, not: " + std::string(value);
+            options.serial.stopBits = stop;
+            serialLine = true;
+        } else if (name == "--units") {
+            if (!ReadOptionRange(value, 0, 255, options.firstUnit, options.lastUnit))
+                return "--units needs FIRST-LAST or N, unit ids 0-255, not: " + std::string(value);
+            options.unitsGiven = true;
+        } else if (name == "--registers") {
+            const size_t colon = value.find(':');
+            if (colon == std::string_view::npos || !MapTableFromName(value.substr(0, colon), &options.table) ||
+                !ReadOptionRange(value.substr(colon + 1), 0, 65535, options.firstAddress, options.lastAddress))
+                return "--registers needs TABLE:FIRST-LAST such as holding-registers:0-9999 (TABLE: coils, "
+                       "inputs, input-registers, holding-registers), not: " +
+                       std::string(value);
+            options.mapRegisters = registers = true;
+        } else if (name == "--timeout") {
+            if (!ReadOptionNumber(value, 10, 60000, options.timeoutMs))
+                return "--timeout needs milliseconds from 10 to 60000, not: " + std::string(value);
+        } else {
+            if (!ReadOptionNumber(value, 0, 60000, options.gapMs))
+                return "--gap needs milliseconds from 0 to 60000, not: " + std::string(value);
+        }
+    }
+    if (options.help)
+        return {};
+
+    if (!target)
+        return "nothing to scan: give HOST[:PORT], --rtu-tcp HOST[:PORT] or --serial DEVICE";
+    if (serialLine && options.transport != TransportRtuSerial)
+        return "--baud, --parity and --stop go with --serial DEVICE";
+    if (options.transport != TransportModbusTcp && (options.firstUnit < 1 || options.lastUnit > 247))
+        return "over RTU, unit ids are 1-247 (0 is the broadcast, which no device answers)";
+    if (registers) {
+        if (!options.unitsGiven || options.firstUnit != options.lastUnit)
+            return "--registers maps one unit: give it with --units N";
+        if (options.identify)
+            return "--id does not go with --registers";
+    }
+    return {};
+}
