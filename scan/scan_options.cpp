@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "common/option_numbers.h"
+#include "common/command_line.h"
 
 namespace {
 
@@ -65,19 +65,14 @@ std::string ParseScanOptions(int argc, const char* const* argv, ScanOptions& opt
     bool target = false, serialLine = false, registers = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        std::string_view name = arg, value;
-        bool hasValue = false;
-        if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        }
+        CommandOption option = SplitOptionArgument(arg);
+        const std::string_view name = option.name;
         if (name == "--help" || name == "-h") {
             options.help = true;
             continue;
         }
         if (name == "--id") {
-            if (hasValue)
+            if (option.hasValue)
                 return "option --id takes no value";
             options.identify = true;
             continue;
@@ -90,18 +85,12 @@ std::string ParseScanOptions(int argc, const char* const* argv, ScanOptions& opt
             target = true;
             continue;
         }
-        static const char* const kWithValue[] = {"--rtu-tcp", "--serial",    "--baud",    "--parity", "--stop",
-                                                 "--units",   "--registers", "--timeout", "--gap"};
-        bool known = false;
-        for (const char* option : kWithValue)
-            known = known || name == option;
-        if (!known)
+        if (!OptionIsOneOf(name, {"--rtu-tcp", "--serial", "--baud", "--parity", "--stop", "--units", "--registers",
+                                  "--timeout", "--gap"}))
             return "unknown option: " + std::string(arg);
-        if (!hasValue) {
-            if (i + 1 >= argc)
-                return "option " + std::string(name) + " needs a value";
-            value = argv[++i];
-        }
+        if (!TakeOptionValue(argc, argv, i, option))
+            return "option " + std::string(name) + " needs a value";
+        const std::string_view value = option.value;
 
         if (name == "--rtu-tcp" || name == "--serial") {
             if (target)

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/option_numbers.h"
+#include "common/command_line.h"
 #include "connection/line_settings.h"
 
 namespace {
@@ -109,21 +109,15 @@ std::string ParseSimOptions(int argc, const char* const* argv, SimOptions& optio
 {
     std::vector<std::string> seen;
     for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::string_view name = arg, value;
-        bool hasValue = false;
-        if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        }
-
+        const std::string_view arg = argv[i];
+        CommandOption option = SplitOptionArgument(arg);
+        const std::string_view name = option.name;
         if (name == "--help" || name == "-h") {
             options.help = true;
             continue;
         }
         if (name == "--verbose" || name == "-v" || name == "--only-fc16") {
-            if (hasValue)
+            if (option.hasValue)
                 return "option " + std::string(name) + " takes no value";
             if (name == "--only-fc16")
                 options.onlyMultipleWrites = true;
@@ -131,19 +125,13 @@ std::string ParseSimOptions(int argc, const char* const* argv, SimOptions& optio
                 options.verbose = true;
             continue;
         }
-        static const char* const kWithValue[] = {
-            "--bind",      "--port",  "--unit",  "--delay",    "--rtu",           "--baud",        "--parity",
-            "--stop-bits", "--units", "--holes", "--identity", "--max-registers", "--answer-unit", "--gateway-absent"};
-        bool known = false;
-        for (const char* option : kWithValue)
-            known = known || name == option;
-        if (!known)
+        if (!OptionIsOneOf(name, {"--bind", "--port", "--unit", "--delay", "--rtu", "--baud", "--parity", "--stop-bits",
+                                  "--units", "--holes", "--identity", "--max-registers", "--answer-unit",
+                                  "--gateway-absent"}))
             return "unknown option: " + std::string(arg);
-        if (!hasValue) {
-            if (i + 1 >= argc)
-                return "option " + std::string(name) + " needs a value";
-            value = argv[++i];
-        }
+        if (!TakeOptionValue(argc, argv, i, option))
+            return "option " + std::string(name) + " needs a value";
+        const std::string_view value = option.value;
 
         if (name == "--bind") {
             in_addr address{};

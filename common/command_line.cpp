@@ -1,4 +1,31 @@
-#include "common/option_numbers.h"
+#include "common/command_line.h"
+
+CommandOption SplitOptionArgument(std::string_view argument)
+{
+    CommandOption option{argument, {}, false};
+    if (const size_t eq = argument.find('='); argument.rfind("--", 0) == 0 && eq != std::string_view::npos)
+        option = {argument.substr(0, eq), argument.substr(eq + 1), true};
+    return option;
+}
+
+bool OptionIsOneOf(std::string_view name, std::initializer_list<const char*> names)
+{
+    for (const char* known : names)
+        if (name == known)
+            return true;
+    return false;
+}
+
+bool TakeOptionValue(int argc, const char* const* argv, int& i, CommandOption& option)
+{
+    if (option.hasValue)
+        return true;
+    if (i + 1 >= argc)
+        return false;
+    option.value = argv[++i];
+    option.hasValue = true;
+    return true;
+}
 
 bool ReadOptionNumber(std::string_view text, long low, long high, int& out)
 {
