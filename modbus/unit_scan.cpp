@@ -17,12 +17,12 @@ void StartUnit(UnitScan& scan, int unit)
     scan.current.unit = unit;
 }
 
-// The unit is classified: identify it when asked and worth asking, else
-// move on.
+// The unit is classified: identify it when asked and something replied,
+// else move on.
 bool Classified(UnitScan& scan, UnitStatus status)
 {
     scan.current.status = status;
-    if (scan.identify && (status == UnitAnswers || status == UnitException)) {
+    if (scan.identify && status != UnitSilent && status != UnitAbsent) {
         scan.identifying = true;
         return false;
     }

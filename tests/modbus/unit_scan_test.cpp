@@ -120,7 +120,7 @@ TEST(UnitScan, ClassifiesEachKindOfUnit)
          false},
         {"silent", {{}, {}}, "3", UnitSilent, 0, 0, false},
         {"silent to the first, answers later: one probe only", {{{4, Answer()}}, {}}, "3", UnitSilent, 0, 0, false},
-        {"answers as another unit", {{{3, Garbled(0)}}, {}}, "3", UnitInvalid, 3, 0, false},
+        {"answers as another unit", {{{3, Garbled(0)}}, {Garbled(0)}}, "3 43:0", UnitInvalid, 3, 0, false},
         {"identity garbled", {{{3, Answer()}}, {Garbled(1)}}, "3 43:0", UnitAnswers, 3, 0, false},
     };
     for (const auto& c : cases) {
