@@ -24,7 +24,8 @@ struct FakeReply {
     std::vector<uint8_t> before;                   // sent just before the answer, as a stray
     int splitAt = 0;                               // > 0: the first splitAt bytes, the rest splitGapMs later
     int splitGapMs = 0;
-    bool reset = false;  // Close: with an RST, so the client's next send fails
+    bool reset = false;   // Close: with an RST, so the client's next send fails
+    int strayFrames = 0;  // frames of another transaction id sent first, back to back
 
     static FakeReply Normal() { return {}; }
     static FakeReply Delayed(int ms);
@@ -36,6 +37,9 @@ struct FakeReply {
     static FakeReply StrayFirst(std::vector<uint8_t> stray);
     static FakeReply Never();
     static FakeReply Hangup(bool reset = false);
+    // strayFrames frames that answer no request (another transaction id),
+    // then the answer, or nothing when answered is false.
+    static FakeReply Flood(int strayFrames, bool answered);
 };
 
 class FakeModbusServer {
@@ -59,11 +63,22 @@ public:
     uint16_t Value(int table, int address) const;
     // Strict: quantities beyond 2000 bits / 125 registers get exception 3.
     void SetStrict(bool strict);
+    // Reads answered with the request's transaction id as every register's
+    // value (its lowest bit as every bit's), whatever the tables hold: a
+    // value shown tells which request it answered.
+    void SetIdInValues(bool on);
+
+    // Each connection is closed right after the reply to its transactions-th
+    // request has gone (0: as soon as it is accepted, as a device whose
+    // connection slots are full does), and lifetimeMs after it was accepted
+    // (answered or not); -1 for no such limit.
+    void SetConnectionLimit(int transactions, int lifetimeMs = -1);
 
     // Records.
     std::vector<uint8_t> Received() const;                  // every byte, all connections
     std::vector<std::vector<uint8_t>> Requests() const;     // each complete request frame
     std::vector<int64_t> RequestTimesUs() const;            // arrival of each, steady clock
+    std::vector<int64_t> AcceptTimesUs() const;             // of each connection, steady clock
     std::vector<uint8_t> ConnectionBytes(int index) const;  // bytes of the index-th connection
     size_t RequestCount() const;
     int Accepted() const;  // connections accepted so far
@@ -93,6 +108,8 @@ private:
     struct Client {
         int fd = -1;
         int index = 0;
+        int answered = 0;               // requests handled
+        int64_t closeAtMs = -1;         // its lifetime's end, -1 for none
         std::vector<uint8_t> inbound;   // bytes not yet a complete request
         std::deque<Outgoing> outgoing;  // in due order
     };
@@ -120,6 +137,10 @@ private:
     std::deque<FakeReply> script_;
     FakeReply default_;
     bool strict_ = true;
+    bool idInValues_ = false;
+    int limitTransactions_ = -1;
+    int limitLifetimeMs_ = -1;
+    std::vector<int64_t> acceptTimesUs_;
     std::vector<uint16_t> values_[4];
     std::vector<uint8_t> received_;
     std::vector<std::vector<uint8_t>> requests_;
