@@ -154,15 +154,12 @@ TEST_F(PollingTest, RepliesThatDoNotAnswerTheRequestAreNeverShown)
     // Anything taken now would show 9.
     for (int a = 1; a <= 3; ++a)
         server.SetValue(4, a, 9);
-    // The request itself comes back: the sixth of the connection.
-    Bytes echo = ReadRequest(4, 1, 3);
-    echo[1] = 6;
     const std::pair<FakeReply, const char*> wrong[] = {
         {FakeReply::Patched({{6, 2}}), "Status: Invalid Response (wrong unit id)"},
         {FakeReply::Patched({{7, 4}}), "Status: Invalid Response (wrong function code)"},
         {FakeReply::Patched({{8, 4}}), "Status: Invalid Response (wrong byte count)"},
         {FakeReply::Patched({{8, 8}}), "Status: Invalid Response (wrong byte count)"},
-        {FakeReply::Raw(echo), "Status: Invalid Response (echo of the request)"},
+        {FakeReply::RawWithId(ReadRequest(4, 1, 3)), "Status: Invalid Response (echo of the request)"},
         {FakeReply::Patched({{1, 3}}), "Status: Timeout Error"},  // an earlier request's id
     };
     // A value cell's colour: none of its own, or the grey of a stale table.
@@ -280,8 +277,7 @@ TEST_F(PollingTest, AHugeBlockAnsweredWithOneValueShowsNothingAndDisconnectsProm
     // asked: no reply can carry that many values, so none is shown.
     SetFormats({0, 0, 0, 3});
     SetControlText(IdLengthField, "65535");
-    for (uint8_t id = 1; id <= 2; id++)
-        server.Push(FakeReply::Raw({0, id, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
+    server.SetDefault(FakeReply::RawWithId({0, 0, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
     Connect();
     SetCellText(1, 7, "9");
     RunCycle();
@@ -360,10 +356,10 @@ TEST_F(PollingTest, TheRealTimerPollsRepeatedlyAndClearingMidCycleIsHarmless)
 
 TEST_F(PollingTest, ALateAnswerIsNeverTakenForALaterRequest)
 {
-    // Every value is the transaction id of the request it answers; the
-    // first request's exception comes 1.2 s late, while the next one waits.
+    // Every value is the number of the request it answers; the first
+    // request's exception comes 1.2 s late, while the next one waits.
     SetFormats({0, 0, 0, 3});
-    server.SetIdInValues(true);
+    server.SetNumberInValues(true);
     FakeReply late = FakeReply::Error(4);
     late.delayMs = 1200;
     server.Push(late);

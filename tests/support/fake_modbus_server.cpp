@@ -91,6 +91,13 @@ FakeReply FakeReply::Raw(std::vector<uint8_t> bytes)
     return r;
 }
 
+FakeReply FakeReply::RawWithId(std::vector<uint8_t> bytes)
+{
+    FakeReply r = Raw(std::move(bytes));
+    r.ownId = true;
+    return r;
+}
+
 FakeReply FakeReply::Sized(int length)
 {
     FakeReply r;
@@ -240,10 +247,10 @@ void FakeModbusServer::SetStrict(bool strict)
     strict_ = strict;
 }
 
-void FakeModbusServer::SetIdInValues(bool on)
+void FakeModbusServer::SetNumberInValues(bool on)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    idInValues_ = on;
+    numberInValues_ = on;
 }
 
 void FakeModbusServer::SetConnectionLimit(int transactions, int lifetimeMs)
@@ -513,10 +520,12 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
 {
     FakeReply reply;
     int transactions;
+    uint16_t number;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         transactions = limitTransactions_;
         requests_.push_back(request);
+        number = static_cast<uint16_t>(requests_.size());
         requestTimesUs_.push_back(
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
                 .count());
@@ -554,12 +563,14 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
         return;
     case FakeReply::Bytes:
         bytes = reply.bytes;
+        if (reply.ownId && bytes.size() >= 2)
+            std::copy(request.begin(), request.begin() + 2, bytes.begin());
         break;
     case FakeReply::Exception:
         bytes = ExceptionFrame(request, reply.exceptionCode, reply.flagged);
         break;
     case FakeReply::Answer:
-        bytes = Answer(request);
+        bytes = Answer(request, number);
         if (reply.length >= 0)
             bytes.resize(static_cast<size_t>(reply.length), 0);
         for (const auto& [at, value] : reply.patches)
@@ -581,7 +592,7 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
         Schedule(client, reply.delayMs + reply.splitGapMs, {}, true, false);
 }
 
-std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& request)
+std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& request, uint16_t number)
 {
     const int function = request[7];
     if (request.size() < 12 || ((function < 1 || function > 6) && function != 15 && function != 16))
@@ -626,8 +637,9 @@ std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& reques
     if (address + field > 65536)
         return ExceptionFrame(request, 2, true);
 
-    const uint16_t id = Get16(request, 0);
-    auto value = [&](int i) { return idInValues_ ? (bits ? id & 1 : id) : values_[table - 1][address + i]; };
+    auto value = [&](int i) {
+        return numberInValues_ ? (bits ? number & 1 : number) : values_[table - 1][address + i];
+    };
     std::vector<uint8_t> data;
     if (bits) {
         data.assign((field + 7) / 8, 0);

@@ -19,6 +19,7 @@ struct FakeReply {
     uint8_t exceptionCode = 0;                     // Exception
     bool flagged = true;                           // Exception: function byte with 0x80 set, else as requested
     std::vector<uint8_t> bytes;                    // Bytes: sent instead of an answer
+    bool ownId = false;                            // Bytes: with the request's transaction id first
     int length = -1;                               // Answer: cut or zero-padded to this many bytes
     std::vector<std::pair<int, uint8_t>> patches;  // Answer: bytes changed (offset, value)
     std::vector<uint8_t> before;                   // sent just before the answer, as a stray
@@ -31,6 +32,8 @@ struct FakeReply {
     static FakeReply Delayed(int ms);
     static FakeReply Error(uint8_t code, bool flagged = true);
     static FakeReply Raw(std::vector<uint8_t> bytes);
+    // Raw bytes, their first two replaced by the request's transaction id.
+    static FakeReply RawWithId(std::vector<uint8_t> bytes);
     static FakeReply Sized(int length);
     static FakeReply Split(int at, int gapMs);
     static FakeReply Patched(std::vector<std::pair<int, uint8_t>> patches);
@@ -63,10 +66,11 @@ public:
     uint16_t Value(int table, int address) const;
     // Strict: quantities beyond 2000 bits / 125 registers get exception 3.
     void SetStrict(bool strict);
-    // Reads answered with the request's transaction id as every register's
-    // value (its lowest bit as every bit's), whatever the tables hold: a
-    // value shown tells which request it answered.
-    void SetIdInValues(bool on);
+    // Reads answered with the request's number (1 for the first request
+    // received) as every register's value (its lowest bit as every bit's),
+    // whatever the tables hold: a value shown tells which request it
+    // answered.
+    void SetNumberInValues(bool on);
 
     // Each connection is closed right after the reply to its transactions-th
     // request has gone (0: as soon as it is accepted, as a device whose
@@ -118,7 +122,7 @@ private:
     void Accept();
     void ReadFrom(Client& client);
     void HandleRequest(Client& client, const std::vector<uint8_t>& request);
-    std::vector<uint8_t> Answer(const std::vector<uint8_t>& request);
+    std::vector<uint8_t> Answer(const std::vector<uint8_t>& request, uint16_t number);
     void Schedule(Client& client, int delayMs, std::vector<uint8_t> bytes, bool close, bool reset);
     void SendDue(Client& client, int64_t now);
     void CloseClient(Client& client, bool reset);
@@ -137,7 +141,7 @@ private:
     std::deque<FakeReply> script_;
     FakeReply default_;
     bool strict_ = true;
-    bool idInValues_ = false;
+    bool numberInValues_ = false;
     int limitTransactions_ = -1;
     int limitLifetimeMs_ = -1;
     std::vector<int64_t> acceptTimesUs_;
