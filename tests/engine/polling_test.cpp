@@ -398,7 +398,8 @@ TEST_F(PollingTest, AReplyToARequestOfTheLostConnectionIsNotTakenOnTheNextOne)
 
 TEST_F(PollingTest, ALinkThatNeverAnswersIsRetriedOneThenTwoSecondsApartStartToStart)
 {
-    // Each connection is closed 0.7 s after it was accepted, unanswered.
+    // Each connection is closed 0.7 s after it was accepted, unanswered:
+    // lost before any valid reply, each counts as a failed attempt.
     SetFormats({0, 0, 0, 3});
     server.SetDefault(FakeReply::Never());
     server.SetConnectionLimit(-1, 700);
@@ -416,20 +417,6 @@ TEST_F(PollingTest, ALinkThatNeverAnswersIsRetriedOneThenTwoSecondsApartStartToS
     EXPECT_TRUE(StartsWith(Status(), "Status: Link Down, reconnecting (attempt 2)") ||
                 Status() == "Status: Connection Lost")
         << Status();
-    Click(IdConnectComms);
-    EXPECT_TRUE(WaitUntil([] { return program.link == LinkOff; }, 5000));
-}
-
-TEST_F(PollingTest, ADeviceThatAcceptsAndClosesAtOnceIsNotHammered)
-{
-    server.SetConnectionLimit(0);
-    Connect();
-    Tick();
-    // At once, 1 s after the connect, then 2 s after that: no more in 2.5 s.
-    QTest::qWait(2500);
-    EXPECT_LE(server.Accepted(), 2);
-    EXPECT_LE(program.pollCount.load(), 2);
-    EXPECT_EQ(program.validCount.load(), 0);
     Click(IdConnectComms);
     EXPECT_TRUE(WaitUntil([] { return program.link == LinkOff; }, 5000));
 }
