@@ -81,8 +81,7 @@ bool ScanTransact(ScanLink& link, const ScanRequest& request, ScanReply* reply)
         wait = SendAndAwaitRtuResponse(link.connection, link.timing, frame, length, buffer, sizeof buffer, nullptr,
                                        link.timeoutMs);
     } else {
-        wait = SendAndAwaitResponse(link.connection, tcp, tcpLength, buffer, sizeof buffer, nullptr,
-                                    link.timeoutMs);
+        wait = SendAndAwaitResponse(link.connection, tcp, tcpLength, buffer, sizeof buffer, nullptr, link.timeoutMs);
     }
 
     switch (wait.outcome) {
