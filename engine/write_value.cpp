@@ -9,6 +9,7 @@
 #include "common/table_numbers.h"
 #include "dataview/value_encode.h"
 #include "dataview/value_formats.h"
+#include "dataview/write_request.h"
 #include "engine/program_state.h"
 #include "engine/wire_exchange.h"
 #include "modbus/frames.h"
