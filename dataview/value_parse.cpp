@@ -10,6 +10,10 @@
 
 namespace {
 
+constexpr const char* kNotWhole =
+    "Not a whole number: digits, or \"0x\" or \"$\" with hex digits, or \"0b\" or \"%\" with binary digits.";
+constexpr const char* kNotFloat = "Not a number: digits with an optional point and exponent, or nan, inf, -inf.";
+
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -44,6 +48,20 @@ void PutBits(ParsedValue& parsed, uint64_t bits, int width)
         parsed.bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(bits >> (8 * (width - 1 - i)));
 }
 
+// "0x" and "0b" (either case) after an optional sign, as engineers type
+// them, become the number rule's "$" and "%".
+std::string WithRulePrefix(std::string_view text)
+{
+    std::string rule(text);
+    const size_t at = !rule.empty() && (rule[0] == '+' || rule[0] == '-') ? 1 : 0;
+    if (rule.size() > at + 1 && rule[at] == '0') {
+        const char marker = static_cast<char>(rule[at + 1] | 0x20);
+        if (marker == 'x' || marker == 'b')
+            rule.replace(at, 2, marker == 'x' ? "$" : "%");
+    }
+    return rule;
+}
+
 // u16 .. s64 by the text-to-number rule, within the type's range.
 ParsedValue ParseInteger(std::string_view text, ValueType type, int width)
 {
@@ -53,9 +71,9 @@ ParsedValue ParseInteger(std::string_view text, ValueType type, int width)
     const uint64_t highest = isSigned ? (uint64_t{1} << (bits - 1)) - 1 : UINT64_MAX >> (64 - bits);
     const uint64_t lowestMagnitude = isSigned ? highest + 1 : 0;  // of a negative value
 
-    const std::optional<WholeMagnitude> n = ParseWholeMagnitude(text);
+    const std::optional<WholeMagnitude> n = ParseWholeMagnitude(WithRulePrefix(text));
     if (!n) {
-        parsed.reason = "Not a whole number: digits, or \"$\" with hex digits, or \"%\" with binary digits.";
+        parsed.reason = kNotWhole;
         return parsed;
     }
     if (n->overflow || n->magnitude > (n->negative ? lowestMagnitude : highest)) {
@@ -73,6 +91,19 @@ ParsedValue ParseDigits(std::string_view text, int base)
 {
     ParsedValue parsed;
     const bool hex = base == 16;
+    const char* const notDigits =
+        hex ? "Not a hex value: digits 0-9 and A-F only." : "Not a binary value: digits 0 and 1 only.";
+    // The base's prefix may lead: "0x" or "$", "0b" or "%". Not "0b" for
+    // hex, where it is the digits 0 and B.
+    for (std::string_view prefix : {hex ? "0x" : "0b", hex ? "0X" : "0B", hex ? "$" : "%"})
+        if (text.starts_with(prefix)) {
+            text.remove_prefix(prefix.size());
+            break;
+        }
+    if (text.empty()) {
+        parsed.reason = notDigits;
+        return parsed;
+    }
     uint32_t value = 0;
     for (char c : text) {
         int d = -1;
@@ -83,8 +114,7 @@ ParsedValue ParseDigits(std::string_view text, int base)
         else if (hex && c >= 'a' && c <= 'f')
             d = c - 'a' + 10;
         if (d < 0 || d >= base) {
-            parsed.reason =
-                hex ? "Not a hex value: digits 0-9 and A-F only." : "Not a binary value: digits 0 and 1 only.";
+            parsed.reason = notDigits;
             return parsed;
         }
         value = (value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d)) & 0xFFFF;
@@ -173,7 +203,10 @@ ParsedValue ParseFloat(std::string_view text, const char* typeName)
     } else if (lower == "-inf" || lower == "-infinity") {
         value = -std::numeric_limits<Float>::infinity();
     } else if (!IsDecimalNumber(text)) {
-        parsed.reason = "Not a number: digits with an optional point and exponent, or nan, inf, -inf.";
+        // "1,5": a decimal comma, as many locales write it.
+        parsed.reason = text.find(',') != std::string_view::npos
+                            ? "Not a number: use a point for decimals (1.5, not 1,5)."
+                            : kNotFloat;
         return parsed;
     } else {
         const bool negative = text[0] == '-';
@@ -186,9 +219,13 @@ ParsedValue ParseFloat(std::string_view text, const char* typeName)
                                 (negative ? "-Infinity; type -inf" : "Infinity; type inf") + " for that.";
                 return parsed;
             }
-            value = 0;  // the nearest value of the type
+            // Closer to zero than the type's smallest value: it would go
+            // out as a zero that was never typed.
+            parsed.reason = std::string("Too small for ") + typeName + ": it rounds to " + (negative ? "-0" : "0") +
+                            " (underflow); type " + (negative ? "-0" : "0") + " for that.";
+            return parsed;
         } else if (result.ec != std::errc() || result.ptr != unsigned_.data() + unsigned_.size()) {
-            parsed.reason = "Not a number: digits with an optional point and exponent, or nan, inf, -inf.";
+            parsed.reason = kNotFloat;
             return parsed;
         }
         if (negative)
