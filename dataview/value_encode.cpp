@@ -135,3 +135,13 @@ std::string ValueReadBack(ValueType type, ByteOrder order, const uint16_t* regis
         return views.unsigned16;
     }
 }
+
+std::string ValueEditText(ValueType type, ByteOrder order, const uint16_t* registers)
+{
+    if (type == TypeCoil)
+        return registers[0] ? "1" : "0";
+    std::string text = ValueReadBack(type, order, registers);
+    if (type == TypeBin16)
+        std::erase(text, ' ');
+    return text;
+}

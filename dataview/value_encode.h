@@ -56,3 +56,9 @@ EncodedValue EncodeValue(const ValueWrite& write);
 // "-Infinity"), "1 (on)" or "0 (off)" for a coil. Empty for a type or
 // order that is none of the above.
 std::string ValueReadBack(ValueType type, ByteOrder order, const uint16_t* registers);
+
+// The text that, typed for the type and order, writes registers as they
+// are (RegisterCountOf(type) of them): ValueReadBack's, but "0" or "1" for
+// a coil and the 16 digits without blanks for bin16. Empty as
+// ValueReadBack.
+std::string ValueEditText(ValueType type, ByteOrder order, const uint16_t* registers);

@@ -4,11 +4,13 @@
 
 #include "common/colours.h"
 #include "common/tick.h"
+#include "dataview/value_types.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/wire_exchange.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
+#include "modbus/response_stats.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 
@@ -36,6 +38,18 @@ const char* LossText(LinkLoss loss)
     }
 }
 
+// A write the device refused is not tried again, and its status is gone
+// with the next read: a note that stays until the user acts tells of it.
+void NoteRefusedWrite(int function, uint8_t code)
+{
+    const char* name = WriteFunctionName(function);
+    if (!*name)
+        return;
+    const char* meaning = ExceptionName(code);
+    ShowStatusNotice(StatusText, std::string("Write refused (") + name + "): exception " + std::to_string(code) +
+                                     (*meaning ? std::string(", ") + meaning : std::string()) + ".");
+}
+
 }  // namespace
 
 bool AnsweredValid(const ResponseWait& wait)
@@ -54,6 +68,7 @@ bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer)
             RecordBadResponse(program.responseStats, BadException, buffer[8]);
             if (const char* text = ExceptionStatusText(buffer[8]))
                 SetStatusField(StatusText, text);
+            NoteRefusedWrite(buffer[7] & 0x7F, buffer[8]);
         } else {
             RecordBadResponse(program.responseStats, wait.judgement.fault == FaultCrc ? BadCrc : BadInvalid);
             SetStatusField(StatusText, std::string(kStatusInvalid) + " (" + ReplyFaultText(wait.judgement.fault) + ")");

@@ -142,3 +142,26 @@ TEST(ValueEncode, AddressesMustGoOutInsideTheAddressSpaceAndTheBlock)
         EXPECT_EQ(Outcome(EncodeValue(write)), c.expected) << ValueTypeName(c.type) << " at " << c.address;
     }
 }
+
+TEST(ValueEncode, TheTextOfTheValueHeldWritesTheSameRegisters)
+{
+    const std::vector<uint16_t> held[] = {{0x42F6, 0xE979, 0x0000, 0x0001},
+                                          {0xC2F6, 0x8000, 0x7F7F, 0x0001}};  // no NaN in any order
+    for (const std::vector<uint16_t>& registers : held)
+        for (int t = TypeU16; t <= TypeCoil; t++)
+            for (int o = OrderABCD; o <= OrderDCBA; o++) {
+                const auto type = static_cast<ValueType>(t);
+                ValueWrite write;
+                write.type = type;
+                write.order = static_cast<ByteOrder>(o);
+                write.function = FunctionsFor(type)[0];
+                write.text = ValueEditText(type, write.order, registers.data());
+                write.address = 10;
+                const EncodedValue e = EncodeValue(write);
+                const size_t count = static_cast<size_t>(RegisterCountOf(type));
+                const std::vector<uint16_t> expected =
+                    type == TypeCoil ? std::vector<uint16_t>{1}
+                                     : std::vector<uint16_t>(registers.begin(), registers.begin() + count);
+                EXPECT_EQ(e.registers, expected) << ValueTypeName(type) << " " << o << " \"" << write.text << "\"";
+            }
+}
