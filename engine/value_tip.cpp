@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr const char* kTableNames[4] = {"Discrete Input", "Coil", "Input Register", "Holding Register"};
-
 // The address as it goes out with the offset switch as it is now.
 std::string WireAddress(int row)
 {
@@ -61,7 +59,7 @@ std::string ValueCellTip(int row, int column)
 
     const std::string label = GetCellText(row, AddressColumnOf(table));
     std::string tip =
-        "<qt><b>" + std::string(kTableNames[table - 1]) + " " + label + "</b><br>Wire address: " + WireAddress(row);
+        "<qt><b>" + std::string(TableEntryName(table)) + " " + label + "</b><br>Wire address: " + WireAddress(row);
     // Last, on a line of its own: after a table the text starts one anyway.
     const std::string age = AgeText(table);
     if (table == TableDiscreteInputs || table == TableCoils)

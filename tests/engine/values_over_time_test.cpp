@@ -167,8 +167,11 @@ TEST_F(ValuesOverTime, RecordsOneRowPerCycleAsTheListShowedItAcrossADisconnect)
     const CsvRows rows = ParseCsv(ReadFile(gRecordPath));
     // One header: the block stayed the same across the reconnect.
     ASSERT_EQ(rows.size(), 1 + shown.size());
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"Time", "10100", "10101", "10102", "0100", "0101", "0102", "30100",
-                                                 "30101", "30102", "40100", "40101", "40102", "Bad responses"}));
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"Time", "Discrete Input 10100", "Discrete Input 10101", "Discrete Input 10102",
+                                        "Coil 0100", "Coil 0101", "Coil 0102", "Input Register 30100",
+                                        "Input Register 30101", "Input Register 30102", "Holding Register 40100",
+                                        "Holding Register 40101", "Holding Register 40102", "Bad responses"}));
     for (size_t i = 0; i < shown.size(); i++) {
         const std::vector<std::string>& row = rows[i + 1];
         ASSERT_EQ(row.size(), rows[0].size());
