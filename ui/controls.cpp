@@ -194,8 +194,6 @@ void SetStatusField(int field, std::string_view text)
         if (label->text() == q)
             return;
         label->setText(q);
-        // A text wider than its field can still be read in full.
-        label->setToolTip(q);
     });
 }
 

@@ -20,6 +20,7 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
+#include "ui/live_tip.h"
 #include "ui/notice_label.h"
 #include "ui/widgets.h"
 
@@ -274,6 +275,16 @@ QTableView* CreateDataList(QWidget* parent, const QFont& font)
     header->setStretchLastSection(false);
     for (int c = 0; c < kDataListColumns; c++)
         view->setColumnWidth(c, kWidths[static_cast<size_t>(c)]);
+
+    // A value's tip follows it while it shows ("last read 12 s ago"), for
+    // the cell under the mouse.
+    WatchLiveTip(view->viewport(), [view](const QPoint& at, QRect* area) {
+        const QModelIndex cell = view->indexAt(at);
+        if (!cell.isValid())
+            return QString();
+        *area = view->visualRect(cell);
+        return cell.data(Qt::ToolTipRole).toString();
+    });
     return view;
 }
 

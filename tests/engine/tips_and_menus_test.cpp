@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include "engine/tips_and_menus.h"
 #include "engine/write_value.h"
 #include "tests/support/menu_choice.h"
+#include "tests/ui/test_window.h"
 #include "ui/data_list_menu.h"
 #include "ui/write_value_dialog.h"
 
@@ -190,6 +192,19 @@ TEST_F(TipsAndMenusTest, ATipSaysHowOldTheValueIs)
     MarkTableFresh(2);
     MarkTableStale(2);  // a failed read keeps the time of the last valid one
     EXPECT_NE(Tip(0, 3).find("Bit: 1 (on)<br>last read 0 s ago</qt>"), std::string::npos) << Tip(0, 3);
+
+    // Shown, the tip ticks on with the age while the mouse rests on the cell.
+    QWidget* viewport = view->viewport();
+    const QPoint at = view->visualRect(view->model()->index(0, 3)).center();
+    QTest::mouseMove(viewport, at);
+    QHelpEvent ask(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &ask);
+    ASSERT_TRUE(PumpUntil([] { return QToolTip::isVisible(); }));
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("last read 0 s ago")));
+    program.tableReadAt[1].fetch_sub(int64_t{7'000'000'000});
+    EXPECT_TRUE(PumpUntil([] { return QToolTip::text().contains(QStringLiteral("last read 7 s ago")); }))
+        << QToolTip::text().toStdString();
+    QToolTip::hideText();
 
     Connect(1, 2, {0, 1, 0, 2});
     Show(2, {0x01}, 2, {0, 1, 0, 2});
