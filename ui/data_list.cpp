@@ -36,6 +36,15 @@ constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 7
 // list's tool tip.
 CellTipProvider gCellTipProvider = nullptr;
 
+// Italics on top of the list's font: a value not confirmed by the latest
+// read stays apart from a live one by more than its grey.
+QFont StaleFont()
+{
+    QFont italic;
+    italic.setItalic(true);
+    return italic;
+}
+
 // Plain rows of texts; the view asks for them, nothing is cached elsewhere.
 class DataListModel : public QAbstractTableModel {
 public:
@@ -58,6 +67,8 @@ public:
             return QBrush(ToQColor(index.row() % 2 == 0 ? kRowLight : kWindowGrey));
         if (role == Qt::ForegroundRole && greyed_[static_cast<size_t>(index.column())])
             return QBrush(ToQColor(kStaleGrey));
+        if (role == Qt::FontRole && greyed_[static_cast<size_t>(index.column())])
+            return StaleFont();
         if (role == Qt::ToolTipRole && gCellTipProvider) {
             const std::string tip = gCellTipProvider(index.row(), index.column());
             if (!tip.empty())
@@ -149,7 +160,7 @@ public:
         }
         greyed_ = greyed;
         if (first >= 0 && rowCount() > 0)
-            emit dataChanged(index(0, first), index(rowCount() - 1, last), {Qt::ForegroundRole});
+            emit dataChanged(index(0, first), index(rowCount() - 1, last), {Qt::ForegroundRole, Qt::FontRole});
     }
 
 private:
@@ -242,9 +253,6 @@ QTableView* CreateDataList(QWidget* parent, const QFont& font)
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     view->setPalette(palette);
-    // The rows' backgrounds are fixed light greys whatever the desktop's
-    // colour scheme; their text must show on them.
-    KeepTextReadableOnLight(view, QPalette::Text);
 
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);

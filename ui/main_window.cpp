@@ -14,6 +14,7 @@
 #include "ui/controls.h"
 #include "ui/fitting_label.h"
 #include "ui/fonts.h"
+#include "ui/light_look.h"
 #include "ui/logo.h"
 #include "ui/pages.h"
 #include "ui/recording_mark.h"
@@ -139,6 +140,7 @@ QRect OuterWindowRect(const QRect& area, const QSize& client, const QMargins& fr
 
 QWidget* BuildMainWindow()
 {
+    UseLightLook();
     auto* window = new MainWindow;
     window->setWindowTitle(QStringLiteral("Sorbel-Client"));
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -150,9 +152,6 @@ QWidget* BuildMainWindow()
 
     window->setFont(NormalFont());
     SetBackgroundColour(window, kWindowGrey);
-    // Status bar, labels and checkbox write on the window's and the pages'
-    // light greys.
-    KeepTextReadableOnLight(window, QPalette::WindowText);
 
     BuildStatusBar(window);
 

@@ -40,7 +40,7 @@ private:
         // One pixel in from the sides, so that the outlines keep the tabs apart.
         const QRect area = selected ? tab.rect.adjusted(1, 2, -1, -2) : tab.rect.adjusted(1, 0, -1, 1);
         painter.fillRect(area, fill_);
-        painter.setPen(TextColourOnLight(palette(), QPalette::WindowText));
+        painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, tabText(index));
 
         if (selected && hasFocus()) {

@@ -196,9 +196,8 @@ QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup)
     dialog->setWindowTitle(QStringLiteral("Write value \u2014 ") + Text(setup.address));
     dialog->setModal(true);
     dialog->setFont(NormalFont());
-    // The window's light grey, with text that reads on it under any scheme.
+    // The window's light grey.
     SetBackgroundColour(dialog, kPageGrey);
-    KeepTextReadableOnLight(dialog, QPalette::WindowText);
 
     parts->value = new QLineEdit(dialog);
     parts->value->setObjectName(QStringLiteral("value"));
