@@ -50,6 +50,29 @@ void NoteRefusedWrite(int function, uint8_t code)
                                      (*meaning ? std::string(", ") + meaning : std::string()) + ".");
 }
 
+// A serial port opens whether or not a device is wired to it: after the
+// first requests of a connection went unanswered, without a byte, with
+// nothing else since the connect (or the clear), say so once.
+constexpr uint64_t kSilentRequests = 3;
+
+void NoteSilentPort()
+{
+    // Worker only; file-local: the connection already told of.
+    static uint32_t told = 0;
+    const Connection* connection = program.connection.load();
+    if (program.linkTransport != TransportRtuSerial || !connection || connection->serial == told)
+        return;
+    const ResponseSummary summary = SummariseResponseStats(program.responseStats);
+    if (summary.valid != 0 || summary.bad() != summary.timeouts || summary.timeouts < kSilentRequests)
+        return;
+    told = connection->serial;
+    const std::string what = "Nothing answers on " + program.linkSerial.port + ": no reply to " +
+                             std::to_string(summary.timeouts) + " requests.";
+    const std::string ask = "Is a device wired to this port, with this unit id, baud rate, parity and stop bits?";
+    AppendLogLine(what + " " + ask, kRed);
+    ShowStatusNotice(StatusText, what + "\n" + ask);
+}
+
 }  // namespace
 
 bool AnsweredValid(const ResponseWait& wait)
@@ -84,6 +107,7 @@ bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer)
         } else {
             RecordBadResponse(program.responseStats, BadTimeout);
             SetStatusField(StatusText, kStatusTimeout);
+            NoteSilentPort();
         }
         return false;
     case WaitSendFailed:

@@ -18,8 +18,9 @@ public:
     {
         refresh_.setInterval(kRefreshMs);
         connect(&refresh_, &QTimer::timeout, this, [this] {
-            // Showing it anew would keep a tip that is on its way out.
-            if (!QToolTip::isVisible() || QToolTip::text() != shown_ || !widget_->underMouse())
+            // Showing it anew would keep a tip that is on its way out; the
+            // tip hides itself when the mouse leaves its widget or area.
+            if (!QToolTip::isVisible() || QToolTip::text() != shown_)
                 refresh_.stop();
             else
                 Show();

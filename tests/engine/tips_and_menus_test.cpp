@@ -268,10 +268,10 @@ TEST_F(TipsAndMenusTest, TheDialogQueuesWithTheUnitAndOffsetOfTheMomentWriteIsCl
     Show(4, {0x12, 0x34, 0xAB, 0xCD}, 3, {0, 1, 0, 2});
     std::unique_ptr<QDialog> dialog(CreateWriteValueDialogFor(1, 7));
     ASSERT_NE(dialog, nullptr);
-    // It starts on the value the list shows, in the column's type.
-    EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("value"))->text(), "0xABCD");
     auto* type = dialog->findChild<QComboBox*>(QStringLiteral("type"));
     type->setCurrentIndex(type->findText(QStringLiteral("s16")));
+    // It shows the value the list shows, in the type chosen.
+    EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("value"))->text(), "-21555");
     auto* function = dialog->findChild<QComboBox*>(QStringLiteral("function"));
     function->setCurrentIndex(function->findText(QStringLiteral("6 Write Single Register")));
     dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("-2"));

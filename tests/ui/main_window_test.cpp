@@ -95,14 +95,15 @@ const std::vector<Expected> kControls = {
     {44, Pane, 4, {8, 8, 490, 500}, nullptr},
 };
 
-// The transport and the serial line: in the Communications page's free
-// space, the serial fields disabled while the transport is Modbus/TCP.
+// The transport and the serial line: above the server's address, in the
+// Communications page's free space, the serial fields disabled while the
+// transport is Modbus/TCP.
 const std::vector<Expected> kTransportControls = {
-    {50, Label, 0, {50, 60, 165, 20}, "Transport:"},    {51, Selector, 0, {220, 58, 210, 25}, "Modbus/TCP"},
-    {52, Label, 0, {50, 420, 165, 20}, "Serial port:"}, {53, Selector, 0, {220, 418, 210, 25}, ""},
-    {54, Label, 0, {50, 450, 165, 20}, "Baud:"},        {55, Selector, 0, {220, 448, 85, 25}, "19200"},
-    {56, Label, 0, {305, 450, 55, 20}, "Parity:"},      {57, Selector, 0, {365, 448, 65, 25}, "Even"},
-    {58, Label, 0, {50, 480, 165, 20}, "Stop bits:"},   {59, Selector, 0, {220, 478, 85, 25}, "1"},
+    {50, Label, 0, {50, 8, 165, 20}, "Transport:"},    {51, Selector, 0, {220, 6, 210, 25}, "Modbus/TCP"},
+    {52, Label, 0, {50, 38, 165, 20}, "Serial port:"}, {53, Selector, 0, {220, 36, 210, 25}, ""},
+    {54, Label, 0, {50, 68, 40, 20}, "Baud:"},         {55, Selector, 0, {94, 66, 80, 25}, "19200"},
+    {56, Label, 0, {186, 68, 48, 20}, "Parity:"},      {57, Selector, 0, {238, 66, 64, 25}, "Even"},
+    {58, Label, 0, {314, 68, 70, 20}, "Stop bits:"},   {59, Selector, 0, {388, 66, 42, 25}, "1"},
 };
 
 bool IsKind(QWidget* w, Kind kind)
@@ -454,8 +455,9 @@ TEST_F(Window, TabOrderIsCreationOrder)
             order.push_back(id);
         w = w->nextInFocusChain();
     } while (w != panel->tabBar());
-    // The disabled serial fields are skipped by Tab, yet in the chain.
-    const std::vector<int> expected = {0,  51, 2,  4,  6,  7,  9,  10, 11, 53, 55, 57, 59,
+    // The transport's fields before Connect; the disabled serial fields are
+    // skipped by Tab, yet in the chain.
+    const std::vector<int> expected = {0,  51, 53, 55, 57, 59, 2,  4,  6,  7,  9,  10, 11,
                                        12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 44};
     EXPECT_EQ(order, expected);
 }
