@@ -245,10 +245,15 @@ TEST_F(ValuesOverTime, PlotFeedsTheTrendWindowAndClosingItStopsTheSampling)
     EXPECT_EQ(series.name, "30100 u16");
     EXPECT_EQ(SeriesPoints(series)[1].value, 100);  // the simulator's input register 100 holds 100
 
-    // The block's last register has no next one to pair with.
+    // Only values whose registers lie in the block of three: none of 32
+    // bits on the last row, none of 64 at all; their orders in a submenu.
     const int last = DataListRowCount() - 1;
     EXPECT_EQ(PlotChoiceTexts(4, last), (std::vector<std::string>{"u16", "s16"}));
-    EXPECT_GT(PlotChoiceTexts(4, last - 1).size(), 2u);
+    EXPECT_EQ(PlotChoiceTexts(4, 0).size(), 14u);
+    EXPECT_EQ(PlotChoiceTexts(4, 0).back(), "float32 DCBA (little-endian)");
+    Choose(0, 5, "Plot/float32/CDAB (word swap)");
+    ASSERT_EQ(TrendSeriesStore()->series.size(), 2u);
+    EXPECT_EQ(TrendSeriesStore()->series[1].name, "30100-30101 float32 CDAB (word swap)");
 
     TrendWindow()->close();
     EXPECT_FALSE(SamplesWanted(program.samples));
