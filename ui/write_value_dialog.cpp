@@ -17,6 +17,7 @@
 #include "common/colours.h"
 #include "modbus/log_format.h"
 #include "ui/fonts.h"
+#include "ui/screen_fit.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -288,6 +289,7 @@ QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup)
 
     Refresh(*parts);
     parts->value->setFocus();
+    KeepOnScreen(dialog);
     return dialog;
 }
 
