@@ -1,5 +1,6 @@
 // Renders the pages of the window offscreen for the documentation:
 //   OUTPUT_DIR/page-N-name.png         every page, as the window opens
+//   OUTPUT_DIR/page-5-help-more.png    the Help page scrolled to its end
 //   OUTPUT_DIR/page-N-name-dark.png    View Data and View Messages under a
 //                                      dark desktop colour scheme
 //   OUTPUT_DIR/page-N-name-scale-2.png the same two at QT_SCALE_FACTOR=2
@@ -30,9 +31,11 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextEdit>
 #include <QToolTip>
 #include <QWidget>
 
@@ -451,6 +454,24 @@ int RenderWriteValueDialog(const std::string& dir)
     return saved ? 0 : 1;
 }
 
+// The Help page scrolled to its end: what came after the short help.
+int RenderMoreHelp(const std::string& dir)
+{
+    QWidget* window = BuildSampleWindow();
+    auto* panel = static_cast<QTabWidget*>(FindControl(IdTabPanel));
+    panel->setCurrentIndex(4);
+    QApplication::processEvents();
+    auto* pane = static_cast<QTextEdit*>(FindControl(IdHelpPane));
+    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    const std::string path = dir + "/page-5-help-more.png";
+    const bool saved = window->grab().save(QString::fromStdString(path), "PNG");
+    if (!saved)
+        std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+    delete window;
+    return saved ? 0 : 1;
+}
+
 constexpr Page kCommunications{0, "communications"};
 constexpr Page kViewData{1, "view-data"};
 constexpr Page kViewMessages{2, "view-messages"};
@@ -479,6 +500,7 @@ int main(int argc, char** argv)
         return RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-scale-2") == 0 ? 0 : 1;
 
     int failures = RenderPages(dir, {kCommunications, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
+    failures += RenderMoreHelp(dir);
     failures += RenderCloserLooks(dir);
     failures += RenderConnectedLook(dir);
     failures += RenderWriteValueDialog(dir);
