@@ -11,7 +11,9 @@
 //   one; the arrow keys and + and - do the same from the keyboard. Any of
 //   them holds the view; Follow (a double-click, or End) goes back to
 //   following the newest data with every scale automatic.
-// The chart reads the store it is given and never changes it.
+// The chart keeps what the user chose to see and takes the mouse and keys;
+// trend_layout.h places the lanes, ticks and legend, trend_painting.h draws
+// them. It reads the store it is given and never changes it.
 #pragma once
 
 #include <QPixmap>
@@ -24,11 +26,7 @@
 
 #include "dataview/chart_ticks.h"
 #include "dataview/series_store.h"
-
-enum TrendScales {
-    ScalesPerSeries,  // a lane and a value axis for each series shown
-    ScalesShared,     // one value axis for every series shown
-};
+#include "ui/trend_layout.h"
 
 class TrendChart : public QWidget {
 public:
@@ -42,7 +40,6 @@ public:
     void Hold();
     void SetSpan(int64_t spanMs);
     void SetScales(TrendScales scales);
-    TrendScales Scales() const;
     // A following view is brought up to nowMs and drawn again; a held one
     // only learns where the newest data are.
     void Advance(int64_t nowMs);
@@ -86,61 +83,31 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct Lane {
-        std::vector<size_t> series;  // store indexes drawn in it
-        QRect area;
-        ValueRange range;
-        ValueTicks ticks;
-    };
-    struct Layout {
-        QRect plot;  // every lane, and the time axis below it
-        std::vector<Lane> lanes;
-        TimeTicks timeTicks;
-        std::vector<QRect> legend;  // per series, empty for none
-        int32_t utcOffsetMinutes = 0;
-    };
-
-    Layout Lay() const;
+    TrendLayout Lay() const;
     // The layout last drawn (laid out now when nothing was drawn yet).
-    const Layout& Laid() const;
+    const TrendLayout& Laid() const;
     // What the chart shows changed: drawn again at the next paint.
     void Invalidate();
-    void Render(QPainter& painter, const Layout& layout) const;
-    std::vector<Lane> Lanes(const QRect& plot) const;
-    ValueRange AutoRange(const std::vector<size_t>& series, int maxTicks) const;
-    int LaneAt(const Layout& layout, const QPoint& at) const;
-    double TimeAt(const Layout& layout, double x) const;
-    double XOf(const Layout& layout, int64_t timeMs) const;
-    void DrawSeries(QPainter& painter, const Layout& layout, const Lane& lane, size_t index) const;
-    void DrawOutages(QPainter& painter, const Layout& layout) const;
-    void DrawLegend(QPainter& painter, const Layout& layout) const;
 
     // Changing the view; each holds it.
     void SetTimeView(double fromMs, double toMs);
-    void ZoomTime(const Layout& layout, double x, double factor);
-    void SetLaneRange(const Layout& layout, int lane, ValueRange range);
-    void ZoomValues(const Layout& layout, int lane, double y, double factor);
-    void Pan(const Layout& layout, int lane, QPoint by);
+    void ZoomTime(const TrendLayout& layout, double x, double factor);
+    void SetLaneRange(const TrendLayout& layout, int lane, ValueRange range);
+    void ZoomValues(const TrendLayout& layout, int lane, double y, double factor);
+    void Pan(const TrendLayout& layout, int lane, QPoint by);
     void HoldView();
 
-    std::optional<ValueRange>& FixedRange(const Lane& lane);
-    const std::optional<ValueRange>& FixedRange(const Lane& lane) const;
-
     const SeriesStore& store_;
-    std::vector<bool> shown_;                       // per store series
-    std::vector<std::optional<ValueRange>> fixed_;  // per store series, its lane's range when zoomed
-    std::optional<ValueRange> sharedFixed_;         // the shared scale's, when zoomed
-    TrendScales scales_ = ScalesPerSeries;
-    bool held_ = false;
-    int64_t spanMs_ = 60'000;
-    int64_t newestMs_ = 0;
-    double fromMs_ = 0, toMs_ = 60'000;  // the view; fractions of a ms when zoomed far in
+    TrendView view_;
+    bool held_ = false;        // the view stands where the user put it
+    int64_t spanMs_ = 60'000;  // the span the view has while following
+    int64_t newestMs_ = 0;     // the newest time given to Advance
     std::optional<int64_t> cursor_;
 
     // The last drawing, without cursor and zoom box, and its layout; stale
     // when what it shows changed.
     QPixmap frame_;
-    mutable std::optional<Layout> laid_;
+    mutable std::optional<TrendLayout> laid_;
     bool stale_ = true;
 
     // A drag under way: where it started, in which lane, and how.
