@@ -6,12 +6,10 @@
 #include <QColor>
 #include <QFont>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPalette>
 #include <QPointer>
 #include <QScreen>
 #include <QTableView>
-#include <QTimer>
 
 #include <algorithm>
 #include <memory>

@@ -1,31 +1,10 @@
 #include "ui/light_look.h"
 
 #include <QApplication>
-#include <QEvent>
-#include <QTimer>
 #include <QToolTip>
 
 #include "common/colours.h"
 #include "ui/widgets.h"
-
-namespace {
-
-// Puts the light palette back after the desktop's scheme changed: Qt then
-// hands its classes the scheme's palettes again.
-class SchemeWatcher : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == qApp && event->type() == QEvent::ThemeChange)
-            QTimer::singleShot(0, qApp, [] { UseLightLook(); });
-        return false;
-    }
-};
-
-}  // namespace
 
 QPalette LightPalette()
 {
@@ -63,11 +42,6 @@ QPalette LightPalette()
 
 void UseLightLook()
 {
-    static bool watching = false;
-    if (!watching && qApp) {
-        qApp->installEventFilter(new SchemeWatcher(qApp));
-        watching = true;
-    }
     QApplication::setPalette(LightPalette());
     QToolTip::setPalette(LightPalette());
 }

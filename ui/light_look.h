@@ -14,5 +14,6 @@
 QPalette LightPalette();
 
 // GUI thread: gives the application, its tool tips and every window it
-// opens the light palette, now and after a change of the desktop's scheme.
+// opens the light palette. Again after the desktop's scheme changed: Qt then
+// hands its classes the scheme's palettes anew.
 void UseLightLook();

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -67,6 +68,9 @@ protected:
     // size.
     bool event(QEvent* event) override
     {
+        // The desktop's scheme changed: the program keeps its own look.
+        if (event->type() == QEvent::ThemeChange)
+            QTimer::singleShot(0, this, UseLightLook);
         const bool result = QWidget::event(event);
         if (!placedByFrame_ && event->type() == QEvent::Move && isVisible()) {
             const QRect outer = frameGeometry();

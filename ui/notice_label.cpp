@@ -55,8 +55,13 @@ void NoticeLabel::Show(const QString& text, const QPoint& at, bool stay)
     });
 }
 
-bool NoticeLabel::eventFilter(QObject*, QEvent* event)
+bool NoticeLabel::eventFilter(QObject* watched, QEvent* event)
 {
+    // Keys and clicks reach widgets; the events the poll worker posts to
+    // the GUI thread's queue runner are left unread here, before the runner
+    // has taken them over.
+    if (!watched->isWidgetType())
+        return false;
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:

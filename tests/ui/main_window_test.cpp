@@ -348,6 +348,15 @@ TEST(DarkDesktop, LogPaneKeepsItsOwnBackgroundBehindItsColouredLines)
     EXPECT_EQ(image.pixelColor(image.width() - 2, 2), QColor(255, 255, 255));
 }
 
+TEST_F(Window, TheLookStaysLightWhenTheDesktopsSchemeTurnsDark)
+{
+    QApplication::setPalette(DarkPalette());
+    QEvent changed(QEvent::ThemeChange);
+    QApplication::sendEvent(window, &changed);
+    EXPECT_TRUE(PumpUntil([] { return QApplication::palette().color(QPalette::Base) == QColor(Qt::white); }));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Disabled, QPalette::Text), QColor(96, 96, 96));
+}
+
 TEST_F(Window, SelectorsOfferOnlyTheirEntries)
 {
     const std::vector<QString> bits = {"No data", "Bit"};
