@@ -220,10 +220,9 @@ TEST(SeriesCsv, EverySeriesInOneTableByTime)
     AppendPoint(store.series[0], kTime + 100, -2.5);
     AppendPoint(store.series[1], kTime - 3, 12);
     AppendPoint(store.series[1], kTime + 100, 65535);
-    EXPECT_EQ(
-        ParseCsv(SeriesCsvText(store, [](int64_t) { return int32_t{60}; })),
-        (CsvRows{{"Time", "Holding Registers 40001-40002 float32 ABCD (big-endian)", "Response time [mS]"},
-                 {"2026-12-08T07:15:03.120+01:00", "", "12"},
-                 {"2026-12-08T07:15:03.123+01:00", "0.1", ""},
-                 {"2026-12-08T07:15:03.223+01:00", "-2.5", "65535"}}));
+    EXPECT_EQ(ParseCsv(SeriesCsvText(store, [](int64_t) { return int32_t{60}; })),
+              (CsvRows{{"Time", "Holding Registers 40001-40002 float32 ABCD (big-endian)", "Response time [mS]"},
+                       {"2026-12-08T07:15:03.120+01:00", "", "12"},
+                       {"2026-12-08T07:15:03.123+01:00", "0.1", ""},
+                       {"2026-12-08T07:15:03.223+01:00", "-2.5", "65535"}}));
 }
