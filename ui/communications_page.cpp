@@ -56,6 +56,8 @@ void BuildCommunicationsPage(QWidget* page)
     CreateLabel(page, IdUnitLabel, QRect(110, 160, 105, 20), "Modbus Unit Id:", Qt::AlignRight);
     LimitFieldValue(CreateTextField(page, IdUnitField, QRect(220, 160, 210, 20), "1", true), 0, kHighestUnitId);
     CreateButton(page, IdConnectComms, QRect(140, 190, 290, 30), "Connect / Disconnect");
+    // In the free row under Connect, its right half; Alt+S opens it.
+    CreateButton(page, IdScanButton, QRect(290, 228, 140, 30), "&Scan...");
     CreateLabel(page, IdCommandLabel, QRect(140, 270, 70, 20), "Command:", Qt::AlignRight);
     CreateTextField(page, IdCommandField, QRect(220, 270, 210, 20), "quit", false);
     CreateButton(page, IdSendCommand, QRect(140, 300, 290, 30), "Send Command");

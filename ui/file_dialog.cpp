@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QSaveFile>
 
 namespace {
 // GUI thread only; file-local: a test's stand-in, set through SetSaveFileNameHook.
@@ -21,4 +22,16 @@ std::string AskSaveFileName(const std::string& title, const std::string& suggest
         QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(title),
                                      QString::fromStdString(suggested), QString::fromStdString(filter));
     return path.toStdString();
+}
+
+bool SaveTextFile(const std::string& path, const std::string& text, std::string& error)
+{
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
 }

@@ -13,6 +13,8 @@
 //   OUTPUT_DIR/values-over-time-*.png  the menu's recording and "Plot"
 //                                      entries with the recording's mark,
 //                                      and the trend window with two series
+//   OUTPUT_DIR/scan-window.png         the Scan window after a scan of a
+//                                      gateway's units 1 to 8
 // Built with the tests, not run by them:
 //   render_pages docs
 // The pictures come out the same on every machine: the screen, the style,
@@ -47,11 +49,14 @@
 #include "common/colours.h"
 #include "common/table_numbers.h"
 #include "dataview/sample_handover.h"
+#include "dataview/scan_csv.h"
+#include "dataview/scan_words.h"
 #include "dataview/value_formats.h"
 #include "engine/connection_control.h"
 #include "engine/counter_tips.h"
 #include "engine/csv_recording.h"
 #include "engine/data_tables.h"
+#include "engine/device_scan.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/value_tip.h"
@@ -67,6 +72,7 @@
 #include "ui/gui_call.h"
 #include "ui/logo.h"
 #include "ui/main_window.h"
+#include "ui/scan_window.h"
 #include "ui/trend_window.h"
 #include "ui/window_timer.h"
 
@@ -427,6 +433,39 @@ int RenderWriteValueDialog(const std::string& dir)
     return saved ? 0 : 1;
 }
 
+// The Scan window as the README's gateway leaves it: units 1 and 7 answer
+// and tell who they are, nothing is behind 3, the rest are silent.
+int RenderScanWindow(const std::string& dir)
+{
+    QWidget* window = BuildSampleWindow();
+    SetControlText(IdPortField, "1502");
+    OpenDeviceScan();
+    for (int unit = 1; unit <= 8; unit++) {
+        UnitResult r;
+        r.unit = unit;
+        r.status = unit == 1 || unit == 7 ? UnitAnswers : unit == 3 ? UnitAbsent : UnitSilent;
+        r.function = 3;
+        r.exceptionCode = unit == 3 ? 0x0B : 0;
+        r.identified = r.status == UnitAnswers;
+        if (r.identified)
+            r.identity = {"Sorbel", "SIM-1", "1.0"};
+        ScanRow cells = {std::to_string(unit), UnitStatusWords(r)};
+        for (const std::string& object : r.identity)
+            cells.push_back(IdentityText(object));
+        AddScanUnitRow(unit, cells);
+    }
+    SetScanProgress(ScanTabUnits, 1, 1);
+    SetScanStatus(ScanTabUnits, "8 units: 2 answers, 1 absent, 6 silent; 12 requests in 1.4 s.");
+    QWidget* scan = ScanWindow();
+    QApplication::processEvents();
+    const std::string path = dir + "/scan-window.png";
+    const bool saved = scan && scan->grab().save(QString::fromStdString(path), "PNG");
+    if (!saved)
+        std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+    delete window;
+    return saved ? 0 : 1;
+}
+
 constexpr Page kCommunications{0, "communications"};
 constexpr Page kViewData{1, "view-data"};
 constexpr Page kViewMessages{2, "view-messages"};
@@ -459,6 +498,7 @@ int main(int argc, char** argv)
     failures += RenderConnectedLook(dir);
     failures += RenderWriteValueDialog(dir);
     failures += RenderValuesOverTime(dir);
+    failures += RenderScanWindow(dir);
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());
     failures += RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-dark");
