@@ -64,7 +64,7 @@ std::string TargetLine(const ScanTarget& target)
     return "Over " + ScanTargetText(target) + ", as the Communications page sets it up.";
 }
 
-void ShowState()
+void RefreshWindowState()
 {
     ShowScanState(gScan.running, program.link == LinkOff, WhyNotNow());
 }
@@ -124,7 +124,7 @@ void Begin(ScanTab tab, const ScanJob& job, int firstUnit, int lastUnit, int tot
     SetScanStatus(tab, "Connecting to " + ScanTargetText(job.target) + "...");
     gScan.running = true;
     EnableConnectButtons(false);
-    ShowState();
+    RefreshWindowState();
 }
 
 void StartUnits(const ScanUnitsAsk& ask, const ScanPacing& pacing)
@@ -231,7 +231,7 @@ void Ended(const ScanJobOutcome& outcome)
 {
     gScan.running = false;
     EnableConnectButtons(true);
-    ShowState();
+    RefreshWindowState();
     const ScanTab tab = gScan.tab;
     const bool units = tab == ScanTabUnits;
     const std::string target = ScanTargetText(gScan.job.target);
@@ -321,7 +321,7 @@ void OpenDeviceScan()
     }
     if (!gScan.running)
         ShowScanTarget(TargetLine(PageTarget()));
-    ShowState();
+    RefreshWindowState();
 }
 
 bool DeviceScanRunning()
@@ -331,7 +331,7 @@ bool DeviceScanRunning()
 
 void DeviceScanFollowsLink()
 {
-    ShowState();
+    RefreshWindowState();
 }
 
 void StopDeviceScan()

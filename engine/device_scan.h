@@ -21,5 +21,6 @@ bool DeviceScanRunning();
 // follow it.
 void DeviceScanFollowsLink();
 
-// Asks a running scan to stop; it ends within one time-out. Returns at once.
+// Asks a running scan to stop: it ends at once (over a serial port within
+// one time-out). Returns at once.
 void StopDeviceScan();

@@ -1,5 +1,7 @@
 #include "engine/scan_job.h"
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -22,6 +24,9 @@ struct ScanShared {
     ScanJobReports reports;
     uint32_t asked = 0;  // jobs handed over so far
     bool stop = false;   // asked to stop; cleared when a job is handed over
+    // The job's open connection, so that a stop can break off the wait for
+    // a reply at once; set and cleared by the scan's thread.
+    Connection* connection = nullptr;
 };
 
 ScanShared& Shared()
@@ -84,9 +89,24 @@ bool Open(Run& r)
     ConnectFailure failure = ConnectFailed;
     r.link.connection = FinishConnectAttempt(attempt, &failure);
     r.link.transactionId = 0;
+    {
+        std::lock_guard<std::mutex> lock(Shared().mutex);
+        Shared().connection = r.link.connection;
+    }
     if (!r.link.connection)
         r.outcome.why = ScanOpenFailureText(t, failure);
     return r.link.connection != nullptr;
+}
+
+// Closes the connection, after which a stop leaves it alone.
+void Close(Run& r)
+{
+    {
+        std::lock_guard<std::mutex> lock(Shared().mutex);
+        Shared().connection = nullptr;
+    }
+    CloseConnection(r.link.connection);
+    r.link.connection = nullptr;
 }
 
 // One request, after the gap; when the link is lost, over a connection
@@ -102,8 +122,12 @@ bool Transact(Run& r, const ScanRequest& request, ScanReply* reply)
         }
         if (ScanTransact(r.link, request, reply))
             return true;
-        CloseConnection(r.link.connection);
-        r.link.connection = nullptr;
+        Close(r);
+        // A stop breaks the wait off by ending the connection under it.
+        if (StopAsked()) {
+            r.outcome.end = ScanJobStopped;
+            return false;
+        }
         if (!Open(r)) {
             if (r.outcome.end != ScanJobStopped)
                 r.outcome.end = ScanJobLinkLost;
@@ -171,7 +195,7 @@ void RunJob(const ScanJob& job, const ScanJobReports& reports)
     } else if (r.outcome.end != ScanJobStopped) {
         r.outcome.end = ScanJobNoConnection;
     }
-    CloseConnection(r.link.connection);
+    Close(r);
     r.outcome.requests = r.link.requests;
     r.outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - r.start).count();
     if (reports.ended)
@@ -226,6 +250,11 @@ void StopScanJob()
     {
         std::lock_guard<std::mutex> lock(Shared().mutex);
         Shared().stop = true;
+        // The wait for a reply ends at once: the socket reads as reset. A
+        // serial port has no such end; its wait runs out within the time-out.
+        const Connection* connection = Shared().connection;
+        if (connection && connection->kind == ConnectionSocket && connection->fd >= 0)
+            ::shutdown(connection->fd, SHUT_RDWR);
     }
     Shared().wake.notify_all();
 }

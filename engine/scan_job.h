@@ -60,6 +60,7 @@ struct ScanJobReports {
 // thread could not be started (nothing will be reported).
 bool StartScanJob(const ScanJob& job, const ScanJobReports& reports);
 
-// Any thread: the job ends before its next request (or gives up the
-// connect in progress) and reports ScanJobStopped. Returns at once.
+// Any thread: the job ends at once (over a serial port after the request
+// under way, within its time-out), giving up a connect in progress, and
+// reports ScanJobStopped. Returns at once.
 void StopScanJob();

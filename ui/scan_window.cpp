@@ -119,10 +119,11 @@ public:
                     static_cast<int>(std::clamp<uint32_t>(pacing.timeoutMs, kLowestTimeoutMs, kHighestPacingMs)));
         gap_ =
             SpinBox("gap", 0, kHighestPacingMs, static_cast<int>(std::min<uint32_t>(pacing.gapMs, kHighestPacingMs)));
-        timeout_->setToolTip(QStringLiteral("How long to wait for each reply before a unit counts as silent"));
+        timeout_->setToolTip(QStringLiteral("How long to wait for each reply: a unit that does not answer its "
+                                            "first request within it counts as silent"));
         gap_->setToolTip(QStringLiteral("The least quiet time after a reply before the next request"));
         auto* pacingRow = new QHBoxLayout;
-        pacingRow->addWidget(new QLabel(QStringLiteral("Time-out per request (ms):")));
+        pacingRow->addWidget(new QLabel(QStringLiteral("Time-out (ms):")));
         pacingRow->addWidget(timeout_);
         pacingRow->addSpacing(12);
         pacingRow->addWidget(new QLabel(QStringLiteral("Gap (ms):")));
@@ -142,7 +143,6 @@ public:
 
     void ShowState(bool running, bool allowed, const std::string& whyNot)
     {
-        running_ = running;
         allowed_ = allowed;
         for (TabParts* parts : {&units_, &map_}) {
             parts->start->setEnabled(!running && allowed);
@@ -212,15 +212,13 @@ private:
         identify_ = new QCheckBox(QStringLiteral("Identify (function 43/14)"));
         identify_->setObjectName(QStringLiteral("identify"));
         identify_->setToolTip(QStringLiteral("Ask each unit that is there for its vendor, product code and revision"));
-        auto* inputs = new QHBoxLayout;
-        inputs->addWidget(new QLabel(QStringLiteral("First unit:")));
-        inputs->addWidget(firstUnit_);
-        inputs->addSpacing(8);
-        inputs->addWidget(new QLabel(QStringLiteral("Last unit:")));
-        inputs->addWidget(lastUnit_);
-        inputs->addSpacing(8);
-        inputs->addWidget(identify_);
-        inputs->addStretch(1);
+        auto* inputs = new QGridLayout;
+        inputs->addWidget(new QLabel(QStringLiteral("First unit:")), 0, 0);
+        inputs->addWidget(firstUnit_, 0, 1);
+        inputs->addWidget(new QLabel(QStringLiteral("Last unit:")), 0, 2);
+        inputs->addWidget(lastUnit_, 0, 3);
+        inputs->addWidget(identify_, 1, 0, 1, 4);
+        inputs->setColumnStretch(4, 1);
 
         useUnit_ = Button("useUnit", "Use this unit");
         useUnit_->setToolTip(QStringLiteral("Puts the selected unit id into the Communications page"));
@@ -271,21 +269,32 @@ private:
             table_->addItem(QString::fromUtf8(kMapTableTitles[i]), static_cast<int>(kMapTables[i]));
         firstAddress_ = SpinBox("firstAddress", 0, static_cast<int>(kHighestAddress), 0);
         lastAddress_ = SpinBox("lastAddress", 0, static_cast<int>(kHighestAddress), 9999);
-        auto* inputs = new QGridLayout;
-        inputs->addWidget(new QLabel(QStringLiteral("Unit:")), 0, 0);
-        inputs->addWidget(mapUnit_, 0, 1);
-        inputs->addWidget(new QLabel(QStringLiteral("Table:")), 0, 2);
-        inputs->addWidget(table_, 0, 3);
-        inputs->addWidget(new QLabel(QStringLiteral("First address:")), 1, 0);
-        inputs->addWidget(firstAddress_, 1, 1);
-        inputs->addWidget(new QLabel(QStringLiteral("Last address:")), 1, 2);
-        inputs->addWidget(lastAddress_, 1, 3);
-        inputs->addWidget(new QLabel(QStringLiteral("(as sent, from 0)")), 1, 4);
-        inputs->setColumnStretch(5, 1);
+        // Two rows of their own, so that the table's names and the
+        // addresses need not share columns: narrow at any scale.
+        auto* which = new QHBoxLayout;
+        which->addWidget(new QLabel(QStringLiteral("Unit:")));
+        which->addWidget(mapUnit_);
+        which->addSpacing(8);
+        which->addWidget(new QLabel(QStringLiteral("Table:")));
+        which->addWidget(table_);
+        which->addStretch(1);
+        auto* addresses = new QHBoxLayout;
+        addresses->addWidget(new QLabel(QStringLiteral("First address:")));
+        addresses->addWidget(firstAddress_);
+        addresses->addSpacing(8);
+        addresses->addWidget(new QLabel(QStringLiteral("Last address:")));
+        addresses->addWidget(lastAddress_);
+        addresses->addStretch(1);
+        for (QSpinBox* address : {firstAddress_, lastAddress_})
+            address->setToolTip(QStringLiteral("Addresses as sent, from 0"));
+        auto* inputs = new QVBoxLayout;
+        inputs->addLayout(which);
+        inputs->addLayout(addresses);
 
         auto* bottom = new QHBoxLayout;
         BuildCommon(map_, "map", inputs, ResultTable("ranges", {"Table", "First", "Last", "Status"}), bottom);
         map_.table->setColumnWidth(0, 140);
+        map_.status->setText(QStringLiteral("Addresses as sent, from 0."));
         tabs_->addTab(map_.page, QStringLiteral("Registers"));
 
         connect(map_.start, &QPushButton::clicked, this, [this] {
@@ -335,8 +344,7 @@ private:
     QSpinBox* lastAddress_ = nullptr;
     QSpinBox* timeout_ = nullptr;
     QSpinBox* gap_ = nullptr;
-    bool running_ = false;
-    bool allowed_ = false;
+    bool allowed_ = false;  // a scan may start: not connected
 };
 
 // GUI thread only; file-local: the window, once made, until it goes with
@@ -380,12 +388,6 @@ void ShowScanState(bool running, bool allowed, const std::string& whyNot)
 {
     if (gWindow)
         gWindow->ShowState(running, allowed, whyNot);
-}
-
-void ShowScanTab(ScanTab tab)
-{
-    if (gWindow)
-        gWindow->tabs_->setCurrentWidget(gWindow->Tab(tab).page);
 }
 
 void SetScanStatus(ScanTab tab, const std::string& text)

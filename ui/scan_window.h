@@ -67,9 +67,6 @@ void ShowScanTarget(const std::string& text);
 // selected row and a scan that may start.
 void ShowScanState(bool running, bool allowed, const std::string& whyNot);
 
-// Makes tab the one shown, as a scan started from it.
-void ShowScanTab(ScanTab tab);
-
 // The line under a tab's Start and Stop.
 void SetScanStatus(ScanTab tab, const std::string& text);
 std::string ScanStatus(ScanTab tab);

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -55,6 +56,9 @@ protected:
         Click(IdScanButton);
         ASSERT_NE(ScanWindow(), nullptr);
         ASSERT_TRUE(ScanWindow()->isVisible());
+        // Inside the screen's room (also at QT_SCALE_FACTOR=2, 400 x 400 here).
+        const QRect room = ScanWindow()->screen()->availableGeometry();
+        EXPECT_TRUE(room.contains(ScanWindow()->frameGeometry()));
         Part<QSpinBox>("timeout")->setValue(100);
         Part<QSpinBox>("gap")->setValue(0);
     }
@@ -195,5 +199,35 @@ TEST_F(DeviceScanTest, MapsRegistersAndStopsWhenAskedOrClosed)
     ScanWindow()->close();
     ASSERT_TRUE(Finished());
     EXPECT_LT(Part<QTableWidget>("units")->rowCount(), 247);
+    EXPECT_TRUE(IsControlEnabled(IdConnectComms));
+}
+
+TEST_F(DeviceScanTest, SaysWhyAScanCannotGo)
+{
+    OpenWindow();
+    // Over RTU unit 0 is the broadcast: refused before anything is sent.
+    SetSelectorIndex(IdTransportSelector, TransportRtuOverTcp);
+    Part<QSpinBox>("firstUnit")->setValue(0);
+    Part<QPushButton>("unitsStart")->click();
+    EXPECT_FALSE(DeviceScanRunning());
+    EXPECT_EQ(ScanStatus(ScanTabUnits), "Over RTU, unit ids are 1-247: 0 is the broadcast, which no device answers.");
+    Part<QSpinBox>("firstUnit")->setValue(9);
+    Part<QSpinBox>("lastUnit")->setValue(8);
+    Part<QPushButton>("unitsStart")->click();
+    EXPECT_FALSE(DeviceScanRunning());
+    EXPECT_EQ(ScanStatus(ScanTabUnits), "The first unit comes after the last: nothing to scan.");
+
+    // Nothing listens: the scan ends with why, and the line is free again.
+    SetSelectorIndex(IdTransportSelector, TransportModbusTcp);
+    const int deadPort = [] {
+        FakeModbusServer gone;
+        return gone.Port();
+    }();
+    SetControlText(IdPortField, std::to_string(deadPort));
+    Part<QSpinBox>("firstUnit")->setValue(1);
+    Part<QPushButton>("unitsStart")->click();
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(ScanStatus(ScanTabUnits), "Cannot connect to 127.0.0.1:" + std::to_string(deadPort) + ": " +
+                                            ConnectFailureText(ConnectRefused) + ".");
     EXPECT_TRUE(IsControlEnabled(IdConnectComms));
 }
