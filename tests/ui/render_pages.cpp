@@ -22,6 +22,7 @@
 // only, through a fontconfig set-up of the renderer's own), not taken from
 // the desktop.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -30,6 +31,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QSpinBox>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
@@ -455,8 +457,10 @@ int RenderScanWindow(const std::string& dir)
         AddScanUnitRow(unit, cells);
     }
     SetScanProgress(ScanTabUnits, 1, 1);
-    SetScanStatus(ScanTabUnits, "8 units: 2 answers, 1 absent, 6 silent; 12 requests in 1.4 s.");
+    SetScanStatus(ScanTabUnits, "8 units: 2 answers, 1 absent, 5 silent; 10 requests in 1.3 s.");
     QWidget* scan = ScanWindow();
+    scan->findChild<QSpinBox*>(QStringLiteral("lastUnit"))->setValue(8);
+    scan->findChild<QCheckBox*>(QStringLiteral("identify"))->setChecked(true);
     QApplication::processEvents();
     const std::string path = dir + "/scan-window.png";
     const bool saved = scan && scan->grab().save(QString::fromStdString(path), "PNG");
