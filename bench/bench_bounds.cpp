@@ -32,7 +32,7 @@ double RssMiB()
 
 void HugeBlockElapsed(FakeModbusServer& server)
 {
-    server.SetDefault(FakeReply::Raw({0, 4, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
+    server.SetDefault(FakeReply::RawWithId({0, 0, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
     DispatchControlEvent(IdClearLog);
     const int formats[4] = {0, 0, 0, 3};
     if (!Connect(65535, 10, formats))

@@ -3,9 +3,10 @@
 // the machine is shared and noisy, so no figure is a verdict.
 //
 //   cycle period / scan rate  one table of 10 values at scan rates 100 and 10 ms
-//   ElapsedTime               as logged, one holding register, and as the
-//                             response statistics kept beside the counters
-//                             summarise the same transactions
+//   ElapsedTime               as logged, one holding register, and the
+//                             response times of the same transactions as
+//                             the statistics beside the counters summarise
+//                             them (request sent to reply received)
 //   statistics cost           one record per transaction, in a tight loop,
 //                             against the median ElapsedTime
 //   event-loop delay          worst lateness of a 2 ms GUI timer while polling

@@ -187,7 +187,7 @@ Connection* OpenSerialPort(const SerialSettings& settings, ConnectFailure* failu
     tcflush(fd, TCIOFLUSH);
 
     why = ConnectOk;
-    return new Connection{fd, NewConnectionSerial(), ConnectionSerialPort};
+    return new Connection{fd, ConnectionSerialPort};
 }
 
 std::string SerialOpenFailureText(ConnectFailure failure, const std::string& port)

@@ -4,12 +4,13 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -99,28 +100,38 @@ ConnectFailure ConnectBounded(int fd, const sockaddr_in& target, int cancelFd)
     return error == 0 ? ConnectOk : FailureOfErrno(error);
 }
 
-// A serial port's descriptor never blocks, so a full output buffer shows
-// as EAGAIN: waited out, for a second at most, since at the lowest rate a
-// request takes a few milliseconds to leave.
-int WriteAll(int fd, const uint8_t* data, int length)
+// A serial port's output buffer drains at the line's rate: at the lowest
+// rate a request takes a few milliseconds to leave.
+constexpr uint32_t kSerialOutputWaitMs = 1000;
+
+// Keep-alive probes from 5 s of idleness on, 1 s apart; the user time-out
+// then gives the connection up once kPeerSilenceLimitMs pass unanswered.
+void KeepAlive(int fd)
 {
-    constexpr int kOutputWaitMs = 1000;
-    int written = 0;
-    while (written < length) {
-        const ssize_t n = write(fd, data + written, static_cast<size_t>(length - written));
-        if (n > 0) {
-            written += static_cast<int>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        pollfd writable{fd, POLLOUT, 0};
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && poll(&writable, 1, kOutputWaitMs) > 0 &&
-            (writable.revents & POLLOUT))
-            continue;
-        return -1;
+    const int on = 1, idle = 5, interval = 1, count = 5;
+    const auto limit = static_cast<unsigned>(kPeerSilenceLimitMs);
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &limit, sizeof limit);
+}
+
+// Waits for events on fd for up to timeoutMs; the events seen, 0 when the
+// time ran out.
+short PollFor(int fd, short events, uint32_t timeoutMs)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd waiting{fd, events, 0};
+        const int ready = poll(&waiting, 1, left > 0 ? static_cast<int>(std::min<int64_t>(left, INT_MAX)) : 0);
+        if (ready > 0)
+            return waiting.revents;
+        if (ready == 0 || errno != EINTR)
+            return ready == 0 ? 0 : POLLERR;
     }
-    return written;
 }
 
 }  // namespace
@@ -211,13 +222,8 @@ Connection* OpenConnection(const std::string& host, int64_t port, int cancelFd, 
         close(fd);
         return nullptr;
     }
-    return new Connection{fd, NewConnectionSerial()};
-}
-
-uint32_t NewConnectionSerial()
-{
-    static std::atomic<uint32_t> lastSerial{0};
-    return lastSerial.fetch_add(1) + 1;
+    KeepAlive(fd);
+    return new Connection{fd};
 }
 
 void CloseConnection(Connection* connection)
@@ -239,7 +245,7 @@ int SendData(Connection* connection, const uint8_t* data, int length)
     if (connection == nullptr || length < 0 || (data == nullptr && length > 0))
         return -1;
     if (connection->kind == ConnectionSerialPort)
-        return WriteAll(connection->fd, data, length);
+        return SendAll(connection, data, length, kSerialOutputWaitMs) == length ? length : -1;
     // MSG_NOSIGNAL: a peer that has gone away gives -1 (EPIPE), not SIGPIPE,
     // which would end the whole program.
     ssize_t sent;
@@ -253,6 +259,43 @@ int SendText(Connection* connection, const std::string& text)
 {
     const size_t length = text.size() < static_cast<size_t>(INT_MAX) ? text.size() : INT_MAX;
     return SendData(connection, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(length));
+}
+
+int SendAll(Connection* connection, const uint8_t* data, int length, uint32_t timeoutMs)
+{
+    if (connection == nullptr || length < 0 || (data == nullptr && length > 0))
+        return -1;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int sent = 0;
+    while (sent < length) {
+        const auto size = static_cast<size_t>(length - sent);
+        // Neither call blocks: a serial port's descriptor never does, and
+        // MSG_DONTWAIT keeps a peer that reads nothing from holding us.
+        const ssize_t n = connection->kind == ConnectionSerialPort
+                              ? write(connection->fd, data + sent, size)
+                              : send(connection->fd, data + sent, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return -1;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // Writable, or an error the next send reports; nothing: time is up.
+        if (left <= 0 || PollFor(connection->fd, POLLOUT, static_cast<uint32_t>(left)) == 0)
+            return sent;
+    }
+    return sent;
+}
+
+bool WaitReadable(Connection* connection, uint32_t timeoutMs)
+{
+    if (connection == nullptr)
+        return false;
+    return PollFor(connection->fd, POLLIN, timeoutMs) != 0;
 }
 
 DataState CheckForData(Connection* connection)
@@ -280,6 +323,8 @@ int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity)
     // ENXIO or ENODEV: -1, a lost link either way.
     if (received == 0)
         return kReceiveClosed;
+    if (received < 0 && errno == ETIMEDOUT)
+        return kReceiveTimedOut;
     if (received < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
     return static_cast<int>(received);

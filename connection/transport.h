@@ -16,14 +16,14 @@ enum ConnectionKind {
 // An open connection; a null pointer stands for none.
 struct Connection {
     int fd = -1;
-    // Tells connections apart after one is closed and another opened,
-    // whatever addresses their records get; from 1 upwards.
-    uint32_t serial = 0;
     ConnectionKind kind = ConnectionSocket;
 };
 
-// The next number for Connection::serial.
-uint32_t NewConnectionSerial();
+// A peer that vanished without closing (power cut, cable pulled) is given
+// up after this long without an acknowledgement of what was sent (or of
+// the keep-alive probes of an idle connection): the next receive then
+// reports kReceiveTimedOut.
+constexpr unsigned kPeerSilenceLimitMs = 10000;
 
 enum DataState { NoData, DataReady };
 
@@ -52,7 +52,8 @@ const char* ConnectFailureText(ConnectFailure failure);
 // rules, else the first IPv4 address of a host name) and the low 16 bits of
 // port. Returns none on any failure, including port 0 and the address
 // 255.255.255.255. The connect gives up after 3 seconds; a name lookup takes
-// as long as the resolver does.
+// as long as the resolver does. The connection keeps itself alive and ends
+// after kPeerSilenceLimitMs of silence from the peer's TCP.
 Connection* OpenConnection(const std::string& host, int64_t port);
 // The same, abandoned as soon as cancelFd (when not -1) becomes readable,
 // and telling why it failed when failure is not null.
@@ -69,17 +70,30 @@ int SendData(Connection* connection, const uint8_t* data, int length);
 // Sends the text's bytes with no terminator through SendData.
 int SendText(Connection* connection, const std::string& text);
 
+// Sends all length bytes, waiting while the connection takes no more, for
+// timeoutMs at most in all: length, or fewer when the time ran out first
+// (0 when none went), or -1 on an error. Never blocks past the time-out,
+// never raises SIGPIPE.
+int SendAll(Connection* connection, const uint8_t* data, int length, uint32_t timeoutMs);
+
+// Waits up to timeoutMs for input (or an end of stream or error) to read:
+// true when there is, false when the time ran out.
+bool WaitReadable(Connection* connection, uint32_t timeoutMs);
+
 // Never blocks: DataReady when at least one received byte is waiting.
 // A connection the server has closed reports NoData.
 DataState CheckForData(Connection* connection);
 
-// What ReceiveWaiting gives when the server has closed its end.
+// What ReceiveWaiting gives when the server has closed its end, and when
+// the peer went silent for kPeerSilenceLimitMs.
 constexpr int kReceiveClosed = -2;
+constexpr int kReceiveTimedOut = -3;
 
 // One receive that never blocks: the bytes placed (1..capacity), 0 when
 // none are waiting, kReceiveClosed when the server has closed the
-// connection (a serial port: hung up), -1 on an error (a reset; a serial
-// adapter pulled out) or when capacity is not positive.
+// connection (a serial port: hung up), kReceiveTimedOut when the peer went
+// silent, -1 on another error (a reset; a serial adapter pulled out) or
+// when capacity is not positive.
 int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity);
 
 // One receive call: bytes placed (1..capacity), 0 when the server has

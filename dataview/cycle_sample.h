@@ -47,7 +47,8 @@ struct BadResponseCounts {
     bool operator==(const BadResponseCounts&) const = default;
 };
 
-// One valid response's ElapsedTime, as the log shows it, and when it came.
+// One valid response's response time (its request's last byte sent to the
+// reply's last byte received) and when it came.
 struct ResponseTime {
     int64_t timeMs = 0;
     uint32_t elapsedMs = 0;
@@ -80,7 +81,7 @@ void NoteTableRead(CycleSample& sample, int table, const uint8_t* response, int 
 // After each bad response, read or write; exceptionCode for BadException.
 void NoteBadResponse(CycleSample& sample, BadCause cause, uint8_t exceptionCode = 0);
 
-// After each valid response, read or write: its logged ElapsedTime and the
+// After each valid response, read or write: its response time and the
 // wall-clock time it was taken.
 void NoteResponseTime(CycleSample& sample, int64_t timeMs, uint32_t elapsedMs);
 

@@ -113,7 +113,7 @@ std::string SeriesTypeText(const SeriesSource& source)
     case SeriesResponseTime:
         break;
     }
-    return "ElapsedTime [mS]";
+    return "Response time [mS]";
 }
 
 std::string SeriesName(const SeriesSource& source)

@@ -48,7 +48,7 @@ enum SeriesType {
     SeriesU32,  // a register and the next, in a byte order
     SeriesS32,
     SeriesFloat32,
-    SeriesResponseTime,  // the ElapsedTime of every valid response, in ms
+    SeriesResponseTime,  // the response time of every valid response, in ms
 };
 
 struct SeriesSource {
@@ -83,10 +83,10 @@ struct SeriesStore {
 };
 
 // "bit", "u16", "s16", "u32 CDAB (word swap)", "float32 ABCD (big-endian)";
-// "ElapsedTime [mS]" for the response time.
+// "Response time [mS]" for the response time.
 std::string SeriesTypeText(const SeriesSource& source);
 // The legend: "10001 bit", "40001 s16", "40001-40002 float32 DCBA
-// (little-endian)", "ElapsedTime [mS]".
+// (little-endian)", "Response time [mS]".
 std::string SeriesName(const SeriesSource& source);
 
 // What a value cell of table 1..4 at an address can be plotted as, in menu

@@ -70,7 +70,7 @@ std::string QueueWrite(const EditState& edit)
 
     PendingWrite write;
     write.Length = BuildWriteRequest(write.Frame.data(), unit, function, address, value, offsetOn);
-    program.pendingWrites.Append(write);
+    program.pendingWrites.Append(write, program.session.target);
     return {};
 }
 

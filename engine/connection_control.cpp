@@ -10,6 +10,8 @@
 #include "common/tick.h"
 #include "connection/connect_attempt.h"
 #include "connection/line_settings.h"
+#include "connection/link_target.h"
+#include "connection/reconnect_backoff.h"
 #include "connection/serial_port.h"
 #include "connection/transport.h"
 #include "dataview/value_formats.h"
@@ -20,6 +22,7 @@
 #include "engine/program_state.h"
 #include "engine/scan_tick.h"
 #include "engine/settings.h"
+#include "modbus/log_format.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/editable_list.h"
@@ -34,12 +37,6 @@ constexpr const char* kStatusNotConnected = "Read Status: Not Connected";
 constexpr const char* kStatusConnecting = "Read Status: Connecting...";
 constexpr const char* kConnectFailed = "Can't find the server (Is it launched ?).";
 constexpr const char* kNoSerialPort = "Choose the serial port first.";
-
-// Pauses between reconnect attempts, start to start: 1 s, 2 s, then 3 s.
-uint32_t ReconnectPauseMs(int attemptsMade)
-{
-    return attemptsMade <= 1 ? 1000 : attemptsMade == 2 ? 2000 : 3000;
-}
 
 // Fixed while connected, so the request parameters and the table layout
 // stay those the tables were built for.
@@ -92,7 +89,10 @@ void CloseCurrentConnection()
 
 std::string LinkDownStatus()
 {
-    return "Status: Link Down, reconnecting (attempt " + std::to_string(program.reconnectAttempts) + ")";
+    const int attempts = program.session.reconnectAttempts;
+    if (attempts == 0)
+        return "Status: Link Down, reconnecting";
+    return "Status: Link Down, reconnecting (attempt " + std::to_string(attempts) + ")";
 }
 
 // Runs on the attempt's thread: main finishes the attempt.
@@ -128,6 +128,34 @@ void EndSession()
     MarkAllTablesStale();
 }
 
+// A write goes only to the device it was typed for: connecting anywhere
+// else drops whatever is queued for another target, each with one line.
+void DropWritesForOtherTargets(const LinkTarget& target)
+{
+    for (const QueuedWrite& dropped : program.pendingWrites.TakeOtherTargets(target)) {
+        const PendingWrite& write = dropped.write;
+        // From the function code on: what it would have done.
+        const int pdu = write.Length > 7 ? write.Length - 7 : 0;
+        AppendLogLine("POKE dropped: typed for " + LinkTargetText(dropped.target) + ", connecting to " +
+                          LinkTargetText(target) + ":" + HexDump(write.Frame.data() + 7, pdu),
+                      kRed);
+    }
+}
+
+// A new session: ids from 1, polling from the first read, no attempt
+// failed yet, the user's connect the latest attempt.
+void StartSession(const LinkTarget& target)
+{
+    LinkSession& session = program.session;
+    session.target = target;
+    session.nextTransactionId = 1;
+    session.resume = ResumeAtStart;
+    session.answered.store(false);
+    session.reconnectAttempts = 0;
+    session.failedAttempts = 0;
+    session.attemptStart = MillisecondTick();
+}
+
 void Connect()
 {
     // The field shows the rate that will be used, and is saved so.
@@ -136,6 +164,10 @@ void Connect()
     program.linkPort = TextToInt32(GetControlText(IdPortField));
     program.linkHost = GetControlText(IdHostField);
     program.linkSerial = ChosenSerialLine();
+    const LinkTarget target = MakeLinkTarget(program.linkTransport, program.linkHost, program.linkPort,
+                                             program.linkSerial.port, TextToInt32(GetControlText(IdUnitField)));
+    DropWritesForOtherTargets(target);
+    StartSession(target);
     // Over TCP a converter at the far end keeps the serial line's timing.
     program.rtuTiming =
         program.linkTransport == TransportRtuSerial ? SerialLineTiming(program.linkSerial) : RtuTiming{};
@@ -159,6 +191,7 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
         StopWindowTimer(kScanTimerId);
         return;
     }
+    program.session.answered.store(false);
     program.connection.store(connection);
     program.link = LinkUp;
 
@@ -177,46 +210,69 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
 
 void StartReconnectAttempt()
 {
-    program.reconnectAttempts++;
-    program.reconnectStart = MillisecondTick();
+    program.session.reconnectAttempts++;
+    program.session.attemptStart = MillisecondTick();
     SetStatusField(StatusText, LinkDownStatus());
     if (!StartAttempt())
         ReconnectDone(nullptr, ConnectFailed);
 }
 
+// The latest attempt failed: the next starts its pause after the latest's
+// start, or at once when that pause is over.
+void AttemptFailed()
+{
+    LinkSession& session = program.session;
+    session.failedAttempts++;
+    const uint32_t delay = ReconnectDelayMs(session.failedAttempts, ElapsedSince(session.attemptStart));
+    if (delay == 0)
+        StartReconnectAttempt();
+    else
+        StartWindowTimer(kLinkTimerId, delay);
+}
+
 void ReconnectDone(Connection* connection, ConnectFailure failure)
 {
     if (!connection) {
-        AppendLogLine("Reconnect attempt " + std::to_string(program.reconnectAttempts) +
+        AppendLogLine("Reconnect attempt " + std::to_string(program.session.reconnectAttempts) +
                           " failed: " + ConnectFailureText(failure),
                       kRed);
-        const uint32_t pause = ReconnectPauseMs(program.reconnectAttempts);
-        const uint32_t spent = ElapsedSince(program.reconnectStart);
-        StartWindowTimer(kLinkTimerId, spent < pause ? pause - spent : 0);
+        AttemptFailed();
         return;
     }
+    program.session.answered.store(false);
     program.connection.store(connection);
     program.link = LinkUp;
-    AppendLogLine("Reconnected to " + LinkName() + " after " + std::to_string(program.reconnectAttempts) +
-                      (program.reconnectAttempts == 1 ? " attempt" : " attempts"),
+    const int attempts = program.session.reconnectAttempts;
+    AppendLogLine("Reconnected to " + LinkName() + " after " + std::to_string(attempts) +
+                      (attempts == 1 ? " attempt" : " attempts"),
                   kDarkGrey);
-    program.reconnectAttempts = 0;
+    // The back-off is not over yet: a device that accepts and closes at
+    // once has not answered. It starts afresh only after a valid reply.
     UpdateConnectionControls();
     // Polling resumes now rather than a whole scan period later.
     ScanTick();
 }
 
 // The worker found the link lost and has ended its cycle: close the socket
-// before anything opens another, then reconnect.
+// before anything opens another, then reconnect: at once when the link had
+// answered, otherwise after the pause the failed attempts call for.
 void TakeDownLink()
 {
     program.linkLost.store(false);
     CloseCurrentConnection();
     program.link = LinkDown;
-    program.reconnectAttempts = 0;
     MarkAllTablesStale();
+    LinkSession& session = program.session;
+    const bool answered = session.answered.exchange(false);
+    if (answered) {
+        session.reconnectAttempts = 0;
+        session.failedAttempts = 0;
+    }
     UpdateConnectionControls();
-    StartReconnectAttempt();
+    if (answered)
+        StartReconnectAttempt();
+    else
+        AttemptFailed();  // lost before any valid reply: that connect did not bring it back
 }
 
 void Disconnect()

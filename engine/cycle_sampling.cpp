@@ -15,18 +15,18 @@ void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4
         BeginCycleSample(program.cycleSample, startAddress, quantity, selectors);
 }
 
-void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t elapsedMs)
+void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t responseMs)
 {
     if (!program.sampling)
         return;
     NoteTableRead(program.cycleSample, table, buffer, receivedCount);
-    NoteResponseTime(program.cycleSample, WallClockNow().ms, elapsedMs);
+    NoteResponseTime(program.cycleSample, WallClockNow().ms, responseMs);
 }
 
-void SampleValidWrite(uint32_t elapsedMs)
+void SampleValidWrite(uint32_t responseMs)
 {
     if (program.sampling)
-        NoteResponseTime(program.cycleSample, WallClockNow().ms, elapsedMs);
+        NoteResponseTime(program.cycleSample, WallClockNow().ms, responseMs);
 }
 
 void SampleBadOutcome(const ResponseWait& wait, const uint8_t* buffer)

@@ -13,10 +13,10 @@
 // four selectors (Discrete Inputs, Coils, Input Registers, Holding Registers).
 void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4]);
 
-// A valid read of table 1..4: its values and its logged ElapsedTime.
-void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t elapsedMs);
-// A valid write: its logged ElapsedTime.
-void SampleValidWrite(uint32_t elapsedMs);
+// A valid read of table 1..4: its values and its response time.
+void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t responseMs);
+// A valid write: its response time.
+void SampleValidWrite(uint32_t responseMs);
 // A transaction that did not end valid, by the cause its report gives it.
 void SampleBadOutcome(const ResponseWait& wait, const uint8_t* buffer);
 

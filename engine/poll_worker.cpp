@@ -55,13 +55,14 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
     program.pollCount.fetch_add(1);
     uint8_t request[kRequestLength];
     const int length = BuildReadRequest(request, table, s.unit, s.startAddress, s.quantity, s.offsetOn);
+    StampTransactionId(request, NextTransactionId());
     uint8_t rtu[kWireRequestCapacity];
     int wireLength = 0;
     const uint8_t* wire = WireRequest(request, length, rtu, &wireLength);
     // Logged before it is sent, so the log shows what was attempted.
     AppendLogLine(FormatRequestLine(wire, wireLength), kBlue);
 
-    const WireExchange exchange = ExchangeOnWire(wire, wireLength, buffer, nullptr);
+    const WireExchange exchange = ExchangeOnWire(wire, wireLength, buffer, kResponseTimeoutMs);
     const ResponseWait& wait = exchange.wait;
     if (!AnsweredValid(wait)) {
         // The last value read is still shown, but no longer as current.
@@ -69,22 +70,21 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
         SampleBadOutcome(wait, buffer);
         return !ReportBadOutcome(exchange, buffer);
     }
-    program.validCount.fetch_add(1);
+    const uint32_t responseMs = CountValidReply(wait);
     SetStatusField(StatusText, kStatusOk);
     ShowReadValues(table, buffer, exchange.dataEnd, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
                    s.selectors[3]);
     MarkTableFresh(table);
     // The answer's two lines, the cut and the scroll reach the log in one
-    // hand-off to the GUI thread instead of four.
-    uint32_t elapsed = 0;
+    // hand-off to the GUI thread instead of four. The log's elapsed time
+    // includes showing the values; the response time does not.
     RunOnGui([&] {
         AppendLogLine(FormatResponseLine(exchange.reply, wait.received), kBlack);
-        elapsed = AppendElapsedLine(wait.sendTime);
+        AppendElapsedLine(wait.sendTime);
         TrimLog();
         ScrollLogToEnd();
     });
-    RecordValidResponse(program.responseStats, elapsed);
-    SampleValidRead(table, buffer, exchange.dataEnd, elapsed);
+    SampleValidRead(table, buffer, exchange.dataEnd, responseMs);
     return true;
 }
 
@@ -117,9 +117,15 @@ void PollWorker()
     std::array<uint8_t, kCycleBufferSize> buffer{};
     BeginSampling(snapshot.startAddress, snapshot.quantity, snapshot.selectors);
 
+    // After a reconnect the cycle goes on with the transaction the link was
+    // lost in; on a link that holds it always starts with the first read.
+    const CycleResume resume = program.session.resume;
+    program.session.resume = ResumeAtStart;
+    const int firstTable = resume == ResumeAtStart ? static_cast<int>(TableDiscreteInputs) : static_cast<int>(resume);
+
     bool linkUp = true;
     const bool refused = ReadsRefused(snapshot);
-    for (int t = TableDiscreteInputs; t <= TableHoldingRegisters && linkUp && !refused; ++t) {
+    for (int t = firstTable; t <= TableHoldingRegisters && linkUp && !refused; ++t) {
         // Asked to disconnect: the transaction in progress has ended, the
         // rest of the cycle is not started.
         if (program.cycleStop.load())
@@ -128,11 +134,13 @@ void PollWorker()
         if (snapshot.selectors[t - 1] != FormatNoData) {
             linkUp = ReadTransaction(t, snapshot, buffer.data());
             RefreshCounterFields();
+            if (!linkUp)
+                program.session.resume = static_cast<CycleResume>(t);
         }
     }
     FinishSampledReads();
-    if (linkUp)
-        linkUp = SendPendingWrites(buffer.data());
+    if (linkUp && !(linkUp = SendPendingWrites(buffer.data())))
+        program.session.resume = ResumeAtWrites;
     PublishCycleSample();
     if (!linkUp)
         ReportLinkLost();

@@ -10,6 +10,7 @@
 
 #include "connection/connect_attempt.h"
 #include "connection/line_settings.h"
+#include "connection/link_target.h"
 #include "connection/transport.h"
 #include "dataview/cycle_sample.h"
 #include "dataview/sample_handover.h"
@@ -38,6 +39,54 @@ enum LinkState {
     LinkDown,        // connected, but the link was lost: reconnecting
 };
 
+// Where a poll cycle starts.
+enum CycleResume {
+    ResumeAtStart,  // its first read (a read of tables 1..4 is its number)
+    ResumeAtDiscreteInputs = 1,
+    ResumeAtCoils = 2,
+    ResumeAtInputRegisters = 3,
+    ResumeAtHoldingRegisters = 4,
+    ResumeAtWrites,  // the queued writes, no reads before them
+};
+
+// What lives from the user's connect to the disconnect, across the
+// reconnects of a lost link: the device the session talks to, the
+// transaction ids, where polling goes on after a reconnect, and the pace of
+// the reconnect attempts.
+struct LinkSession {
+    // The device connected to: transport, host and port or serial port,
+    // unit id. Queued writes are bound to it. Written by main at the user's
+    // connect, while no cycle runs; read by main.
+    LinkTarget target;
+    // The transaction id of the next request, read or write: one more for
+    // each, 65535 wrapping to 0. It runs on over reconnects, so that a late
+    // reply to a request of a lost connection, should a gateway hand it to
+    // the new one, matches no request there. RTU frames carry no id; it runs
+    // all the same. Worker only; set to 1 by main at the user's connect,
+    // while no cycle runs.
+    uint16_t nextTransactionId = 1;
+    // Where the next cycle starts: after a lost link, at the transaction it
+    // was lost in, so that a device that drops the connection after a few
+    // transactions still gets every table read and every write sent.
+    // Worker only; set to ResumeAtStart by main at the user's connect,
+    // while no cycle runs.
+    CycleResume resume = ResumeAtStart;
+    // A valid reply came on the current connection: only then does the
+    // reconnect back-off start afresh. Set by the worker; cleared by main
+    // when it stores a new connection, while no cycle runs.
+    std::atomic<bool> answered{false};
+    // Reconnect attempts since the link went down, for the status text.
+    // Main only.
+    int reconnectAttempts = 0;
+    // Attempts in a row (the user's connect included) whose connect failed
+    // or whose connection was lost before a valid reply: they set the pause
+    // before the next attempt (connection/reconnect_backoff.h). Main only.
+    int failedAttempts = 0;
+    // Tick (ms) of the latest attempt's start, the user's connect included:
+    // the pauses run start to start. Main only.
+    uint32_t attemptStart = 0;
+};
+
 struct ProgramState {
     // The open connection to the server, null when not connected and while
     // the link is down. Written by main only while no worker runs (and at
@@ -58,17 +107,12 @@ struct ProgramState {
     TransportKind linkTransport = TransportModbusTcp;
     SerialSettings linkSerial;
     RtuTiming rtuTiming;
-    // Reconnect attempts since the link went down; tick of the latest one's
-    // start (ms). Main only.
-    int reconnectAttempts = 0;
-    uint32_t reconnectStart = 0;
+    // The session's target, ids, resume point and reconnect pace.
+    LinkSession session;
     // Set by the worker when a transaction found the link lost (closed,
     // reset, a failed send); the cycle then ends and main, once the worker
     // is done, closes the connection and reconnects. Cleared by main.
     std::atomic<bool> linkLost{false};
-    // Writes that timed out on the current connection, so that their late
-    // echoes are not taken for the answer to the next write. Worker only.
-    LateWrites lateWrites;
 
     // The poll worker: one thread, started by the first scan tick that
     // polls and kept for the rest of the run, that runs one cycle each time

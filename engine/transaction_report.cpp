@@ -14,6 +14,20 @@
 
 namespace {
 
+// A flood of frames that are not the reply (a confused gateway, a second
+// master on the line) costs the GUI thread this many lines a transaction,
+// and one more that counts the rest.
+constexpr int kIgnoredLinesPerTransaction = 3;
+
+// What the transaction in progress ignored. Worker only; file-local: only
+// LogIgnoredBytes and EndIgnoredBytes touch it.
+struct IgnoredTally {
+    int lines = 0;
+    int64_t pieces = 0;  // beyond the lines logged
+    int64_t bytes = 0;
+};
+IgnoredTally gIgnored;
+
 const char* LossText(LinkLoss loss)
 {
     if (program.linkTransport == TransportRtuSerial) {
@@ -22,6 +36,8 @@ const char* LossText(LinkLoss loss)
             return "Serial port lost: the device hung up";
         case LossReset:
             return "Serial port lost: the adapter was unplugged or failed";
+        case LossSendTimedOut:
+            return "Serial port lost: the line took no byte of the request within the time-out";
         default:
             return "Serial port lost: the request could not be written";
         }
@@ -31,6 +47,10 @@ const char* LossText(LinkLoss loss)
         return "Connection lost: the server closed it";
     case LossReset:
         return "Connection lost: reset";
+    case LossSendTimedOut:
+        return "Connection lost: the server took no byte of the request within the time-out";
+    case LossSilent:
+        return "Connection lost: no sign of the server for 10 s";
     default:
         return "Connection lost: the request could not be sent";
     }
@@ -41,6 +61,15 @@ const char* LossText(LinkLoss loss)
 bool AnsweredValid(const ResponseWait& wait)
 {
     return wait.outcome == WaitAnswered && wait.judgement.verdict == ReplyValid;
+}
+
+uint32_t CountValidReply(const ResponseWait& wait)
+{
+    program.validCount.fetch_add(1);
+    program.session.answered.store(true);
+    const uint32_t ms = ResponseMs(wait);
+    RecordValidResponse(program.responseStats, ms);
+    return ms;
 }
 
 bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer)
@@ -84,14 +113,25 @@ bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer)
     return true;
 }
 
-uint32_t AppendElapsedLine(uint32_t sendTime)
+void AppendElapsedLine(uint32_t sendTime)
 {
-    const uint32_t elapsed = ElapsedSince(sendTime);
-    AppendLogLine(FormatElapsedLine(elapsed), kDarkGrey);
-    return elapsed;
+    AppendLogLine(FormatElapsedLine(ElapsedSince(sendTime)), kDarkGrey);
 }
 
 void LogIgnoredBytes(const uint8_t* bytes, int count)
 {
-    AppendLogLine(FormatIgnoredLine(bytes, count), kDarkGrey);
+    if (gIgnored.lines < kIgnoredLinesPerTransaction) {
+        gIgnored.lines++;
+        AppendLogLine(FormatIgnoredLine(bytes, count), kDarkGrey);
+        return;
+    }
+    gIgnored.pieces++;
+    gIgnored.bytes += count;
+}
+
+void EndIgnoredBytes()
+{
+    if (gIgnored.pieces > 0)
+        AppendLogLine(FormatIgnoredSummaryLine(gIgnored.pieces, gIgnored.bytes), kDarkGrey);
+    gIgnored = {};
 }

@@ -19,6 +19,11 @@ constexpr const char* kStatusReadsRefused = "Status: Read Refused (unit 0 is bro
 // True for a transaction whose reply is the valid answer to its request.
 bool AnsweredValid(const ResponseWait& wait);
 
+// Counts a valid reply (valid + 1), notes that the connection carries
+// answers (the reconnect back-off starts afresh when it is lost), and
+// records the device's response time for the tips; returns that time (ms).
+uint32_t CountValidReply(const ResponseWait& wait);
+
 // Ends a transaction that did not end valid, with bad + 1 and its cause:
 // - an exception: the response in red, the exception code's status text
 //   (codes without one leave the status as it is; the code at buffer[8]),
@@ -32,9 +37,12 @@ bool AnsweredValid(const ResponseWait& wait);
 // Returns true when the link is lost: nothing more may be sent on it.
 bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer);
 
-// The dark grey "<> ElapsedTime: ..." line, measured from sendTime to now;
-// returns the milliseconds it shows.
-uint32_t AppendElapsedLine(uint32_t sendTime);
+// The dark grey "<> ElapsedTime: ..." line, measured from sendTime to now
+// (after a valid read, the values shown included).
+void AppendElapsedLine(uint32_t sendTime);
 
-// Logs bytes read but not taken as a reply ("IGNORED <-: ..."), dark grey.
+// Logs bytes read but not taken as a reply ("IGNORED <-: ..."), dark grey:
+// the first few pieces of a transaction one by one, the rest counted...
 void LogIgnoredBytes(const uint8_t* bytes, int count);
+// ...and told in one line when the transaction is over.
+void EndIgnoredBytes();

@@ -13,7 +13,7 @@ struct SeriesStore;
 std::vector<std::string> PlotChoiceTexts(int table, int row);
 // Adds the choice'th of them to the trend window.
 void PlotCellValue(int table, int row, int choice);
-// Adds the response time (each valid response's ElapsedTime).
+// Adds the response time (each valid response's, request sent to reply received).
 void PlotResponseTime();
 
 // The trend window's handlers: the samples since the last call go into the

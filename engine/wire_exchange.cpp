@@ -10,6 +10,11 @@ bool RtuSession()
     return program.linkTransport != TransportModbusTcp;
 }
 
+uint16_t NextTransactionId()
+{
+    return program.session.nextTransactionId++;
+}
+
 const uint8_t* WireRequest(const uint8_t* request, int length, uint8_t* wire, int* wireLength)
 {
     if (!RtuSession()) {
@@ -20,21 +25,22 @@ const uint8_t* WireRequest(const uint8_t* request, int length, uint8_t* wire, in
     return wire;
 }
 
-WireExchange ExchangeOnWire(const uint8_t* wire, int wireLength, uint8_t* buffer, LateWrites* late)
+WireExchange ExchangeOnWire(const uint8_t* wire, int wireLength, uint8_t* buffer, uint32_t timeoutMs)
 {
     WireExchange exchange;
     if (!RtuSession()) {
         exchange.wait = SendAndAwaitResponse(program.connection.load(), wire, wireLength, buffer, kCycleBufferSize,
-                                             LogIgnoredBytes, late);
+                                             LogIgnoredBytes, timeoutMs);
         exchange.reply = buffer;
         exchange.dataEnd = exchange.wait.received;
-        return exchange;
+    } else {
+        uint8_t* reply = buffer + kRtuReplyOffset;
+        exchange.wait = SendAndAwaitRtuResponse(program.connection.load(), program.rtuTiming, wire, wireLength, reply,
+                                                kCycleBufferSize - kRtuReplyOffset, LogIgnoredBytes, timeoutMs);
+        exchange.reply = reply;
+        if (exchange.wait.received >= kRtuDataOffset + kRtuCrcLength)
+            exchange.dataEnd = kRtuReplyOffset + exchange.wait.received - kRtuCrcLength;
     }
-    uint8_t* reply = buffer + kRtuReplyOffset;
-    exchange.wait = SendAndAwaitRtuResponse(program.connection.load(), program.rtuTiming, wire, wireLength, reply,
-                                            kCycleBufferSize - kRtuReplyOffset, LogIgnoredBytes);
-    exchange.reply = reply;
-    if (exchange.wait.received >= kRtuDataOffset + kRtuCrcLength)
-        exchange.dataEnd = kRtuReplyOffset + exchange.wait.received - kRtuCrcLength;
+    EndIgnoredBytes();
     return exchange;
 }

@@ -28,12 +28,16 @@ struct WireExchange {
 // True when the session speaks RTU (over TCP or a serial port).
 bool RtuSession();
 
+// The transaction id for the request about to go out, read or write; the
+// session's counter moves on by one.
+uint16_t NextTransactionId();
+
 // The bytes that go on the wire for the Modbus/TCP request of length bytes:
 // the request itself, or in an RTU session its RTU frame, built in wire
 // (kWireRequestCapacity bytes). Returns the bytes and sets *wireLength.
 const uint8_t* WireRequest(const uint8_t* request, int length, uint8_t* wire, int* wireLength);
 
-// Sends what WireRequest gave and waits for the reply, collected into
-// buffer (kCycleBufferSize bytes); bytes taken for no reply are logged as
-// ignored. late is used by Modbus/TCP alone.
-WireExchange ExchangeOnWire(const uint8_t* wire, int wireLength, uint8_t* buffer, LateWrites* late);
+// Sends what WireRequest gave and waits up to timeoutMs for the reply,
+// collected into buffer (kCycleBufferSize bytes); bytes taken for no reply
+// are logged as ignored, a flood of them in a few lines.
+WireExchange ExchangeOnWire(const uint8_t* wire, int wireLength, uint8_t* buffer, uint32_t timeoutMs);

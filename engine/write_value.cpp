@@ -101,7 +101,7 @@ std::string QueueWrite(int row, const WriteValueChoice& choice)
     const std::optional<PendingWrite> pending = PendingWriteFor(encoded);
     if (!pending)
         return encoded.reason.empty() ? "Nothing can be written here." : encoded.reason;
-    program.pendingWrites.Append(*pending);
+    program.pendingWrites.Append(*pending, program.session.target);
     RememberChoice(choice);
     return {};
 }

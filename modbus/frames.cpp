@@ -43,11 +43,17 @@ int64_t SentAddress(int64_t address, bool offsetOn)
     return offsetOn ? static_cast<int64_t>(static_cast<uint64_t>(address) - 1) : address;
 }
 
-// MBAP header (transaction id, protocol 0, the bytes that follow, unit) and
-// function code, for a request of length bytes in all.
-static void PutHeader(uint8_t* out, int64_t transactionId, int64_t unit, int function, int length = kRequestLength)
+void StampTransactionId(uint8_t* request, uint16_t transactionId)
 {
-    Put16(out, transactionId);
+    Put16(request, transactionId);
+}
+
+// MBAP header (transaction id 0 until stamped, protocol 0, the bytes that
+// follow, unit) and function code, for a request of length bytes in all.
+static void PutHeader(uint8_t* out, int64_t unit, int function, int length = kRequestLength)
+{
+    out[0] = 0;
+    out[1] = 0;
     out[2] = 0;
     out[3] = 0;
     Put16(out + 4, length - 6);
@@ -57,7 +63,7 @@ static void PutHeader(uint8_t* out, int64_t transactionId, int64_t unit, int fun
 
 int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress, int64_t quantity, bool offsetOn)
 {
-    PutHeader(out, table, unit, ReadFunctionCode(table));
+    PutHeader(out, unit, ReadFunctionCode(table));
     Put16(out + 8, SentAddress(startAddress, offsetOn));
     Put16(out + 10, quantity);
     return kRequestLength;
@@ -65,7 +71,7 @@ int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress
 
 int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address, int64_t value, bool offsetOn)
 {
-    PutHeader(out, kWriteTransactionId, unit, function);
+    PutHeader(out, unit, function);
     Put16(out + 8, SentAddress(address, offsetOn));
     Put16(out + 10, value);
     return kRequestLength;
@@ -77,7 +83,7 @@ int BuildWriteRegistersRequest(uint8_t* out, int64_t unit, int64_t address, cons
     if (count < 1 || count > kMaxWriteRegisters)
         return 0;
     const int length = WriteRegistersRequestLength(count);
-    PutHeader(out, kWriteTransactionId, unit, kFunctionWriteRegisters, length);
+    PutHeader(out, unit, kFunctionWriteRegisters, length);
     Put16(out + 8, SentAddress(address, offsetOn));
     Put16(out + 10, count);
     out[12] = static_cast<uint8_t>(2 * count);
@@ -91,7 +97,7 @@ int BuildWriteCoilsRequest(uint8_t* out, int64_t unit, int64_t address, const bo
     if (count < 1 || count > kMaxWriteCoils)
         return 0;
     const int length = WriteCoilsRequestLength(count);
-    PutHeader(out, kWriteTransactionId, unit, kFunctionWriteCoils, length);
+    PutHeader(out, unit, kFunctionWriteCoils, length);
     Put16(out + 8, SentAddress(address, offsetOn));
     Put16(out + 10, count);
     out[12] = static_cast<uint8_t>(length - 13);

@@ -8,10 +8,9 @@
 // collected (the longest Modbus/TCP frame is 260 bytes).
 constexpr int kCycleBufferSize = 512;
 
-constexpr int kRequestLength = 12;        // every read and single write
-constexpr int kExceptionLength = 9;       // MBAP header + function + code
-constexpr int kResponseDataOffset = 9;    // data bytes of a read response
-constexpr int kWriteTransactionId = 100;  // all write requests
+constexpr int kRequestLength = 12;      // every read and single write
+constexpr int kExceptionLength = 9;     // MBAP header + function + code
+constexpr int kResponseDataOffset = 9;  // data bytes of a read response
 constexpr int kFunctionWriteCoil = 5;
 constexpr int kFunctionWriteRegister = 6;
 constexpr int kFunctionWriteCoils = 15;
@@ -36,12 +35,17 @@ int ReadFunctionCode(int table);
 // offset switch is on. Only 0..kHighestAddress goes on the wire unchanged.
 int64_t SentAddress(int64_t address, bool offsetOn);
 
+// The requests below are built with transaction id 0: each request gets its
+// own id when it goes out (StampTransactionId), so that a late reply can
+// never be taken for the answer to a later request.
+void StampTransactionId(uint8_t* request, uint16_t transactionId);
+
 // Builds the 12-byte read request for table 1..4 at out and returns 12.
 // The address is startAddress, less one when offsetOn.
 int BuildReadRequest(uint8_t* out, int table, int64_t unit, int64_t startAddress, int64_t quantity, bool offsetOn);
 
-// Builds the 12-byte write request (transaction id 100, function 5 or 6) at
-// out and returns 12. The address is less one when offsetOn.
+// Builds the 12-byte write request (function 5 or 6) at out and returns 12.
+// The address is less one when offsetOn.
 int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address, int64_t value, bool offsetOn);
 
 // Length of a Write Multiple Coils (15) or Registers (16) request for count
@@ -55,18 +59,18 @@ constexpr int WriteRegistersRequestLength(int count)
     return 13 + 2 * count;
 }
 
-// Builds the Write Multiple Registers request (transaction id 100, function
-// 16) at out: address (less one when offsetOn), quantity count, byte count
-// 2 * count, then the values high byte first. Returns its length, or 0 with
-// nothing written for a count outside 1..kMaxWriteRegisters.
+// Builds the Write Multiple Registers request (function 16) at out:
+// address (less one when offsetOn), quantity count, byte count 2 * count,
+// then the values high byte first. Returns its length, or 0 with nothing
+// written for a count outside 1..kMaxWriteRegisters.
 int BuildWriteRegistersRequest(uint8_t* out, int64_t unit, int64_t address, const uint16_t* values, int count,
                                bool offsetOn);
 
-// Builds the Write Multiple Coils request (transaction id 100, function 15)
-// at out: address (less one when offsetOn), quantity count, byte count, then
-// the states, the first coil in the lowest bit of the first byte, unused
-// high bits zero. Returns its length, or 0 with nothing written for a count
-// outside 1..kMaxWriteCoils.
+// Builds the Write Multiple Coils request (function 15) at out: address
+// (less one when offsetOn), quantity count, byte count, then the states,
+// the first coil in the lowest bit of the first byte, unused high bits
+// zero. Returns its length, or 0 with nothing written for a count outside
+// 1..kMaxWriteCoils.
 int BuildWriteCoilsRequest(uint8_t* out, int64_t unit, int64_t address, const bool* states, int count, bool offsetOn);
 
 // Status text for the exception code at offset 8 of a 9-byte response, or

@@ -49,6 +49,11 @@ std::string FormatIgnoredLine(const uint8_t* bytes, int count)
     return CountedDump("IGNORED <-: ", bytes, count);
 }
 
+std::string FormatIgnoredSummaryLine(int64_t pieces, int64_t bytes)
+{
+    return "IGNORED <-: " + std::to_string(pieces) + " more, " + std::to_string(bytes) + " bytes in all";
+}
+
 std::string FormatElapsedLine(int64_t milliseconds)
 {
     return "<> ElapsedTime: " + std::to_string(milliseconds) + " [mS]";

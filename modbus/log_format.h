@@ -15,5 +15,8 @@ std::string FormatWriteRequestLine(const uint8_t* bytes, int count);
 std::string FormatResponseLine(const uint8_t* bytes, int count);
 // "IGNORED <-: 15 bytes 00 03 ...": bytes read but not taken as a reply
 std::string FormatIgnoredLine(const uint8_t* bytes, int count);
+// "IGNORED <-: 99997 more, 1199964 bytes in all": what a transaction
+// ignored beyond the lines it logged one by one
+std::string FormatIgnoredSummaryLine(int64_t pieces, int64_t bytes);
 // "<> ElapsedTime: 16 [mS]"
 std::string FormatElapsedLine(int64_t milliseconds);

@@ -146,7 +146,7 @@ ResponseSummary SummariseResponseStats(const ResponseStats& stats)
 
 std::string ResponseTimesText(const ResponseSummary& s)
 {
-    std::string text = "ElapsedTime of " + Count(s.valid, "valid response", "valid responses");
+    std::string text = "Response time of " + Count(s.valid, "valid response", "valid responses");
     if (s.valid == 0)
         return text;
     auto line = [](const char* name, uint32_t ms) { return std::string("\n  ") + name + std::to_string(ms) + " ms"; };

@@ -1,6 +1,6 @@
 // Response times and the causes of bad responses, kept beside the counters.
 // Fixed size whatever the length of the session: valid responses go into a
-// histogram of ElapsedTime (1 ms bins up to 2047 ms, then 64 ms bins), bad
+// histogram of response times (1 ms bins up to 2047 ms, then 64 ms bins), bad
 // ones into counts by cause. Every field is atomic: the worker records, the
 // GUI thread resets and reads, and neither waits for the other. No Qt.
 #pragma once

@@ -1,9 +1,7 @@
 #include "modbus/response_wait.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "common/tick.h"
 #include "modbus/device_id.h"
@@ -19,11 +17,6 @@ void Ignore(IgnoredBytes ignored, const uint8_t* bytes, int count)
         ignored(bytes, count);
 }
 
-LinkLoss LossOf(int received)
-{
-    return received == kReceiveClosed ? LossClosed : LossReset;
-}
-
 // Reads out what waits before a request, frame by frame where the bytes
 // can be framed, and hands it to ignored.
 LinkLoss DrainWaiting(Connection* connection, uint8_t* buffer, int capacity, IgnoredBytes ignored)
@@ -33,7 +26,7 @@ LinkLoss DrainWaiting(Connection* connection, uint8_t* buffer, int capacity, Ign
         if (n == 0)
             return LossNone;
         if (n < 0)
-            return LossOf(n);
+            return LossOfReceive(n);
         for (int at = 0; at < n;) {
             int frame = FrameLength(buffer + at, n - at);
             if (frame <= 0 || frame > n - at)
@@ -51,49 +44,30 @@ void Consume(uint8_t* buffer, int& have, int count)
     have -= count;
 }
 
-std::array<uint8_t, kRequestLength> EchoOf(const uint8_t* request)
-{
-    std::array<uint8_t, kRequestLength> echo{};
-    std::memcpy(echo.data(), request, kRequestLength);
-    echo[4] = 0;
-    echo[5] = 6;
-    return echo;
-}
-
-bool IsWrite(const uint8_t* request)
-{
-    const int function = request[7];
-    return function == kFunctionWriteCoil || function == kFunctionWriteRegister || function == kFunctionWriteCoils ||
-           function == kFunctionWriteRegisters;
-}
-
-bool IsLateEcho(const LateWrites* late, const uint8_t* frame, int count)
-{
-    if (!late || count != kRequestLength)
-        return false;
-    for (int i = 0; i < late->count; i++)
-        if (std::memcmp(late->echoes[static_cast<size_t>(i)].data(), frame, kRequestLength) == 0)
-            return true;
-    return false;
-}
-
-void RememberLateWrite(LateWrites* late, const uint8_t* request)
-{
-    if (!late)
-        return;
-    late->echoes[static_cast<size_t>(late->next)] = EchoOf(request);
-    late->next = (late->next + 1) % static_cast<int>(late->echoes.size());
-    late->count = std::min(late->count + 1, static_cast<int>(late->echoes.size()));
-}
-
 }  // namespace
 
-bool SendWholeRequest(Connection* connection, const uint8_t* request, int length, ResponseWait& wait,
-                      uint32_t (*tick)())
+LinkLoss LossOfReceive(int received)
 {
-    const int sent = SendData(connection, request, length);
+    switch (received) {
+    case kReceiveClosed:
+        return LossClosed;
+    case kReceiveTimedOut:
+        return LossSilent;
+    default:
+        return LossReset;
+    }
+}
+
+bool SendWholeRequest(Connection* connection, const uint8_t* request, int length, uint32_t timeoutMs,
+                      ResponseWait& wait, uint32_t (*tick)())
+{
+    const int sent = SendAll(connection, request, length, timeoutMs);
     if (sent < 0) {
         wait.loss = LossSendFailed;
+        return false;
+    }
+    if (sent == 0 && length > 0) {
+        wait.loss = LossSendTimedOut;
         return false;
     }
     if (sent != length) {
@@ -106,8 +80,7 @@ bool SendWholeRequest(Connection* connection, const uint8_t* request, int length
 }
 
 ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
-                                  int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)(),
-                                  uint32_t timeoutMs)
+                                  int capacity, IgnoredBytes ignored, uint32_t timeoutMs, uint32_t (*tick)())
 {
     if (!tick)
         tick = MillisecondTick;
@@ -117,12 +90,10 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
         wait.loss = LossSendFailed;
         return wait;
     }
-    if (late && late->connection != connection->serial)
-        *late = LateWrites{connection->serial};
 
     if ((wait.loss = DrainWaiting(connection, buffer, capacity, ignored)) != LossNone)
         return wait;
-    if (!SendWholeRequest(connection, request, length, wait, tick))
+    if (!SendWholeRequest(connection, request, length, timeoutMs, wait, tick))
         return wait;
 
     int have = 0;
@@ -137,26 +108,31 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
                 next = NextCollectStep(request, buffer, have);
             }
         }
+        if (next.step == CollectFrame) {
+            const ReplyJudgement judgement = JudgeReply(request, length, buffer, next.bytes);
+            if (judgement.verdict != ReplyNotOurs) {
+                wait.outcome = WaitAnswered;
+                wait.judgement = judgement;
+                wait.received = next.bytes;
+                wait.replyTime = tick();
+                // Read past it only while out of step: not part of this reply.
+                Ignore(ignored, buffer + next.bytes, have - next.bytes);
+                return wait;
+            }
+            next.step = CollectSkip;
+        }
         if (next.step == CollectSkip) {
             Ignore(ignored, buffer, next.bytes);
             Consume(buffer, have, next.bytes);
+        }
+
+        // Every pass, also one that only dropped a frame of another
+        // transaction: a flood of them cannot stretch the time-out.
+        const uint32_t elapsed = tick() - wait.sendTime;
+        if (elapsed > timeoutMs)
+            break;
+        if (next.step == CollectSkip)
             continue;
-        }
-        if (next.step == CollectFrame) {
-            const ReplyJudgement judgement = JudgeReply(request, length, buffer, next.bytes);
-            if (judgement.verdict == ReplyNotOurs ||
-                (judgement.verdict == ReplyInvalid && IsWrite(request) && IsLateEcho(late, buffer, next.bytes))) {
-                Ignore(ignored, buffer, next.bytes);
-                Consume(buffer, have, next.bytes);
-                continue;
-            }
-            wait.outcome = WaitAnswered;
-            wait.judgement = judgement;
-            wait.received = next.bytes;
-            // Read past it only while out of step: not part of this reply.
-            Ignore(ignored, buffer + next.bytes, have - next.bytes);
-            return wait;
-        }
 
         // Never past the frame: what follows it is not this reply's.
         const int n = ReceiveWaiting(connection, buffer + have, std::min(next.bytes, capacity) - have);
@@ -165,13 +141,12 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
             continue;
         }
         if (n < 0) {
-            wait.loss = LossOf(n);
+            wait.loss = LossOfReceive(n);
             wait.received = have;
             return wait;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (tick() - wait.sendTime > timeoutMs)
-            break;
+        // Until input comes, or just past the deadline.
+        WaitReadable(connection, timeoutMs - elapsed + 1);
     }
 
     wait.outcome = WaitTimedOut;
@@ -181,7 +156,5 @@ ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request
         have = 0;
     }
     wait.received = have;
-    if (IsWrite(request))
-        RememberLateWrite(late, request);
     return wait;
 }

@@ -2,15 +2,15 @@
 // the read and the write transactions. No window, no Qt.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "connection/transport.h"
 #include "modbus/frames.h"
 #include "modbus/reply_judge.h"
 
-// A reply completed later than this after the send is a time-out; one
-// completed at exactly this many milliseconds is still taken.
+// The time-out the program gives every request: a reply completed later
+// than this after the send is a time-out; one completed at exactly this
+// many milliseconds is still taken.
 constexpr uint32_t kResponseTimeoutMs = 1000;
 
 enum WaitOutcome {
@@ -20,7 +20,14 @@ enum WaitOutcome {
     WaitLinkLost,    // the server closed the connection, it was reset, or the send failed
 };
 
-enum LinkLoss { LossNone, LossClosed, LossReset, LossSendFailed };
+enum LinkLoss {
+    LossNone,
+    LossClosed,
+    LossReset,
+    LossSendFailed,
+    LossSendTimedOut,  // the connection took none of the request within the time-out
+    LossSilent,        // the peer's TCP stopped answering (kPeerSilenceLimitMs)
+};
 
 struct ResponseWait {
     WaitOutcome outcome = WaitSendFailed;
@@ -28,46 +35,48 @@ struct ResponseWait {
     // WaitAnswered: the reply's bytes at the start of the buffer. Otherwise
     // the bytes of a reply to this request that never became whole.
     int received = 0;
-    uint32_t sendTime = 0;  // tick taken right after the send
+    uint32_t sendTime = 0;   // tick taken right after the request's last byte went
+    uint32_t replyTime = 0;  // WaitAnswered: tick taken right after the reply's last byte came
     LinkLoss loss = LossNone;
     bool sent = false;  // the whole request went out
 };
+
+// The device's response time of an answered request in milliseconds: from
+// its last byte sent to the reply's last byte received.
+inline uint32_t ResponseMs(const ResponseWait& wait)
+{
+    return wait.replyTime - wait.sendTime;
+}
 
 // Bytes read and not taken as a reply: late replies to earlier requests,
 // and bytes that start no frame. Called on the calling thread.
 using IgnoredBytes = void (*)(const uint8_t* bytes, int count);
 
-// Writes that timed out on one connection. They all carry one transaction
-// id, so the echo of one of them arriving late is told from a wrong answer
-// to the next only by its bytes. Owned by the thread that transacts.
-struct LateWrites {
-    uint32_t connection = 0;  // the serial of the connection they were sent on
-    std::array<std::array<uint8_t, kRequestLength>, 8> echoes{};
-    int count = 0;
-    int next = 0;
-};
-
-// One transaction on connection:
+// One transaction on connection, given timeoutMs for the whole of it:
 // 1. whatever is waiting before the send is read out and handed to ignored;
 //    an end of stream or error there is a lost link and nothing is sent;
-// 2. one SendData of the request: -1 is a lost link, fewer bytes a failed
-//    send;
+// 2. the request is sent (SendAll); one that cannot go within timeoutMs is
+//    a lost link (LossSendTimedOut when none of it went, WaitSendFailed
+//    when part did), an error too (LossSendFailed);
 // 3. the reply is collected into buffer (capacity at least
 //    kMaxFrameLength): its 7-byte header, then as many bytes as its length
-//    field says, reading no further. Frames with another transaction id,
-//    bytes that start no frame and late echoes of writes in late are
-//    handed to ignored, and the wait goes on. The first frame with the
-//    request's transaction id ends the wait, judged. Between reads that
-//    find nothing the wait sleeps 1 ms; more than timeoutMs since the send
-//    is a time-out, and a write that timed out joins late.
+//    field says, reading no further. Frames with another transaction id and
+//    bytes that start no frame are handed to ignored, and the wait goes
+//    on. The first frame with the request's transaction id ends the wait,
+//    judged. The deadline is checked on every pass, so a stream of frames
+//    that are not ours cannot stretch it; while nothing waits, the wait
+//    sleeps on the descriptor until input comes or the deadline passes.
+//    More than timeoutMs since the send is a time-out.
 // The request is 12 bytes or more, or 11 for a device identification.
 // The tick source can be replaced (tests); null means MillisecondTick.
 ResponseWait SendAndAwaitResponse(Connection* connection, const uint8_t* request, int length, uint8_t* buffer,
-                                  int capacity, IgnoredBytes ignored, LateWrites* late, uint32_t (*tick)() = nullptr,
-                                  uint32_t timeoutMs = kResponseTimeoutMs);
+                                  int capacity, IgnoredBytes ignored, uint32_t timeoutMs, uint32_t (*tick)() = nullptr);
 
-// Sends the whole request, for either framing: true with wait.sent and
-// wait.sendTime set; false with wait.loss (a send that failed) or outcome
-// WaitSendFailed (a short send) set.
-bool SendWholeRequest(Connection* connection, const uint8_t* request, int length, ResponseWait& wait,
-                      uint32_t (*tick)());
+// Sends the whole request within timeoutMs, for either framing: true with
+// wait.sent and wait.sendTime set; false with wait.loss (a send that failed
+// or took nothing) or outcome WaitSendFailed (part of it went) set.
+bool SendWholeRequest(Connection* connection, const uint8_t* request, int length, uint32_t timeoutMs,
+                      ResponseWait& wait, uint32_t (*tick)());
+
+// The loss a receive's result stands for (kReceiveClosed and the like).
+LinkLoss LossOfReceive(int received);

@@ -27,11 +27,6 @@ void Ignore(IgnoredBytes ignored, const uint8_t* bytes, int count)
         ignored(bytes, count);
 }
 
-LinkLoss LossOf(int received)
-{
-    return received == kReceiveClosed ? LossClosed : LossReset;
-}
-
 // Reads out what waits, handing each piece to ignored: RTU frames carry no
 // length of their own, so what is late cannot be cut into frames.
 LinkLoss Drain(Connection* connection, uint8_t* buffer, int capacity, IgnoredBytes ignored, bool* found)
@@ -41,7 +36,7 @@ LinkLoss Drain(Connection* connection, uint8_t* buffer, int capacity, IgnoredByt
         if (n == 0)
             return LossNone;
         if (n < 0)
-            return LossOf(n);
+            return LossOfReceive(n);
         *found = true;
         Ignore(ignored, buffer, n);
     }
@@ -99,7 +94,7 @@ RtuTiming SerialLineTiming(const SerialSettings& settings)
 
 ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& timing, const uint8_t* request,
                                      int length, uint8_t* buffer, int capacity, IgnoredBytes ignored,
-                                     uint32_t (*tick)(), uint32_t timeoutMs)
+                                     uint32_t timeoutMs, uint32_t (*tick)())
 {
     if (!tick)
         tick = MillisecondTick;
@@ -116,13 +111,14 @@ ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& ti
 
     if ((wait.loss = QuietLine(connection, timing, buffer, capacity, ignored)) != LossNone)
         return wait;
-    if (!SendWholeRequest(connection, request, length, wait, tick))
+    if (!SendWholeRequest(connection, request, length, timeoutMs, wait, tick))
         return wait;
 
     if (RtuIsBroadcast(request, length)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(WireMs(timing, length) + kBroadcastTurnaroundMs));
         wait.outcome = WaitAnswered;
         wait.judgement = {ReplyValid, FaultNone};
+        wait.replyTime = tick();
         return wait;
     }
 
@@ -134,14 +130,21 @@ ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& ti
     for (;;) {
         const int frame = have >= 2 ? RtuReplyLength(buffer, have) : 0;
         const bool whole = frame > 0 && have >= frame;
+        const uint32_t now = tick();
         const bool unframedEnd =
-            frame < 0 && (have >= kRtuMaxFrameLength || static_cast<uint32_t>(tick() - lastByte) >= quietMs);
+            frame < 0 && (have >= kRtuMaxFrameLength || static_cast<uint32_t>(now - lastByte) >= quietMs);
         if (whole || unframedEnd) {
             wait.outcome = WaitAnswered;
             wait.received = have;
             wait.judgement = JudgeRtuReply(request, length, buffer, have);
+            // An unframed reply ended with its last byte, not with the
+            // silence that told us so.
+            wait.replyTime = whole ? now : lastByte;
             return wait;
         }
+        const uint32_t elapsed = now - wait.sendTime;
+        if (elapsed > timeout)
+            break;
 
         const int n = ReceiveWaiting(connection, buffer + have, NextWant(buffer, have) - have);
         if (n > 0) {
@@ -150,13 +153,16 @@ ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& ti
             continue;
         }
         if (n < 0) {
-            wait.loss = LossOf(n);
+            wait.loss = LossOfReceive(n);
             wait.received = have;
             return wait;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (tick() - wait.sendTime > timeout)
-            break;
+        // Until input comes, the deadline passes, or (a reply of unknown
+        // length) the line has been quiet long enough to end it.
+        uint32_t waitMs = timeout - elapsed + 1;
+        if (frame < 0)
+            waitMs = std::min(waitMs, quietMs - static_cast<uint32_t>(now - lastByte));
+        WaitReadable(connection, waitMs);
     }
     wait.outcome = WaitTimedOut;
     wait.received = have;

@@ -27,13 +27,16 @@ struct RtuTiming {
 RtuTiming SerialLineTiming(const SerialSettings& settings);
 
 // One transaction on connection, request being an RTU request
-// (BuildRtuRequest) of length bytes (7 for a device identification):
+// (BuildRtuRequest) of length bytes (7 for a device identification), given timeoutMs for the device to
+// answer:
 // 1. whatever is waiting is read out and handed to ignored; then the line
 //    must stay silent for timing.silenceMicros, and bytes arriving
 //    meanwhile are handed to ignored too; an end of stream or error there
 //    is a lost link and nothing is sent;
-// 2. one SendData of the request: -1 is a lost link (a serial adapter
-//    pulled out: EIO, ENXIO, ENODEV), fewer bytes a failed send;
+// 2. the request is sent (SendAll) within timeoutMs: an error is a lost
+//    link (a serial adapter pulled out: EIO, ENXIO, ENODEV), as is a
+//    request the line took none of (LossSendTimedOut); part of it is a
+//    failed send;
 // 3. a write to unit 0 then waits kBroadcastTurnaroundMs and ends as
 //    WaitAnswered, ReplyValid, with no reply bytes (received 0);
 // 4. otherwise the reply is collected into buffer (capacity at least
@@ -41,13 +44,14 @@ RtuTiming SerialLineTiming(const SerialSettings& settings);
 //    (RtuReplyLength), reading no further; a function code that tells no
 //    length takes what comes until the line falls silent. The frame is
 //    judged by JudgeRtuReply: WaitAnswered with the verdict (never
-//    ReplyNotOurs). Between reads that find nothing the wait sleeps 1 ms;
-//    more than timeoutMs after the request and the longest expected reply
-//    have had time to cross the line is a time-out, with the bytes of an
-//    unfinished reply counted in received.
+//    ReplyNotOurs). While nothing comes the wait sleeps on the descriptor
+//    until input comes or the deadline passes; the deadline, checked on
+//    every pass, is timeoutMs after the request and the longest expected
+//    reply have had time to cross the line. A time-out counts the bytes of
+//    an unfinished reply in received.
 // A read from unit 0 (RtuReadRefused) is not sent at all: WaitSendFailed,
 // sent false, loss LossNone; the caller refuses it before.
 // The tick source can be replaced (tests); null means MillisecondTick.
 ResponseWait SendAndAwaitRtuResponse(Connection* connection, const RtuTiming& timing, const uint8_t* request,
                                      int length, uint8_t* buffer, int capacity, IgnoredBytes ignored,
-                                     uint32_t (*tick)() = nullptr, uint32_t timeoutMs = kResponseTimeoutMs);
+                                     uint32_t timeoutMs, uint32_t (*tick)() = nullptr);

@@ -25,7 +25,7 @@ int BuildTcpRequest(uint8_t* out, const ScanRequest& request, uint16_t transacti
     while (table < TableHoldingRegisters && ReadFunctionCode(table) != request.function)
         table++;
     BuildReadRequest(out, table, request.unit, request.address, request.quantity, false);
-    Put16(out, transactionId);
+    StampTransactionId(out, transactionId);
     return kRequestLength;
 }
 
@@ -116,10 +116,9 @@ bool ScanTransact(ScanLink& link, const ScanRequest& request, ScanReply* reply)
         uint8_t frame[kMaxFrameLength];
         const int length = BuildRtuRequest(frame, tcp, tcpLength);
         wait = SendAndAwaitRtuResponse(link.connection, link.timing, frame, length, buffer, sizeof buffer, nullptr,
-                                       nullptr, link.timeoutMs);
+                                       link.timeoutMs);
     } else {
-        wait = SendAndAwaitResponse(link.connection, tcp, tcpLength, buffer, sizeof buffer, nullptr, nullptr, nullptr,
-                                    link.timeoutMs);
+        wait = SendAndAwaitResponse(link.connection, tcp, tcpLength, buffer, sizeof buffer, nullptr, link.timeoutMs);
     }
 
     switch (wait.outcome) {

@@ -41,7 +41,7 @@ void ShowCounterFieldMenu(QWidget* field, const QPoint&, const QPoint& global)
     if (!gHandlers.plotResponseTime)
         return;
     const std::unique_ptr<QMenu> menu(new QMenu(field));
-    menu->addAction(QStringLiteral("Plot response time (ElapsedTime)"), [] {
+    menu->addAction(QStringLiteral("Plot response time"), [] {
         if (gHandlers.plotResponseTime)
             gHandlers.plotResponseTime();
     });

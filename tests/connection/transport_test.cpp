@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -250,10 +251,46 @@ TEST(Transport, ServerClosedConnection)
     CloseConnection(connection);
 }
 
+TEST(Transport, APeerThatStopsReadingOrAnsweringIsNotWaitedForForever)
+{
+    Listener listener;
+    Connection* connection = OpenConnection("127.0.0.1", listener.Port());
+    ASSERT_NE(connection, nullptr);
+    int server = listener.Accept();
+    ASSERT_GE(server, 0);
+
+    // Nothing to read: the wait ends with its time-out; a byte ends it.
+    EXPECT_FALSE(WaitReadable(connection, 20));
+    ASSERT_EQ(send(server, "x", 1, 0), 1);
+    EXPECT_TRUE(WaitReadable(connection, 5000));
+
+    // The server reads nothing: once the buffers on the way are full, a
+    // send takes what fits and returns at its time-out.
+    const std::vector<uint8_t> flood(16 << 20, 0x55);
+    const int sent = SendAll(connection, flood.data(), static_cast<int>(flood.size()), 200);
+    EXPECT_GT(sent, 0);
+    EXPECT_LT(sent, static_cast<int>(flood.size()));
+
+    // A peer gone without a word is given up after the silence limit.
+    int keepAlive = 0;
+    unsigned silence = 0;
+    socklen_t size = sizeof keepAlive;
+    ASSERT_EQ(getsockopt(connection->fd, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &size), 0);
+    size = sizeof silence;
+    ASSERT_EQ(getsockopt(connection->fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &silence, &size), 0);
+    EXPECT_EQ(keepAlive, 1);
+    EXPECT_EQ(silence, kPeerSilenceLimitMs);
+
+    close(server);
+    CloseConnection(connection);
+}
+
 TEST(Transport, NoneIsHandledByEveryOperation)
 {
     uint8_t buffer[4] = {};
     EXPECT_EQ(SendData(nullptr, buffer, 4), -1);
+    EXPECT_EQ(SendAll(nullptr, buffer, 4, 10), -1);
+    EXPECT_FALSE(WaitReadable(nullptr, 10));
     EXPECT_EQ(SendText(nullptr, "x"), -1);
     EXPECT_EQ(CheckForData(nullptr), NoData);
     EXPECT_EQ(ReceiveData(nullptr, buffer, 4), -1);

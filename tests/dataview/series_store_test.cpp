@@ -81,7 +81,7 @@ TEST(SeriesStore, AtMostEightSeriesEachOnceAndOnlyOfFittingTypes)
     RemoveSeries(store, 0);
     EXPECT_EQ(AddSeries(store, ResponseTimeSource()), 7);
     EXPECT_EQ(store.series[3].name, "40001-40002 u32 BADC (byte swap)");
-    EXPECT_EQ(store.series[7].name, "ElapsedTime [mS]");
+    EXPECT_EQ(store.series[7].name, "Response time [mS]");
     EXPECT_EQ(SeriesName(SeriesChoices(2, 12)[0]), "0012 bit");
     EXPECT_EQ(SeriesName(SeriesChoices(3, 1)[13]), "30001-30002 float32 DCBA (little-endian)");
 }
@@ -157,7 +157,7 @@ TEST(SeriesCsv, EverySeriesInOneTableByTime)
     AppendPoint(store.series[1], kTime - 3, 12);
     AppendPoint(store.series[1], kTime + 100, 65535);
     EXPECT_EQ(ParseCsv(SeriesCsvText(store, [](int64_t) { return int32_t{60}; })),
-              (CsvRows{{"Time", "40001-40002 float32 ABCD (big-endian)", "ElapsedTime [mS]"},
+              (CsvRows{{"Time", "40001-40002 float32 ABCD (big-endian)", "Response time [mS]"},
                        {"2026-12-08T07:15:03.120+01:00", "", "12"},
                        {"2026-12-08T07:15:03.123+01:00", "0.1", ""},
                        {"2026-12-08T07:15:03.223+01:00", "-2.5", "65535"}}));

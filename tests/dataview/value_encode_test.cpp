@@ -10,12 +10,12 @@ namespace {
 
 // Unit 1, address 10 (00 0A), for each function; function 16 by the number
 // of registers.
-const std::string kF5 = "00 64 00 00 00 06 01 05 00 0A ";
-const std::string kF6 = "00 64 00 00 00 06 01 06 00 0A ";
-const std::string kF15 = "00 64 00 00 00 08 01 0F 00 0A 00 01 01 ";
-const std::string kF16x1 = "00 64 00 00 00 09 01 10 00 0A 00 01 02 ";
-const std::string kF16x2 = "00 64 00 00 00 0B 01 10 00 0A 00 02 04 ";
-const std::string kF16x4 = "00 64 00 00 00 0F 01 10 00 0A 00 04 08 ";
+const std::string kF5 = "00 00 00 00 00 06 01 05 00 0A ";
+const std::string kF6 = "00 00 00 00 00 06 01 06 00 0A ";
+const std::string kF15 = "00 00 00 00 00 08 01 0F 00 0A 00 01 01 ";
+const std::string kF16x1 = "00 00 00 00 00 09 01 10 00 0A 00 01 02 ";
+const std::string kF16x2 = "00 00 00 00 00 0B 01 10 00 0A 00 02 04 ";
+const std::string kF16x4 = "00 00 00 00 00 0F 01 10 00 0A 00 04 08 ";
 
 // The request in hex when the write can go out, else its reason.
 std::string Outcome(const EncodedValue& e)
@@ -164,17 +164,17 @@ TEST(ValueEncode, AddressesMustGoOutInsideTheAddressSpaceAndTheBlock)
         std::string expected;
     };
     const AddressCase cases[] = {
-        {TypeU16, 6, 65535, false, 0, 65535, "00 64 00 00 00 06 2C 06 FF FF 00 07"},
+        {TypeU16, 6, 65535, false, 0, 65535, "00 00 00 00 00 06 2C 06 FF FF 00 07"},
         {TypeU32, 16, 65535, false, 0, 65535, "Would go out at addresses 65535 to 65536, outside 0 to 65535."},
-        {TypeFloat64, 16, 65532, false, 0, 65535, "00 64 00 00 00 0F 2C 10 FF FC 00 04 08 40 1C 00 00 00 00 00 00"},
+        {TypeFloat64, 16, 65532, false, 0, 65535, "00 00 00 00 00 0F 2C 10 FF FC 00 04 08 40 1C 00 00 00 00 00 00"},
         {TypeFloat64, 16, 65533, false, 0, 65535, "Would go out at addresses 65533 to 65536, outside 0 to 65535."},
         {TypeU16, 6, 0, true, 0, 10, "Would go out at address -1, outside 0 to 65535."},
-        {TypeU32, 16, 1, true, 1, 10, "00 64 00 00 00 0B 2C 10 00 00 00 02 04 00 00 00 07"},
+        {TypeU32, 16, 1, true, 1, 10, "00 00 00 00 00 0B 2C 10 00 00 00 02 04 00 00 00 07"},
         {TypeFloat32, 16, 65536, true, 1, 65536, "Would go out at addresses 65535 to 65536, outside 0 to 65535."},
         {TypeU32, 16, 10, false, 1, 10, "Registers 40010 to 40011 run past the block shown, 40001 to 40010."},
         {TypeU16, 6, 0, false, 1, 10, "Register 40000 is outside the block shown, 40001 to 40010."},
         {TypeCoil, 15, 11, false, 1, 10, "Coil 0011 is outside the block shown, 0001 to 0010."},
-        {TypeCoil, 15, 10, true, 1, 10, "00 64 00 00 00 08 2C 0F 00 09 00 01 01 01"},
+        {TypeCoil, 15, 10, true, 1, 10, "00 00 00 00 00 08 2C 0F 00 09 00 01 01 01"},
     };
     for (const AddressCase& c : cases) {
         ValueWrite write;

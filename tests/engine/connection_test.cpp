@@ -122,7 +122,7 @@ TEST_F(ConnectionTest, TheTimerRunsOnlyWhenThereIsSomethingToPoll)
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 3; }));
     Click(IdConnectComms);
     EXPECT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
-    for (const Bytes& request : server.Requests())
+    for (const Bytes& request : Unstamped(server.Requests()))
         EXPECT_EQ(request, ReadRequest(4, 1, 1));
 }
 

@@ -126,15 +126,16 @@ protected:
 
     std::string Cell(int row, int column) { return GetCellText(row, column); }
 
-    // The queue's frames, newest first, as the worker drains them.
+    // The queue's frames, in the order the worker drains them.
     std::vector<std::vector<uint8_t>> Drain()
     {
         std::vector<std::vector<uint8_t>> frames;
-        while (auto w = program.pendingWrites.TakeNewest()) {
-            EXPECT_EQ(w->Length, 12);
+        while (auto queued = program.pendingWrites.TakeNext()) {
+            const PendingWrite& w = queued->write;
+            EXPECT_EQ(w.Length, 12);
             for (size_t i = 12; i < 16; i++)
-                EXPECT_EQ(w->Frame[i], 0) << "byte " << i;
-            frames.emplace_back(w->Frame.begin(), w->Frame.begin() + 12);
+                EXPECT_EQ(w.Frame[i], 0) << "byte " << i;
+            frames.emplace_back(w.Frame.begin(), w.Frame.begin() + 12);
         }
         return frames;
     }
@@ -148,11 +149,12 @@ protected:
     std::array<QComboBox*, 4> selectors{};
 };
 
-// Write request as the worker sends it: header, unit 1, function, address, value.
+// Write request as it is queued: header (its transaction id given only as
+// it goes out), unit 1, function, address, value.
 inline std::vector<uint8_t> WriteFrame(uint8_t function, uint16_t address, uint16_t value, uint8_t unitId = 1)
 {
     return {0x00,
-            0x64,
+            0x00,
             0x00,
             0x00,
             0x00,

@@ -221,12 +221,14 @@ private:
     std::filesystem::path oldDir_, dir_;
 };
 
-// A read request as this client builds it for unit 1.
+// A read request as this client builds it for unit 1, with transaction id
+// 0: each request is given its own id as it goes out, which Unstamped takes
+// off again.
 inline Bytes ReadRequest(uint8_t table, uint16_t address, uint16_t quantity)
 {
     static const uint8_t function[5] = {0, 2, 1, 4, 3};
     return {0,
-            table,
+            0,
             0,
             0,
             0,
@@ -242,7 +244,28 @@ inline Bytes ReadRequest(uint8_t table, uint16_t address, uint16_t quantity)
 inline Bytes WriteRequest(uint8_t function, uint16_t address, uint16_t value)
 {
     return {
-        0, 100, 0, 0, 0, 6, 1, function, uint8_t(address >> 8), uint8_t(address), uint8_t(value >> 8), uint8_t(value)};
+        0, 0, 0, 0, 0, 6, 1, function, uint8_t(address >> 8), uint8_t(address), uint8_t(value >> 8), uint8_t(value)};
+}
+
+inline uint16_t IdOf(const Bytes& frame)
+{
+    return static_cast<uint16_t>(frame[0] << 8 | frame[1]);
+}
+
+inline std::vector<Bytes> Unstamped(std::vector<Bytes> frames)
+{
+    for (Bytes& frame : frames)
+        frame[0] = frame[1] = 0;
+    return frames;
+}
+
+// Queues a write as a cell edit does, for the device of the session.
+inline void QueueWrite(const Bytes& frame)
+{
+    PendingWrite write;
+    std::copy(frame.begin(), frame.end(), write.Frame.begin());
+    write.Length = static_cast<int32_t>(frame.size());
+    program.pendingWrites.Append(write, program.session.target);
 }
 
 inline bool StartsWith(const std::string& text, const std::string& prefix)

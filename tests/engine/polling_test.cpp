@@ -30,8 +30,8 @@ TEST_F(PollingTest, ACycleReadsTheFourTablesInOrderAndShowsEverything)
     Connect();
     RunCycle();
 
-    EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(1, 1, 3), ReadRequest(2, 1, 3), ReadRequest(3, 1, 3),
-                                                     ReadRequest(4, 1, 3)}));
+    EXPECT_EQ(Unstamped(server.Requests()), (std::vector<Bytes>{ReadRequest(1, 1, 3), ReadRequest(2, 1, 3),
+                                                                ReadRequest(3, 1, 3), ReadRequest(4, 1, 3)}));
     const char* expected[3][4] = {{"1", "0", "65535", "00AF"}, {"0", "1", "0", "FFFE"}, {"1", "1", "12", "0000"}};
     for (int r = 0; r < 3; ++r)
         for (int t = 0; t < 4; ++t)
@@ -52,9 +52,13 @@ TEST_F(PollingTest, ACycleReadsTheFourTablesInOrderAndShowsEverything)
     EXPECT_EQ(Status(), "Read Status: OK");
     EXPECT_EQ(Counters(), "Polls: 4 Valid: 4 Bad: 0");
 
-    // The next cycle counts on.
+    // The next cycle counts on, and so do the transaction ids.
     RunCycle();
     EXPECT_EQ(Counters(), "Polls: 8 Valid: 8 Bad: 0");
+    std::vector<uint16_t> ids;
+    for (const Bytes& request : server.Requests())
+        ids.push_back(IdOf(request));
+    EXPECT_EQ(ids, (std::vector<uint16_t>{1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 TEST_F(PollingTest, OnlyTheEnabledTablesAreReadWithTheOffsetAppliedFromTheCycleStart)
@@ -66,7 +70,7 @@ TEST_F(PollingTest, OnlyTheEnabledTablesAreReadWithTheOffsetAppliedFromTheCycleS
     // The offset switch stays usable while connected; the next cycle uses it.
     SetCheckState(IdOffsetCheck, 1);
     RunCycle();
-    EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(4, 100, 3), ReadRequest(4, 99, 3)}));
+    EXPECT_EQ(Unstamped(server.Requests()), (std::vector<Bytes>{ReadRequest(4, 100, 3), ReadRequest(4, 99, 3)}));
     EXPECT_EQ(GetCellText(0, 7), "99");
     EXPECT_EQ(Counters(), "Polls: 2 Valid: 2 Bad: 0");
 }
@@ -92,9 +96,9 @@ TEST_F(PollingTest, ExceptionResponsesAreRedAndSetTheirStatusText)
 
     std::vector<LogLine> log = Log();
     ASSERT_EQ(log.size(), 12u);
-    EXPECT_EQ(log[1].text, "<-: 9 bytes 00 04 00 00 00 03 01 83 02");
+    EXPECT_EQ(log[1].text, "<-: 9 bytes 00 01 00 00 00 03 01 83 02");
     EXPECT_EQ(log[1].colour, kRed);
-    EXPECT_EQ(log[4].text, "<-: 9 bytes 00 04 00 00 00 03 01 83 0B");
+    EXPECT_EQ(log[4].text, "<-: 9 bytes 00 02 00 00 00 03 01 83 0B");
     EXPECT_EQ(log[4].colour, kRed);
     EXPECT_EQ(log[10].text, "<-: 9 bytes 00 04 00 00 00 03 01 03 03");
     EXPECT_EQ(log[10].colour, kRed);
@@ -122,7 +126,7 @@ TEST_F(PollingTest, LateAndSplitRepliesAreEachMatchedToTheirOwnRequest)
     EXPECT_EQ(GetCellText(0, 7), "401");
     bool ignoredSeen = false;
     for (const LogLine& line : Log())
-        if (StartsWith(line.text, "IGNORED <-: 15 bytes 00 03 ")) {
+        if (StartsWith(line.text, "IGNORED <-: 15 bytes 00 01 ")) {
             ignoredSeen = true;
             EXPECT_EQ(line.colour, kGrey);
         }
@@ -155,8 +159,8 @@ TEST_F(PollingTest, RepliesThatDoNotAnswerTheRequestAreNeverShown)
         {FakeReply::Patched({{7, 4}}), "Status: Invalid Response (wrong function code)"},
         {FakeReply::Patched({{8, 4}}), "Status: Invalid Response (wrong byte count)"},
         {FakeReply::Patched({{8, 8}}), "Status: Invalid Response (wrong byte count)"},
-        {FakeReply::Raw(ReadRequest(4, 1, 3)), "Status: Invalid Response (echo of the request)"},
-        {FakeReply::Patched({{1, 3}}), "Status: Timeout Error"},  // another table's
+        {FakeReply::RawWithId(ReadRequest(4, 1, 3)), "Status: Invalid Response (echo of the request)"},
+        {FakeReply::Patched({{1, 3}}), "Status: Timeout Error"},  // an earlier request's id
     };
     // A value cell's colour: none of its own, or the grey of a stale table.
     auto greyed = [this] {
@@ -174,7 +178,7 @@ TEST_F(PollingTest, RepliesThatDoNotAnswerTheRequestAreNeverShown)
     EXPECT_EQ(Counters(), "Polls: 7 Valid: 1 Bad: 6");
     const std::vector<LogLine> log = Log();
     EXPECT_EQ(log[4].colour, kRed);  // the wrong unit's reply, logged in red
-    EXPECT_TRUE(StartsWith(log[4].text, "<-: 15 bytes 00 04 00 00 00 09 02 03")) << log[4].text;
+    EXPECT_TRUE(StartsWith(log[4].text, "<-: 15 bytes 00 02 00 00 00 09 02 03")) << log[4].text;
 
     RunCycle();
     EXPECT_EQ(GetCellText(2, 7), "9");
@@ -209,7 +213,7 @@ TEST_F(PollingTest, ALostLinkSaysSoAndComesBackByItself)
     EXPECT_EQ(program.pollCount.load(), program.validCount.load() + program.badCount.load());
 
     // A write made meanwhile waits, and goes out once after the reconnect.
-    program.pendingWrites.Append(PendingWrite{{0, 100, 0, 0, 0, 6, 1, 6, 0, 1, 0, 42}, 12});
+    QueueWrite(WriteRequest(6, 1, 42));
     const size_t before = server.RequestCount();
     server.SetListening(true);
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= before + 3; }, 10000));
@@ -233,7 +237,7 @@ TEST_F(PollingTest, DisconnectDuringACycleEndsItAfterTheTransactionInProgress)
 {
     server.SetDefault(FakeReply::Delayed(150));
     Connect();
-    program.pendingWrites.Append(PendingWrite{{0, 100, 0, 0, 0, 6, 1, 6, 0, 1, 0, 42}, 12});
+    QueueWrite(WriteRequest(6, 1, 42));
 
     Tick();
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 1; }));
@@ -273,7 +277,7 @@ TEST_F(PollingTest, AHugeBlockAnsweredWithOneValueShowsNothingAndDisconnectsProm
     // asked: no reply can carry that many values, so none is shown.
     SetFormats({0, 0, 0, 3});
     SetControlText(IdLengthField, "65535");
-    server.SetDefault(FakeReply::Raw({0, 4, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
+    server.SetDefault(FakeReply::RawWithId({0, 0, 0, 0, 0, 5, 1, 3, 2, 0x12, 0x34}));
     Connect();
     SetCellText(1, 7, "9");
     RunCycle();
@@ -310,12 +314,13 @@ TEST_F(PollingTest, ADisconnectDuringALongTableFillShowsTheRestAtOnce)
 TEST_F(PollingTest, TheLogStaysUnderItsCeilingWhileNoReadSucceeds)
 {
     // Three lines a poll (request, exception, time) and nothing that cuts
-    // them: only the ceiling holds the log. Queued writes make many polls
-    // in one cycle.
+    // them: only the ceiling holds the log. Queued writes (to registers of
+    // their own, or each would replace the one before) make many polls in
+    // one cycle.
     server.SetDefault(FakeReply::Error(2));
     Connect();
-    for (int i = 0; i < 700; ++i)
-        program.pendingWrites.Append(PendingWrite{{0, 100, 0, 0, 0, 6, 1, 6, 0, 1, 0, 42}, 12});
+    for (uint16_t i = 0; i < 700; ++i)
+        QueueWrite(WriteRequest(6, i, 42));
     RunCycle();
     std::vector<std::string> log = LogTexts();
     EXPECT_EQ(log.size(), 2000u);
@@ -347,4 +352,94 @@ TEST_F(PollingTest, TheRealTimerPollsRepeatedlyAndClearingMidCycleIsHarmless)
     ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
     EXPECT_EQ(program.pollCount.load(), program.validCount.load() + program.badCount.load());
     EXPECT_EQ(program.badCount.load(), 0);
+}
+
+TEST_F(PollingTest, ALateAnswerIsNeverTakenForALaterRequest)
+{
+    // Every value is the number of the request it answers; the first
+    // request's exception comes 1.2 s late, while the next one waits.
+    SetFormats({0, 0, 0, 3});
+    server.SetNumberInValues(true);
+    FakeReply late = FakeReply::Error(4);
+    late.delayMs = 1200;
+    server.Push(late);
+    Connect();
+    RunCycle();
+    EXPECT_EQ(Status(), "Status: Timeout Error");
+    RunCycle();
+    EXPECT_EQ(Status(), "Read Status: OK");
+    EXPECT_EQ(GetCellText(0, 7), "2");
+    EXPECT_EQ(Counters(), "Polls: 2 Valid: 1 Bad: 1");
+    const ResponseSummary figures = SummariseResponseStats(program.responseStats);
+    EXPECT_EQ(figures.timeouts, 1u);
+    EXPECT_TRUE(figures.exceptions.empty());
+    bool ignored = false;
+    for (const std::string& line : LogTexts())
+        ignored |= line == "IGNORED <-: 9 bytes 00 01 00 00 00 03 01 83 04";
+    EXPECT_TRUE(ignored);
+}
+
+TEST_F(PollingTest, AReplyToARequestOfTheLostConnectionIsNotTakenOnTheNextOne)
+{
+    SetFormats({0, 0, 0, 3});
+    server.SetValue(4, 1, 7);
+    Connect();
+    RunCycle();  // id 1
+    // The server goes with the next request; after the reconnect a gateway
+    // hands over the late answer to request 1 (values 99) before its own.
+    server.Push(FakeReply::Hangup(false));
+    server.Push(FakeReply::StrayFirst({0, 1, 0, 0, 0, 9, 1, 3, 6, 0, 99, 0, 99, 0, 99}));
+    RunCycle();
+    ASSERT_TRUE(WaitUntil([] { return program.validCount.load() >= 2 && !program.workerRunning.load(); }));
+    EXPECT_EQ(server.Accepted(), 2);
+    EXPECT_EQ(GetCellText(0, 7), "7");
+    EXPECT_EQ(IdOf(server.Requests().back()), 3);
+}
+
+TEST_F(PollingTest, ALinkThatNeverAnswersIsRetriedOneThenTwoSecondsApartStartToStart)
+{
+    // Each connection is closed 0.7 s after it was accepted, unanswered:
+    // lost before any valid reply, each counts as a failed attempt.
+    SetFormats({0, 0, 0, 3});
+    server.SetDefault(FakeReply::Never());
+    server.SetConnectionLimit(-1, 700);
+    Connect();
+    Tick();
+    ASSERT_TRUE(WaitUntil([&] { return server.Accepted() >= 3; }, 10000));
+    // Timers never fire early, and start to start the pauses are 1 s and
+    // 2 s; counted from each failure they would be 0.7 s longer.
+    const std::vector<int64_t> accepted = server.AcceptTimesUs();
+    const int64_t first = accepted[1] - accepted[0], second = accepted[2] - accepted[1];
+    EXPECT_GE(first, 950000);
+    EXPECT_LT(first, 1500000);
+    EXPECT_GE(second, 1950000);
+    EXPECT_LT(second, 2500000);
+    EXPECT_TRUE(StartsWith(Status(), "Status: Link Down, reconnecting (attempt 2)") ||
+                Status() == "Status: Connection Lost")
+        << Status();
+    Click(IdConnectComms);
+    EXPECT_TRUE(WaitUntil([] { return program.link == LinkOff; }, 5000));
+}
+
+TEST_F(PollingTest, ADeviceThatAllowsOneTransactionPerConnectionGetsEveryTableAndTheWriteOnce)
+{
+    server.SetConnectionLimit(1);
+    SetControlText(IdScanField, "100");
+    Connect();
+    QueueWrite(WriteRequest(6, 2, 4242));
+    auto reads = [this](int function) {
+        int n = 0;
+        for (const Bytes& request : server.Requests())
+            n += request[7] == function;
+        return n;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return reads(2) >= 3 && reads(1) >= 3 && reads(4) >= 3 && reads(3) >= 3; }, 20000));
+    Click(IdConnectComms);
+    ASSERT_TRUE(WaitUntil([] { return program.link == LinkOff; }, 5000));
+    EXPECT_EQ(reads(6), 1);
+    EXPECT_EQ(server.Value(4, 2), 4242);
+    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    // Every table was read on some connection of its own.
+    for (int column : {1, 3, 5, 7})
+        EXPECT_FALSE(GetCellText(0, column).empty()) << column;
 }

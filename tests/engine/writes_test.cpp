@@ -1,17 +1,19 @@
 // Cell edits on the wire: queued by the editor, sent after the next
-// cycle's reads, newest first, once each.
+// cycle's reads, newest first, once each, only to the device they were
+// typed for, the value typed last winning.
 #include "engine_fixture.h"
 
 namespace {
 
 class WritesTest : public EngineTest {
 protected:
-    static PendingWrite Write(uint8_t function, uint16_t address, uint16_t value)
+    // Types text into a Holding Registers cell and presses Enter.
+    void TypeRegister(int row, const char* text)
     {
-        PendingWrite w;
-        Bytes frame = WriteRequest(function, address, value);
-        std::copy(frame.begin(), frame.end(), w.Frame.begin());
-        return w;
+        EditCell(row, 7, [text](QLineEdit* editor) {
+            editor->selectAll();
+            QTest::keyClicks(editor, QString::fromLatin1(text));
+        });
     }
 };
 
@@ -34,17 +36,18 @@ TEST_F(WritesTest, ACoilEditGoesOutAfterTheReadsAndTheNextReadShowsIt)
     program.validCount = 0;
     program.badCount = 0;
     RunCycle();
-    std::vector<Bytes> requests = server.Requests();
+    std::vector<Bytes> requests = Unstamped(server.Requests());
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1], ReadRequest(2, 1, 3));
     EXPECT_EQ(requests[2], WriteRequest(5, 1, 0xFF00));
     EXPECT_EQ(program.pendingWrites.Size(), 0u);
 
+    // The write is given the next id as it goes out, and logged with it.
     std::vector<LogLine> log = Log();
     ASSERT_EQ(log.size(), 9u);
-    EXPECT_EQ(log[6].text, "POKE ->: 12 bytes 00 64 00 00 00 06 01 05 00 01 FF 00");
+    EXPECT_EQ(log[6].text, "POKE ->: 12 bytes 00 03 00 00 00 06 01 05 00 01 FF 00");
     EXPECT_EQ(log[6].colour, kBlue);
-    EXPECT_EQ(log[7].text, "<-: 12 bytes 00 64 00 00 00 06 01 05 00 01 FF 00");
+    EXPECT_EQ(log[7].text, "<-: 12 bytes 00 03 00 00 00 06 01 05 00 01 FF 00");
     EXPECT_EQ(log[7].colour, kBlack);
     EXPECT_TRUE(StartsWith(log[8].text, "<> ElapsedTime: "));
     EXPECT_EQ(log[8].colour, kDarkGrey);
@@ -61,17 +64,11 @@ TEST_F(WritesTest, TwoEditsWithinOneIntervalAreSentNewestFirst)
     Connect();
     ShowViewDataPage();
     RunCycle();
-    auto type = [](const char* text) {
-        return [text](QLineEdit* editor) {
-            editor->selectAll();
-            QTest::keyClicks(editor, QString::fromLatin1(text));
-        };
-    };
-    EditCell(0, 7, type("111"));
-    EditCell(1, 7, type("222"));
+    TypeRegister(0, "111");
+    TypeRegister(1, "222");
 
     RunCycle();
-    std::vector<Bytes> requests = server.Requests();
+    std::vector<Bytes> requests = Unstamped(server.Requests());
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[1], ReadRequest(4, 1, 3));
     EXPECT_EQ(requests[2], WriteRequest(6, 2, 222));
@@ -85,8 +82,8 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
 {
     SetFormats({0, 0, 0, 3});
     Connect();
-    program.pendingWrites.Append(Write(6, 1, 1));   // A
-    program.pendingWrites.Append(Write(6, 2, 2));   // B, sent first
+    QueueWrite(WriteRequest(6, 1, 1));              // A
+    QueueWrite(WriteRequest(6, 2, 2));              // B, sent first
     server.Push(FakeReply::Normal());               // the read
     server.Push(FakeReply::Error(2));               // B
     server.Push(FakeReply::Raw(Bytes(600, 0x11)));  // A: bytes that are no reply
@@ -97,7 +94,7 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
     EXPECT_EQ(program.pendingWrites.Size(), 0u);
     std::vector<LogLine> log = Log();
     ASSERT_GE(log.size(), 8u);
-    EXPECT_EQ(log[4].text, "<-: 9 bytes 00 64 00 00 00 03 01 86 02");
+    EXPECT_EQ(log[4].text, "<-: 9 bytes 00 02 00 00 00 03 01 86 02");
     EXPECT_EQ(log[4].colour, kRed);
     for (size_t i = 7; i < log.size(); i++)
         EXPECT_TRUE(StartsWith(log[i].text, "IGNORED <-: ")) << log[i].text;
@@ -108,13 +105,13 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
     EXPECT_EQ(server.RequestCount(), 4u);
 
     // A write that is never answered times out; the next one still goes.
-    program.pendingWrites.Append(Write(6, 3, 3));
-    program.pendingWrites.Append(Write(6, 4, 4));
+    QueueWrite(WriteRequest(6, 3, 3));
+    QueueWrite(WriteRequest(6, 4, 4));
     server.Push(FakeReply::Normal());
     server.Push(FakeReply::Never());
     RunCycle();
     EXPECT_EQ(Status(), "Read Status: OK");
-    std::vector<Bytes> requests = server.Requests();
+    std::vector<Bytes> requests = Unstamped(server.Requests());
     ASSERT_EQ(requests.size(), 7u);
     EXPECT_EQ(requests[5], WriteRequest(6, 4, 4));
     EXPECT_EQ(requests[6], WriteRequest(6, 3, 3));
@@ -125,7 +122,7 @@ TEST_F(WritesTest, AWriteQueuedBeforeADisconnectGoesOutAfterTheNextConnect)
 {
     SetFormats({0, 1, 0, 0});
     Connect();
-    program.pendingWrites.Append(Write(5, 2, 0));
+    QueueWrite(WriteRequest(5, 2, 0));
     Click(IdConnectComms);
     ASSERT_EQ(program.connection.load(), nullptr);
     EXPECT_EQ(program.pendingWrites.Size(), 1u);
@@ -133,14 +130,14 @@ TEST_F(WritesTest, AWriteQueuedBeforeADisconnectGoesOutAfterTheNextConnect)
 
     Connect();
     RunCycle();
-    EXPECT_EQ(server.Requests(), (std::vector<Bytes>{ReadRequest(2, 1, 3), WriteRequest(5, 2, 0)}));
+    EXPECT_EQ(Unstamped(server.Requests()), (std::vector<Bytes>{ReadRequest(2, 1, 3), WriteRequest(5, 2, 0)}));
 }
 
 TEST_F(WritesTest, AWriteLeftUnansweredByALostLinkIsNotSentAgain)
 {
     SetFormats({0, 0, 0, 3});
     Connect();
-    program.pendingWrites.Append(Write(6, 1, 1));
+    QueueWrite(WriteRequest(6, 1, 1));
     server.Push(FakeReply::Normal());
     server.Push(FakeReply::Hangup(false));  // the write arrives, the server goes
     RunCycle();
@@ -158,4 +155,67 @@ TEST_F(WritesTest, AWriteLeftUnansweredByALostLinkIsNotSentAgain)
     for (const Bytes& request : server.Requests())
         writes += request[7] == 6;
     EXPECT_EQ(writes, 1);
+}
+
+TEST_F(WritesTest, TheValueTypedLastIsTheValueLeftOnTheDevice)
+{
+    SetFormats({0, 0, 0, 3});
+    Connect();
+    ShowViewDataPage();
+    RunCycle();
+    TypeRegister(0, "5");
+    TypeRegister(1, "6");
+    TypeRegister(0, "7");
+    RunCycle();
+    EXPECT_EQ(server.Value(4, 1), 7);
+    EXPECT_EQ(server.Value(4, 2), 6);
+    // The 5 was replaced in the queue before anything went out.
+    int writes = 0;
+    for (const Bytes& request : server.Requests())
+        writes += request[7] == 6;
+    EXPECT_EQ(writes, 2);
+}
+
+TEST_F(WritesTest, AWriteTypedForOneDeviceNeverReachesAnother)
+{
+    // The link to A drops; a register is edited while the client tries to
+    // bring it back; then the user disconnects and connects to B.
+    SetFormats({0, 0, 0, 3});
+    Connect();
+    ShowViewDataPage();
+    RunCycle();
+    server.SetListening(false);
+    RunCycle();
+    ASSERT_TRUE(WaitUntil([] { return program.link == LinkDown; }));
+    TypeRegister(0, "42");
+    ASSERT_EQ(program.pendingWrites.Size(), 1u);
+    Click(IdConnectComms);
+    ASSERT_EQ(program.link, LinkOff);
+
+    FakeModbusServer b;
+    SetControlText(IdPortField, std::to_string(b.Port()));
+    ClickConnect();
+    ASSERT_EQ(program.link, LinkUp);
+    RunCycle();
+    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(Unstamped(b.Requests()), std::vector<Bytes>{ReadRequest(4, 1, 3)});
+    const std::string dropped = "POKE dropped: typed for 127.0.0.1:" + std::to_string(server.Port()) +
+                                " unit 1, connecting to 127.0.0.1:" + std::to_string(b.Port()) +
+                                " unit 1: 06 00 01 00 2A";
+    int seen = 0;
+    for (const LogLine& line : Log())
+        seen += line.text == dropped && line.colour == kRed;
+    EXPECT_EQ(seen, 1);
+
+    // Back to A with another unit id: a write typed for B goes nowhere either.
+    QueueWrite(WriteRequest(6, 1, 43));
+    Click(IdConnectComms);
+    server.SetListening(true);
+    SetControlText(IdPortField, std::to_string(server.Port()));
+    SetControlText(IdUnitField, "2");
+    ClickConnect();
+    RunCycle();
+    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    for (const Bytes& request : server.Requests())
+        EXPECT_NE(request[7], 6);
 }

@@ -96,20 +96,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int64_t quantity = provider.ConsumeIntegral<int64_t>();
     const bool offsetOn = provider.ConsumeBool();
     const int function = provider.ConsumeBool() ? kFunctionWriteCoil : kFunctionWriteRegister;
-    const uint16_t transactionId = provider.ConsumeIntegral<uint16_t>();
+    const uint16_t id = provider.ConsumeIntegral<uint16_t>();
     const uint8_t objectId = provider.ConsumeIntegral<uint8_t>();
 
     // Exactly 12 bytes on the heap: AddressSanitizer catches any write past.
     auto frame = std::make_unique<uint8_t[]>(kRequestLength);
     FUZZ_CHECK(BuildReadRequest(frame.get(), table, unit, address, quantity, offsetOn) == kRequestLength);
-    FUZZ_CHECK(FieldAt(frame.get(), 0) == table);
+    // The id is given as the request goes out.
+    FUZZ_CHECK(FieldAt(frame.get(), 0) == 0);
+    StampTransactionId(frame.get(), id);
+    FUZZ_CHECK(FieldAt(frame.get(), 0) == id);
     CheckHeader(frame.get(), unit, ReadFunctionCode(table));
     const int64_t sentAddress = offsetOn ? static_cast<int64_t>(static_cast<uint64_t>(address) - 1) : address;
     FUZZ_CHECK(FieldAt(frame.get(), 8) == ExpectedField(sentAddress));
     FUZZ_CHECK(FieldAt(frame.get(), 10) == ExpectedField(quantity));
 
     FUZZ_CHECK(BuildWriteRequest(frame.get(), unit, function, address, quantity, offsetOn) == kRequestLength);
-    FUZZ_CHECK(FieldAt(frame.get(), 0) == kWriteTransactionId);
+    FUZZ_CHECK(FieldAt(frame.get(), 0) == 0);
+    StampTransactionId(frame.get(), id);
     CheckHeader(frame.get(), unit, function);
     FUZZ_CHECK(FieldAt(frame.get(), 8) == ExpectedField(sentAddress));
     FUZZ_CHECK(FieldAt(frame.get(), 10) == ExpectedField(quantity));
@@ -119,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int n = static_cast<int>(reply.size());
     uint8_t read[kRequestLength];
     BuildReadRequest(read, table, unit, address, quantity, offsetOn);
+    StampTransactionId(read, id);
     for (const uint8_t* request : {static_cast<const uint8_t*>(read), static_cast<const uint8_t*>(frame.get())}) {
         const ReplyJudgement j = JudgeReply(request, kRequestLength, reply.data(), n);
         const bool ours = n >= 2 && reply[0] == request[0] && reply[1] == request[1];
@@ -175,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // before it can tell its length.
     FUZZ_CHECK(rtuLength != 0 || n < kRtuDataOffset || reply[1] == kFunctionDeviceId);
 
-    CheckDeviceId(reply.data(), n, transactionId, unit, objectId);
+    CheckDeviceId(reply.data(), n, id, unit, objectId);
 
     if (n == kExceptionLength) {
         const char* status = ExceptionStatusText(reply[8]);

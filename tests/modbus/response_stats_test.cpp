@@ -58,11 +58,11 @@ TEST(ResponseStats, BadResponsesByCauseAndTheReset)
               std::string::npos);
 
     ResetResponseStats(*stats);
-    EXPECT_EQ(ResponseTimesText(SummariseResponseStats(*stats)), "ElapsedTime of 0 valid responses");
+    EXPECT_EQ(ResponseTimesText(SummariseResponseStats(*stats)), "Response time of 0 valid responses");
     EXPECT_EQ(BadCausesText(SummariseResponseStats(*stats)), "0 bad responses");
     // The extremes start over too.
     RecordValidResponse(*stats, 40);
     EXPECT_EQ(ResponseTimesText(SummariseResponseStats(*stats)),
-              "ElapsedTime of 1 valid response:\n  last: 40 ms\n  min: 40 ms\n  median: 40 ms\n"
+              "Response time of 1 valid response:\n  last: 40 ms\n  min: 40 ms\n  median: 40 ms\n"
               "  95th percentile: 40 ms\n  max: 40 ms");
 }

@@ -38,10 +38,12 @@ protected:
     }
     void TearDown() override { CloseConnection(connection); }
 
-    ResponseWait Transact(const uint8_t* frame, uint32_t (*tick)() = nullptr)
+    // Each request goes out with an id of its own, as the engine sends them.
+    ResponseWait Transact(uint8_t* frame, uint32_t (*tick)() = nullptr)
     {
-        return SendAndAwaitResponse(connection, frame, kRequestLength, buffer, kCycleBufferSize, RecordIgnored, &late,
-                                    tick);
+        StampTransactionId(frame, ++lastId);
+        return SendAndAwaitResponse(connection, frame, kRequestLength, buffer, kCycleBufferSize, RecordIgnored,
+                                    kResponseTimeoutMs, tick);
     }
     ResponseWait Transact(uint32_t (*tick)() = nullptr) { return Transact(request, tick); }
 
@@ -49,12 +51,13 @@ protected:
     Connection* connection = nullptr;
     uint8_t request[kRequestLength] = {};
     uint8_t buffer[kCycleBufferSize] = {};
-    LateWrites late;
+    uint16_t lastId = 0;
 };
 
-// A tick that starts just before the wrap and moves by a set step per call;
-// on the second call it first waits until the reply can be read, so the
-// reply is complete exactly `step` ms after the send.
+// A tick that starts just before the wrap: the first call is the send; the
+// second first waits until the reply can be read and is then `step` ms
+// later, as are all after it, so the reply is complete exactly `step` ms
+// after the send.
 uint32_t gFakeNow;
 uint32_t gFakeStep;
 int gFakeCalls;
@@ -65,9 +68,15 @@ uint32_t FakeTick()
         pollfd readable{gWaitFd, POLLIN, 0};
         poll(&readable, 1, 2000);
     }
-    const uint32_t now = gFakeNow;
-    gFakeNow += gFakeStep;
-    return now;
+    return gFakeCalls == 1 ? gFakeNow : gFakeNow + gFakeStep;
+}
+
+// A clock that moves 1 ms each time it is read: a wait that reads it on
+// every pass ends after about kResponseTimeoutMs passes, whatever comes in.
+uint32_t gPassCount;
+uint32_t PassTick()
+{
+    return gPassCount++;
 }
 
 }  // namespace
@@ -100,8 +109,9 @@ TEST_F(ResponseWaitTest, AWriteOfFourRegistersIsSentWholeAndItsEchoTaken)
     uint8_t write[kLongestWriteRequest] = {};
     const int length = BuildWriteRegistersRequest(write, 1, 7, values, 4, false);
     ASSERT_EQ(length, 21);
+    StampTransactionId(write, 100);
     const ResponseWait wait =
-        SendAndAwaitResponse(connection, write, length, buffer, kCycleBufferSize, RecordIgnored, &late);
+        SendAndAwaitResponse(connection, write, length, buffer, kCycleBufferSize, RecordIgnored, kResponseTimeoutMs);
     ASSERT_EQ(wait.outcome, WaitAnswered);
     EXPECT_EQ(wait.judgement.verdict, ReplyValid);
     EXPECT_EQ(Bytes(buffer, buffer + wait.received), (Bytes{0, 100, 0, 0, 0, 6, 1, 16, 0, 7, 0, 4}));
@@ -125,7 +135,7 @@ TEST_F(ResponseWaitTest, LateAndStrayRepliesAreIgnoredNeverTaken)
 
     // Another table's reply and garbage ahead of ours, in one segment.
     gIgnored.clear();
-    const Bytes stray = {0, 3, 0, 0, 0, 5, 1, 4, 2, 0, 9, 0xEE, 0xEE, 0xEE};
+    const Bytes stray = {0x7F, 3, 0, 0, 0, 5, 1, 4, 2, 0, 9, 0xEE, 0xEE, 0xEE};
     server.Push(FakeReply::StrayFirst(stray));
     next = Transact();
     ASSERT_EQ(next.outcome, WaitAnswered);
@@ -135,17 +145,43 @@ TEST_F(ResponseWaitTest, LateAndStrayRepliesAreIgnoredNeverTaken)
     EXPECT_EQ(gIgnored[0], Bytes(stray.begin(), stray.begin() + 11));
     EXPECT_EQ(gIgnored[1], Bytes(3, 0xEE));
 
-    // A write that timed out: its echo, late, is not the next write's answer.
+    // A write that timed out: its echo, late, is not the next write's
+    // answer, even when the next writes the same value to the same register.
     uint8_t first[kRequestLength], second[kRequestLength];
     BuildWriteRequest(first, 1, kFunctionWriteRegister, 5, 1, false);
-    BuildWriteRequest(second, 1, kFunctionWriteRegister, 5, 2, false);
+    BuildWriteRequest(second, 1, kFunctionWriteRegister, 5, 1, false);
     server.Push(FakeReply::Delayed(1100));
+    server.Push(FakeReply::Delayed(200));
     EXPECT_EQ(Transact(first).outcome, WaitTimedOut);
     gIgnored.clear();
     next = Transact(second);
     ASSERT_EQ(next.outcome, WaitAnswered);
     EXPECT_EQ(next.judgement.verdict, ReplyValid);
-    EXPECT_EQ(gIgnored.size(), 1u);
+    ASSERT_EQ(gIgnored.size(), 1u);
+    EXPECT_EQ(gIgnored[0][1], first[1]);
+    EXPECT_EQ(buffer[1], second[1]);
+}
+
+TEST_F(ResponseWaitTest, AFloodOfOtherFramesCannotStretchTheTimeOutAndTheResponseTimeIsTheDevicesOwn)
+{
+    // Far more frames than passes fit in the time-out, and no answer.
+    server.Push(FakeReply::Flood(20000, false));
+    gPassCount = 0;
+    const ResponseWait flooded = Transact(PassTick);
+    EXPECT_EQ(flooded.outcome, WaitTimedOut);
+    EXPECT_GT(gIgnored.size(), 100u);
+    EXPECT_LT(gIgnored.size(), 2000u);
+
+    // On a connection of its own: the answer's time runs from the request's
+    // last byte to the reply's.
+    CloseConnection(connection);
+    connection = OpenConnection("127.0.0.1", server.Port());
+    ASSERT_NE(connection, nullptr);
+    server.Push(FakeReply::Delayed(60));
+    const ResponseWait answered = Transact();
+    ASSERT_EQ(answered.outcome, WaitAnswered);
+    EXPECT_GE(ResponseMs(answered), 60u);
+    EXPECT_LT(ResponseMs(answered), kResponseTimeoutMs);
 }
 
 TEST_F(ResponseWaitTest, AReplyCompleteAtExactlyTheTimeoutIsTakenOneLaterIsNot)
@@ -165,7 +201,8 @@ TEST_F(ResponseWaitTest, AReplyCompleteAtExactlyTheTimeoutIsTakenOneLaterIsNot)
 TEST_F(ResponseWaitTest, ALostLinkIsToldFromASilentServer)
 {
     EXPECT_EQ(
-        SendAndAwaitResponse(nullptr, request, kRequestLength, buffer, kCycleBufferSize, nullptr, nullptr).outcome,
+        SendAndAwaitResponse(nullptr, request, kRequestLength, buffer, kCycleBufferSize, nullptr, kResponseTimeoutMs)
+            .outcome,
         WaitLinkLost);
 
     // Closed while waiting for the reply: the request went out.

@@ -43,7 +43,8 @@ ResponseWait Exchange(Connection* c, const RtuTiming& timing, const uint8_t* tcp
 {
     uint8_t request[kRtuRequestLength];
     const int length = BuildRtuRequest(request, tcp, kRequestLength);
-    return SendAndAwaitRtuResponse(c, timing, request, length, buffer, kCycleBufferSize, CollectIgnored);
+    return SendAndAwaitRtuResponse(c, timing, request, length, buffer, kCycleBufferSize, CollectIgnored,
+                                   kResponseTimeoutMs);
 }
 
 bool Valid(const ResponseWait& wait)

@@ -3,6 +3,7 @@
 // judge.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/table_numbers.h"
@@ -77,10 +78,11 @@ TEST(RtuFrames, CrcRequestsAndLengths)
     EXPECT_EQ(RtuReplyLength(Bytes{1, 43, 13}.data(), 3), -1);
     EXPECT_EQ(RtuLongestReply(kIdentify.data()), 256);
 
-    // 3.5 characters of 11 bits at 9600 baud, 10 without parity; 1.75 ms
-    // above 19200.
+    // 3.5 characters of 11 bits at 9600 baud, 10 without parity; still
+    // 3.5 characters at 19200; the fixed 1.75 ms only above it.
     EXPECT_EQ(SerialLineTiming({"", 9600, ParityEven, 1}).silenceMicros, 4011u);
     EXPECT_EQ(SerialLineTiming({"", 9600, ParityNone, 1}).silenceMicros, 3646u);
+    EXPECT_EQ(SerialLineTiming({"", 19200, ParityEven, 1}).silenceMicros, 2006u);
     EXPECT_EQ(SerialLineTiming({"", 38400, ParityEven, 1}).silenceMicros, 1750u);
 }
 
@@ -95,10 +97,15 @@ TEST(RtuFrames, EachRuleOfTheJudge)
     };
     Bytes badCrc = kHrReply;
     badCrc[9] ^= 0x40;
+    // The right CRC, high byte first: the wire carries it low byte first.
+    Bytes swappedCrc = kHrReply;
+    std::swap(swappedCrc[9], swappedCrc[10]);
+    ASSERT_NE(swappedCrc, kHrReply);
     const Case cases[] = {
         {"read answered", kReadHr, kHrReply, ReplyValid, FaultNone},
         {"coils: two bytes for ten", kReadCoils, Framed({1, 1, 2, 0xFF, 3}), ReplyValid, FaultNone},
         {"wrong CRC", kReadHr, badCrc, ReplyInvalid, FaultCrc},
+        {"CRC in the wrong byte order", kReadHr, swappedCrc, ReplyInvalid, FaultCrc},
         {"unit id", kReadHr, Framed({2, 3, 6, 0, 1, 0, 2, 0, 3}), ReplyInvalid, FaultUnitId},
         {"function code", kReadHr, Framed({1, 4, 6, 0, 1, 0, 2, 0, 3}), ReplyInvalid, FaultFunctionCode},
         {"byte count short", kReadHr, Framed({1, 3, 4, 0, 1, 0, 2}), ReplyInvalid, FaultByteCount},

@@ -20,6 +20,12 @@ int64_t NowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+int64_t NowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 uint16_t Get16(const std::vector<uint8_t>& b, size_t at)
 {
     return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
@@ -85,6 +91,13 @@ FakeReply FakeReply::Raw(std::vector<uint8_t> bytes)
     return r;
 }
 
+FakeReply FakeReply::RawWithId(std::vector<uint8_t> bytes)
+{
+    FakeReply r = Raw(std::move(bytes));
+    r.ownId = true;
+    return r;
+}
+
 FakeReply FakeReply::Sized(int length)
 {
     FakeReply r;
@@ -126,6 +139,14 @@ FakeReply FakeReply::Hangup(bool reset)
     FakeReply r;
     r.kind = Close;
     r.reset = reset;
+    return r;
+}
+
+FakeReply FakeReply::Flood(int strayFrames, bool answered)
+{
+    FakeReply r;
+    r.kind = answered ? Answer : Silent;
+    r.strayFrames = strayFrames;
     return r;
 }
 
@@ -224,6 +245,25 @@ void FakeModbusServer::SetStrict(bool strict)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     strict_ = strict;
+}
+
+void FakeModbusServer::SetNumberInValues(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    numberInValues_ = on;
+}
+
+void FakeModbusServer::SetConnectionLimit(int transactions, int lifetimeMs)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    limitTransactions_ = transactions;
+    limitLifetimeMs_ = lifetimeMs;
+}
+
+std::vector<int64_t> FakeModbusServer::AcceptTimesUs() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return acceptTimesUs_;
 }
 
 std::vector<uint8_t> FakeModbusServer::Received() const
@@ -373,15 +413,21 @@ void FakeModbusServer::Run()
         }
         std::erase_if(clients_, [](const Client& c) { return c.fd < 0; });
 
-        // Sleep until input arrives or the next scheduled reply is due.
+        // Sleep until input arrives, the next scheduled reply is due or a
+        // connection's lifetime ends.
         int64_t now = NowMs();
         int timeout = -1;
-        for (const Client& c : clients_)
-            if (!c.outgoing.empty()) {
-                int64_t wait = std::max<int64_t>(0, c.outgoing.front().dueMs - now);
-                if (timeout < 0 || wait < timeout)
-                    timeout = static_cast<int>(wait);
-            }
+        auto until = [&](int64_t dueMs) {
+            const int64_t wait = std::max<int64_t>(0, dueMs - now);
+            if (timeout < 0 || wait < timeout)
+                timeout = static_cast<int>(wait);
+        };
+        for (const Client& c : clients_) {
+            if (!c.outgoing.empty())
+                until(c.outgoing.front().dueMs);
+            if (c.closeAtMs >= 0)
+                until(c.closeAtMs);
+        }
 
         std::vector<pollfd> fds;
         fds.push_back({wakeFds_[0], POLLIN, 0});
@@ -402,8 +448,11 @@ void FakeModbusServer::Run()
             if (fds[i].revents)
                 ReadFrom(clients_[i - 2]);
         now = NowMs();
-        for (Client& c : clients_)
+        for (Client& c : clients_) {
             SendDue(c, now);
+            if (c.closeAtMs >= 0 && now >= c.closeAtMs)
+                CloseClient(c, false);
+        }
     }
 }
 
@@ -418,13 +467,22 @@ void FakeModbusServer::Accept()
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         Client c;
         c.fd = fd;
+        int transactions, lifetimeMs;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             c.index = static_cast<int>(connectionBytes_.size());
             connectionBytes_.emplace_back();
+            acceptTimesUs_.push_back(NowUs());
+            transactions = limitTransactions_;
+            lifetimeMs = limitLifetimeMs_;
             changed_.notify_all();
         }
+        if (lifetimeMs >= 0)
+            c.closeAtMs = NowMs() + lifetimeMs;
         clients_.push_back(std::move(c));
+        // Slots full: accepted, and closed at once.
+        if (transactions == 0)
+            CloseClient(clients_.back(), false);
     }
 }
 
@@ -461,9 +519,13 @@ void FakeModbusServer::ReadFrom(Client& client)
 void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>& request)
 {
     FakeReply reply;
+    int transactions;
+    uint16_t number;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        transactions = limitTransactions_;
         requests_.push_back(request);
+        number = static_cast<uint16_t>(requests_.size());
         requestTimesUs_.push_back(
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
                 .count());
@@ -476,21 +538,39 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
         }
     }
 
+    // The device closes once this request is answered.
+    const bool last = transactions > 0 && ++client.answered >= transactions;
+    if (reply.strayFrames > 0) {
+        // The request with another transaction id, as another master's
+        // traffic or a confused gateway's would look.
+        std::vector<uint8_t> stray(request.begin(), request.begin() + std::min<size_t>(request.size(), 12));
+        stray[0] ^= 0x80;
+        std::vector<uint8_t> flood;
+        flood.reserve(stray.size() * static_cast<size_t>(reply.strayFrames));
+        for (int i = 0; i < reply.strayFrames; ++i)
+            flood.insert(flood.end(), stray.begin(), stray.end());
+        Schedule(client, reply.delayMs, std::move(flood), false, false);
+    }
+
     std::vector<uint8_t> bytes;
     switch (reply.kind) {
     case FakeReply::Silent:
+        if (last)
+            Schedule(client, reply.delayMs, {}, true, false);
         return;
     case FakeReply::Close:
         Schedule(client, reply.delayMs, {}, true, reply.reset);
         return;
     case FakeReply::Bytes:
         bytes = reply.bytes;
+        if (reply.ownId && bytes.size() >= 2)
+            std::copy(request.begin(), request.begin() + 2, bytes.begin());
         break;
     case FakeReply::Exception:
         bytes = ExceptionFrame(request, reply.exceptionCode, reply.flagged);
         break;
     case FakeReply::Answer:
-        bytes = Answer(request);
+        bytes = Answer(request, number);
         if (reply.length >= 0)
             bytes.resize(static_cast<size_t>(reply.length), 0);
         for (const auto& [at, value] : reply.patches)
@@ -508,9 +588,11 @@ void FakeModbusServer::HandleRequest(Client& client, const std::vector<uint8_t>&
     } else {
         Schedule(client, reply.delayMs, std::move(bytes), false, false);
     }
+    if (last)
+        Schedule(client, reply.delayMs + reply.splitGapMs, {}, true, false);
 }
 
-std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& request)
+std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& request, uint16_t number)
 {
     const int function = request[7];
     if (request.size() < 12 || ((function < 1 || function > 6) && function != 15 && function != 16))
@@ -555,15 +637,18 @@ std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& reques
     if (address + field > 65536)
         return ExceptionFrame(request, 2, true);
 
+    auto value = [&](int i) {
+        return numberInValues_ ? (bits ? number & 1 : number) : values_[table - 1][address + i];
+    };
     std::vector<uint8_t> data;
     if (bits) {
         data.assign((field + 7) / 8, 0);
         for (int i = 0; i < field; ++i)
-            if (values_[table - 1][address + i])
+            if (value(i))
                 data[i / 8] |= static_cast<uint8_t>(1 << (i % 8));
     } else {
         for (int i = 0; i < field; ++i)
-            Put16(data, values_[table - 1][address + i]);
+            Put16(data, static_cast<uint16_t>(value(i)));
     }
 
     std::vector<uint8_t> out(request.begin(), request.begin() + 4);

@@ -80,20 +80,22 @@
 
 namespace {
 
-// A short exchange, so that the log page shows its colours.
+// A short exchange, so that the log page shows its colours; each request
+// with the transaction id it would go out with, its answer with the same.
 void AddSampleExchange()
 {
-    const uint8_t request[12] = {0x00, 0x04, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x04};
-    const uint8_t valid[17] = {0x00, 0x04, 0x00, 0x00, 0x00, 0x0B, 0x01, 0x03, 0x08,
-                               0x00, 0x0A, 0x00, 0x14, 0x01, 0xF4, 0xFF, 0xFF};
-    const uint8_t exception[9] = {0x00, 0x04, 0x00, 0x00, 0x00, 0x03, 0x01, 0x83, 0x02};
+    uint8_t request[12] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01, 0x03, 0x00, 0x00, 0x00, 0x04};
+    uint8_t valid[17] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x0B, 0x01, 0x03, 0x08,
+                         0x00, 0x0A, 0x00, 0x14, 0x01, 0xF4, 0xFF, 0xFF};
+    const uint8_t exception[9] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x03, 0x01, 0x83, 0x02};
     AppendLogLine(FormatRequestLine(request, 12), kBlue);
     AppendLogLine(FormatResponseLine(exception, 9), kRed);
     AppendLogLine(FormatElapsedLine(3), kDarkGrey);
-    for (int i = 0; i < 3; ++i) {
+    for (uint8_t id = 2; id <= 4; ++id) {
+        request[1] = valid[1] = id;
         AppendLogLine(FormatRequestLine(request, 12), kBlue);
         AppendLogLine(FormatResponseLine(valid, 17), kBlack);
-        AppendLogLine(FormatElapsedLine(2 + i), kDarkGrey);
+        AppendLogLine(FormatElapsedLine(id), kDarkGrey);
     }
     program.pollCount = 4;
     program.validCount = 3;

@@ -75,7 +75,7 @@ TEST(WriteValueDialog, OffersTheCellsTypesAndFunctionsAndPreviewsTheRequestOrWhy
     Part<QLineEdit>(*coil, "value")->setText(QStringLiteral("on"));
     Choose(*coil, "function", "15 Write Multiple Coils");
     EXPECT_EQ(Shown(*coil, "registers"), "Coil 0010: 1 (on)");
-    EXPECT_EQ(Shown(*coil, "frame"), "POKE ->: 14 bytes 00 64 00 00 00 08 01 0F 00 0A 00 01 01 01");
+    EXPECT_EQ(Shown(*coil, "frame"), "POKE ->: 14 bytes 00 00 00 00 00 08 01 0F 00 0A 00 01 01 01");
 
     gWritten.clear();
     std::unique_ptr<QDialog> dialog = OpenFor(false, TypeHex16);
@@ -102,7 +102,7 @@ TEST(WriteValueDialog, OffersTheCellsTypesAndFunctionsAndPreviewsTheRequestOrWhy
     EXPECT_FALSE(Part<QPushButton>(d, "write")->isEnabled());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
     EXPECT_EQ(Shown(d, "registers"), "Register 40010: 0xE979\nRegister 40011: 0x42F6\nReads back as 123.456");
-    EXPECT_EQ(Shown(d, "frame"), "POKE ->: 17 bytes 00 64 00 00 00 0B 01 10 00 0A 00 02 04 E9 79 42 F6");
+    EXPECT_EQ(Shown(d, "frame"), "POKE ->: 17 bytes 00 00 00 00 00 0B 01 10 00 0A 00 02 04 E9 79 42 F6");
     EXPECT_EQ(Shown(d, "reason"), "-");
 
     // The value field has the focus; Tab goes through the fields, then Write
