@@ -60,11 +60,11 @@ constexpr int kParameterControls[] = {
     IdScanButton,
 };
 // Fixed while connected too, and used only by the TCP transports: the
-// server's address, and the server command, which has a TCP connection of
-// its own.
-constexpr int kTcpControls[] = {
-    IdHostLabel, IdHostField, IdPortLabel, IdPortField, IdCommandLabel, IdCommandField, IdSendCommand,
-};
+// server's address.
+constexpr int kTcpControls[] = {IdHostLabel, IdHostField, IdPortLabel, IdPortField};
+// The server command, on a TCP connection of its own: Modbus/TCP only, as
+// through an RTU converter its text would go onto the serial bus.
+constexpr int kCommandControls[] = {IdCommandLabel, IdCommandField, IdSendCommand};
 // Fixed while connected, and used only by RTU on a serial port.
 constexpr int kSerialControls[] = {
     IdSerialPortLabel, IdSerialPortField, IdBaudLabel,     IdBaudSelector,
@@ -192,6 +192,7 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
         return;
     }
     program.session.answered.store(false);
+    program.session.silenceTold = false;
     program.connection.store(connection);
     program.link = LinkUp;
 
@@ -240,6 +241,7 @@ void ReconnectDone(Connection* connection, ConnectFailure failure)
         return;
     }
     program.session.answered.store(false);
+    program.session.silenceTold = false;
     program.connection.store(connection);
     program.link = LinkUp;
     const int attempts = program.session.reconnectAttempts;
@@ -428,11 +430,13 @@ SerialSettings ChosenSerialLine()
 void EnableTransportFields()
 {
     const bool off = program.link == LinkOff;
-    const bool serial = ChosenTransport() == TransportRtuSerial;
+    const TransportKind chosen = ChosenTransport();
     for (int id : kTcpControls)
-        EnableControl(id, off && !serial);
+        EnableControl(id, off && chosen != TransportRtuSerial);
+    for (int id : kCommandControls)
+        EnableControl(id, off && chosen == TransportModbusTcp);
     for (int id : kSerialControls)
-        EnableControl(id, off && serial);
+        EnableControl(id, off && chosen == TransportRtuSerial);
 }
 
 void TransportChosen()
@@ -450,11 +454,13 @@ void TransportChosen()
         offered.clear();
         return;
     }
-    // Offer the first device there is rather than an empty field.
+    // Offer a port with a device plugged in rather than an empty field; a
+    // built-in port, which opens whether or not anything is wired to it, is
+    // only chosen by the user.
     if (port.empty()) {
-        const std::vector<std::string> ports = ListSerialPorts();
-        if (!ports.empty()) {
-            offered = ports.front();
+        const std::string offer = SerialPortToOffer(ListSerialPorts());
+        if (!offer.empty()) {
+            offered = offer;
             SetControlText(IdSerialPortField, offered);
         }
     }

@@ -4,11 +4,13 @@
 
 #include "common/colours.h"
 #include "common/tick.h"
+#include "dataview/value_types.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/wire_exchange.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
+#include "modbus/response_stats.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 
@@ -56,6 +58,38 @@ const char* LossText(LinkLoss loss)
     }
 }
 
+// A write the device refused is not tried again, and its status is gone
+// with the next read: a note that stays until the user acts tells of it.
+void NoteRefusedWrite(int function, uint8_t code)
+{
+    const char* name = WriteFunctionName(function);
+    if (!*name)
+        return;
+    const char* meaning = ExceptionName(code);
+    ShowStatusNotice(StatusText, std::string("Write refused (") + name + "): exception " + std::to_string(code) +
+                                     (*meaning ? std::string(", ") + meaning : std::string()) + ".");
+}
+
+// A serial port opens whether or not a device is wired to it: after the
+// first requests of a connection went unanswered, without a byte, with
+// nothing else since the connect (or the clear), say so once.
+constexpr uint64_t kSilentRequests = 3;
+
+void NoteSilentPort()
+{
+    if (program.linkTransport != TransportRtuSerial || program.session.silenceTold)
+        return;
+    const ResponseSummary summary = SummariseResponseStats(program.responseStats);
+    if (summary.valid != 0 || summary.bad() != summary.timeouts || summary.timeouts < kSilentRequests)
+        return;
+    program.session.silenceTold = true;
+    const std::string what = "Nothing answers on " + program.linkSerial.port + ": no reply to " +
+                             std::to_string(summary.timeouts) + " requests.";
+    const std::string ask = "Is a device wired to this port, with this unit id, baud rate, parity and stop bits?";
+    AppendLogLine(what + " " + ask, kRed);
+    ShowStatusNotice(StatusText, what + "\n" + ask);
+}
+
 }  // namespace
 
 bool AnsweredValid(const ResponseWait& wait)
@@ -83,6 +117,7 @@ bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer)
             RecordBadResponse(program.responseStats, BadException, buffer[8]);
             if (const char* text = ExceptionStatusText(buffer[8]))
                 SetStatusField(StatusText, text);
+            NoteRefusedWrite(buffer[7] & 0x7F, buffer[8]);
         } else {
             RecordBadResponse(program.responseStats, wait.judgement.fault == FaultCrc ? BadCrc : BadInvalid);
             SetStatusField(StatusText, std::string(kStatusInvalid) + " (" + ReplyFaultText(wait.judgement.fault) + ")");
@@ -98,6 +133,7 @@ bool ReportBadOutcome(const WireExchange& exchange, const uint8_t* buffer)
         } else {
             RecordBadResponse(program.responseStats, BadTimeout);
             SetStatusField(StatusText, kStatusTimeout);
+            NoteSilentPort();
         }
         return false;
     case WaitSendFailed:
