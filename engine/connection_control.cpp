@@ -17,6 +17,7 @@
 #include "dataview/value_formats.h"
 #include "engine/counter_tips.h"
 #include "engine/data_tables.h"
+#include "engine/device_scan.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/scan_tick.h"
@@ -40,9 +41,23 @@ constexpr const char* kNoSerialPort = "Choose the serial port first.";
 // Fixed while connected, so the request parameters and the table layout
 // stay those the tables were built for.
 constexpr int kParameterControls[] = {
-    IdTransportLabel, IdTransportSelector, IdUnitLabel,   IdUnitField,  IdStartLabel,
-    IdStartField,     IdLengthLabel,       IdLengthField, IdScanLabel,  IdScanField,
-    IdFormatLabel,    IdSelectorDI,        IdSelectorCO,  IdSelectorIR, IdSelectorHR,
+    IdTransportLabel,
+    IdTransportSelector,
+    IdUnitLabel,
+    IdUnitField,
+    IdStartLabel,
+    IdStartField,
+    IdLengthLabel,
+    IdLengthField,
+    IdScanLabel,
+    IdScanField,
+    IdFormatLabel,
+    IdSelectorDI,
+    IdSelectorCO,
+    IdSelectorIR,
+    IdSelectorHR,
+    // A scan uses the connection itself.
+    IdScanButton,
 };
 // Fixed while connected too, and used only by the TCP transports: the
 // server's address.
@@ -62,14 +77,6 @@ std::string LinkName()
     if (program.linkTransport == TransportRtuSerial)
         return program.linkSerial.port;
     return program.linkHost + ":" + std::to_string(program.linkPort & 0xFFFF);
-}
-
-constexpr int kConnectButtons[] = {IdConnectComms, IdConnectData, IdConnectMessages};
-
-void EnableConnectButtons(bool enabled)
-{
-    for (int id : kConnectButtons)
-        EnableControl(id, enabled);
 }
 
 // Only called while no worker runs: the worker uses the connection without
@@ -295,7 +302,9 @@ void ToggleConnection()
 {
     switch (program.link) {
     case LinkOff:
-        Connect();
+        // The scan has the line; its buttons are off meanwhile.
+        if (!DeviceScanRunning())
+            Connect();
         break;
     case LinkConnecting:
         // A second click gives the connect up.
@@ -332,6 +341,13 @@ void UpdateConnectionControls()
     // Switching editing off commits an edit that is open right now.
     SetColumnEditable(IdDataList, ValueColumnOf(TableCoils), connected);
     SetColumnEditable(IdDataList, ValueColumnOf(TableHoldingRegisters), connected);
+    DeviceScanFollowsLink();
+}
+
+void EnableConnectButtons(bool enabled)
+{
+    for (int id : {IdConnectComms, IdConnectData, IdConnectMessages})
+        EnableControl(id, enabled);
 }
 
 void FinishDeferredDisconnect()

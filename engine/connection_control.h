@@ -27,6 +27,9 @@ void EnableTransportFields();
 // port with none typed offers the first adapter plugged in, if any.
 void TransportChosen();
 
+// The three "Connect / Disconnect" buttons.
+void EnableConnectButtons(bool enabled);
+
 // Completes a disconnect that had to wait for the worker.
 void FinishDeferredDisconnect();
 
