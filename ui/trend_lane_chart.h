@@ -1,10 +1,12 @@
-// One lane of the trend as a Qt chart: a QChart across the scene, without a background of its own (the lane, its
-// shading and frame are drawn under and over it), its plot area on the lane, a time axis under it and a value axis on
-// its left. Both axes are QCategoryAxis, labelled with the round ticks they are given and gridded there: a QValueAxis
-// labels its dynamic ticks with a printf format (times can only be numbers
-// there) and adds the step up from the first tick, so that a tick near
-// zero can read "-0.0". Its legend floats at the top left of the lane, or
-// where the names of hidden series go.
+// One lane of the trend as a Qt chart: a QChart across the scene, without
+// a background of its own (the lane, its shading and frame are drawn under
+// and over it), its plot area on the lane, a time axis under it and a value
+// axis on its left. Both axes are QCategoryAxis, labelled with the round
+// ticks they are given and gridded there: a QValueAxis labels its dynamic
+// ticks with a printf format (times can only be numbers there) and adds the
+// step up from the first tick, so that a tick near zero can read "-0.0".
+// Its legend floats at the top left of the lane, or where the names of
+// hidden series go.
 #pragma once
 
 #include <QString>

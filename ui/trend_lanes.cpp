@@ -14,6 +14,13 @@ constexpr int kMargin = 6;
 // that a line along a tick at the edge is not cut in half.
 constexpr int kLaneInset = 4;
 
+// Whether every series of a lane is a bit.
+bool IsBitLane(const SeriesStore& store, const std::vector<size_t>& series)
+{
+    return !series.empty() && std::all_of(series.begin(), series.end(),
+                                          [&](size_t s) { return store.series[s].source.type == SeriesBit; });
+}
+
 // The range that holds the series' values in the time shown, ending on ticks.
 ValueRange AutoRange(const SeriesStore& store, const TrendView& view, const std::vector<size_t>& series, int maxTicks)
 {
@@ -170,12 +177,6 @@ const std::optional<ValueRange>& FixedRangeOf(const TrendView& view, const Trend
     if (view.scales == ScalesShared || lane.series.empty() || lane.series.front() >= view.fixed.size())
         return view.sharedFixed;
     return view.fixed[lane.series.front()];
-}
-
-bool IsBitLane(const SeriesStore& store, const std::vector<size_t>& series)
-{
-    return !series.empty() && std::all_of(series.begin(), series.end(),
-                                          [&](size_t s) { return store.series[s].source.type == SeriesBit; });
 }
 
 int TrendLaneAt(const TrendLayout& layout, const QPoint& at)

@@ -59,9 +59,6 @@ TrendLayout LayOutTrend(const SeriesStore& store, const TrendView& view, const Q
 std::optional<ValueRange>& FixedRangeOf(TrendView& view, const TrendLane& lane);
 const std::optional<ValueRange>& FixedRangeOf(const TrendView& view, const TrendLane& lane);
 
-// Whether every series of a lane is a bit.
-bool IsBitLane(const SeriesStore& store, const std::vector<size_t>& series);
-
 // The lane at a point (its gap above and below counted in), or -1.
 int TrendLaneAt(const TrendLayout& layout, const QPoint& at);
 
