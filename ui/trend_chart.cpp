@@ -55,7 +55,11 @@ const QGraphicsItem* EntryNamed(const QGraphicsItem* item, const QString& name)
 
 TrendChart::TrendChart(const SeriesStore& store, QWidget* parent) : QGraphicsView(parent), store_(store)
 {
+    // Every item changes with each drawing: an index of where they are, or
+    // a region of what changed, would be built for nothing.
+    scene_.setItemIndexMethod(QGraphicsScene::NoIndex);
     setScene(&scene_);
+    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
