@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -342,4 +343,61 @@ TEST_F(TrendWindowTest, ALineWithMoreGapsThanStretchesIsNeverJoinedAcrossThem)
     EXPECT_EQ(points, 400u);
     EXPECT_EQ(lines, kMaxTrendStretches);
     EXPECT_LT(firstDot, firstLine);
+}
+
+TEST_F(TrendWindowTest, EveryGestureHoldsTheViewAndEndOrADoubleClickFollowsAgain)
+{
+    SetTrendWindowHandlers({FeedTwoScales, nullptr});
+    AddTrendSeries(Register(1));
+    AddTrendSeries({SeriesFloat32, 4, 3, 0});
+    SetTrendViewEnd(kT0);
+    ASSERT_TRUE(PumpUntil([] { return SeriesPoints(TrendSeriesStore()->series[1]).size() == 42; }));
+    TrendChart* chart = TrendWindowChart();
+    chart->Advance(kT0);
+    QWidget* view = chart->viewport();
+    const QPoint upper(view->width() / 2, view->height() / 4);  // over the register's lane
+    const ValueRange range = *chart->RangeOf(0);
+    const int64_t span = chart->ViewToMs() - chart->ViewFromMs();
+    auto wheel = [&](Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(upper, view->mapToGlobal(upper), {}, {0, 120}, Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(view, &event);
+    };
+    auto spanNow = [&] { return chart->ViewToMs() - chart->ViewFromMs(); };
+    // Fractions of a ms are rounded outwards.
+    auto sameSpan = [&] { return std::abs(spanNow() - span) <= 2; };
+    struct Case {
+        const char* what;
+        std::function<void()> gesture;
+        std::function<bool()> moved;
+        bool backByEnd;
+    };
+    const Case cases[] = {
+        {"Ctrl and the wheel: the lane's values only", [&] { wheel(Qt::ControlModifier); },
+         [&] { return chart->RangeOf(0)->high - chart->RangeOf(0)->low < range.high - range.low && sameSpan(); }, true},
+        {"Left: earlier by a tenth", [&] { QTest::keyClick(chart, Qt::Key_Left); },
+         [&] { return chart->ViewToMs() < kT0 - span / 20 && sameSpan(); }, false},
+        {"minus: a longer span", [&] { QTest::keyClick(chart, Qt::Key_Minus); }, [&] { return spanNow() > span; },
+         true},
+        {"a middle-button drag down: the values pan",
+         [&] {
+             QTest::mousePress(view, Qt::MiddleButton, {}, upper);
+             QTest::mouseMove(view, upper + QPoint(0, 30));
+             QTest::mouseRelease(view, Qt::MiddleButton, {}, upper + QPoint(0, 30));
+         },
+         [&] { return chart->RangeOf(0)->high > range.high; }, false},
+    };
+    for (const Case& c : cases) {
+        c.gesture();
+        EXPECT_FALSE(chart->Following()) << c.what;
+        EXPECT_TRUE(c.moved()) << c.what;
+        if (c.backByEnd)
+            QTest::keyClick(chart, Qt::Key_End);
+        else
+            QTest::mouseDClick(view, Qt::LeftButton, {}, upper);
+        EXPECT_TRUE(chart->Following()) << c.what;
+        EXPECT_EQ(chart->ViewToMs(), kT0) << c.what;
+        EXPECT_TRUE(sameSpan()) << c.what;
+        EXPECT_EQ(chart->RangeOf(0)->high, range.high) << c.what;
+    }
 }
