@@ -68,9 +68,12 @@ std::string ValueTickText(double value, const ValueTicks& ticks)
 {
     char text[48];
     const double magnitude = std::max(std::abs(value), ticks.step);
-    if (magnitude >= 1e9 || ticks.step < 1e-6)
-        std::snprintf(text, sizeof text, "%.3g", value);
-    else
+    if (magnitude >= 1e9 || ticks.step < 1e-6) {
+        // As many digits as tell a tick from the next: a counter near 3e9
+        // stepping by 100 must not label every tick "3e+09".
+        const int digits = static_cast<int>(std::floor(std::log10(magnitude)) - std::floor(std::log10(ticks.step))) + 1;
+        std::snprintf(text, sizeof text, "%.*g", std::clamp(digits, 3, 17), value);
+    } else
         std::snprintf(text, sizeof text, "%.*f", ticks.decimals, value + 0.0);
     std::string shown = text;
     if (shown.find_first_not_of("-0.") == std::string::npos)

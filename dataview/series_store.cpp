@@ -375,3 +375,24 @@ std::vector<SeriesPoint> PointsForView(const Series& series, int64_t from, int64
     view.insert(view.end(), at, end);
     return view;
 }
+
+std::vector<std::vector<SeriesPoint>> StretchesForView(const Series& series, int64_t from, int64_t to, size_t columns)
+{
+    std::vector<std::vector<SeriesPoint>> stretches;
+    bool fresh = true;  // the next finite point starts a stretch
+    const SeriesPoint* previous = nullptr;
+    const std::vector<SeriesPoint> points = PointsForView(series, from, to, columns);
+    for (const SeriesPoint& p : points) {
+        if (!std::isfinite(p.value)) {
+            fresh = true;
+            previous = nullptr;
+            continue;
+        }
+        if (fresh || (previous && BrokenBetween(series, previous->timeMs, p.timeMs)))
+            stretches.emplace_back();
+        stretches.back().push_back(p);
+        fresh = false;
+        previous = &p;
+    }
+    return stretches;
+}

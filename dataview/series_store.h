@@ -182,3 +182,9 @@ std::optional<double> SeriesValueAt(const Series& series, int64_t timeMs);
 // and highest point in time order, so spikes still show; at most
 // 2 * columns + 2 points then.
 std::vector<SeriesPoint> PointsForView(const Series& series, int64_t from, int64_t to, size_t columns);
+
+// PointsForView cut into the stretches of line to draw: a new one starts
+// where the line is broken, and a value that is not finite (an infinity or
+// NaN read as a float) is left out and breaks it too. A stretch of one
+// point is a lone value between two gaps.
+std::vector<std::vector<SeriesPoint>> StretchesForView(const Series& series, int64_t from, int64_t to, size_t columns);

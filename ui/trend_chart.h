@@ -1,23 +1,26 @@
-// The trend chart: the series of a store drawn against wall-clock time,
-// painted by the program itself so that it can do what a trend needs:
-// - each series on a scale of its own (a lane each, stacked), or all on one;
-// - the line broken where no value was read, and the time without cycles
-//   shaded across the chart and marked red on the time axis;
+// The trend chart: the series of a store against wall-clock time, drawn by
+// Qt Charts in one graphics view:
+// - each series on a lane and scale of its own, stacked on one time axis
+//   (a QChart each, trend_lane_chart.h), or all on one;
+// - the line broken where no value was read (trend_series_lines.h), and
+//   the time without cycles shaded across the lanes and marked red on the
+//   time axis;
 // - round ticks, whole numbers for whole-numbered series;
-// - a legend whose entries show and hide their series when clicked;
+// - a legend whose entries show and hide their series when clicked: each
+//   lane names its series at its top left; a hidden series on a scale of
+//   its own gives up its lane and keeps its name under the time axis;
 // - zoom: the wheel on the time axis (or, with Ctrl or over the value
 //   labels, on the values of the lane under the mouse), and a box dragged
 //   with the left button; pan: Shift and the left button, or the middle
 //   one; the arrow keys and + and - do the same from the keyboard. Any of
 //   them holds the view; Follow (a double-click, or End) goes back to
 //   following the newest data with every scale automatic.
-// The chart keeps what the user chose to see and takes the mouse and keys;
-// trend_layout.h places the lanes, ticks and legend, trend_painting.h draws
-// them. It reads the store it is given and never changes it.
+// trend_lanes.h places the lanes. The chart reads the store it is given
+// and never changes it; it is drawn again whenever what it shows changed.
 #pragma once
 
-#include <QPixmap>
-#include <QWidget>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 
 #include <cstdint>
 #include <functional>
@@ -26,11 +29,18 @@
 
 #include "dataview/chart_ticks.h"
 #include "dataview/series_store.h"
-#include "ui/trend_layout.h"
+#include "ui/trend_lane_chart.h"
+#include "ui/trend_lanes.h"
+#include "ui/trend_series_lines.h"
 
-class TrendChart : public QWidget {
+class QGraphicsItem;
+class QGraphicsLineItem;
+class QRubberBand;
+
+class TrendChart : public QGraphicsView {
 public:
     TrendChart(const SeriesStore& store, QWidget* parent);
+    ~TrendChart() override;
 
     // Following: the view ends at the newest time given to Advance and
     // spans the span, every value scale automatic.
@@ -59,7 +69,7 @@ public:
     int64_t ViewFromMs() const;
     int64_t ViewToMs() const;
     std::optional<ValueRange> RangeOf(size_t index) const;
-    // The legend's entry of a series, in the chart's coordinates (tests).
+    // The name of a series in the legend, in the chart's coordinates (tests).
     QRect LegendEntry(size_t index) const;
     // The width the points are thinned to: the plot's, in pixels.
     int PlotWidth() const;
@@ -71,7 +81,6 @@ public:
     std::function<void(const QPoint&)> menuAsked;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -84,17 +93,20 @@ protected:
 
 private:
     TrendLayout Lay() const;
-    // The layout last drawn (laid out now when nothing was drawn yet).
-    const TrendLayout& Laid() const;
-    // What the chart shows changed: drawn again at the next paint.
-    void Invalidate();
+    // The lane charts and the series in them, made anew (series added or
+    // removed, scales switched).
+    void Build();
+    // Everything drawn again from the store for the view.
+    void Redraw();
+    void DrawMarks();
+    void DrawCursor();
 
     // Changing the view; each holds it.
     void SetTimeView(double fromMs, double toMs);
-    void ZoomTime(const TrendLayout& layout, double x, double factor);
-    void SetLaneRange(const TrendLayout& layout, int lane, ValueRange range);
-    void ZoomValues(const TrendLayout& layout, int lane, double y, double factor);
-    void Pan(const TrendLayout& layout, int lane, QPoint by);
+    void ZoomTime(double x, double factor);
+    void SetLaneRange(int lane, ValueRange range);
+    void ZoomValues(int lane, double y, double factor);
+    void Pan(int lane, QPoint by);
     void HoldView();
 
     const SeriesStore& store_;
@@ -104,16 +116,23 @@ private:
     int64_t newestMs_ = 0;     // the newest time given to Advance
     std::optional<int64_t> cursor_;
 
-    // The last drawing, without cursor and zoom box, and its layout; stale
-    // when what it shows changed.
-    QPixmap frame_;
-    mutable std::optional<TrendLayout> laid_;
-    bool stale_ = true;
+    QGraphicsScene scene_;
+    // One per store series on scales of their own, one for all on a shared
+    // scale; and each series' lines, in its lane's chart.
+    std::vector<TrendLaneChart> charts_;
+    std::vector<TrendSeriesLines> lines_;
+    // What the charts do not draw, made again with each drawing: the lanes'
+    // backgrounds and frames, the times without cycles, a note.
+    std::vector<QGraphicsItem*> marks_;
+    QGraphicsLineItem* cursorLine_ = nullptr;
+    TrendLayout laid_;  // as last drawn
 
-    // A drag under way: where it started, in which lane, and how.
-    enum DragKind { DragNone, DragBox, DragPan };
+    // A drag under way: where it started, in which lane, and how; the box
+    // shown while zooming.
+    enum DragKind { DragNone, DragBox, DragPan, DragScene };
     DragKind drag_ = DragNone;
     QPoint dragFrom_;
     QPoint dragTo_;
     int dragLane_ = -1;
+    QRubberBand* box_ = nullptr;
 };

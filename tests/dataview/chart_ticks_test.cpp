@@ -41,6 +41,8 @@ TEST(ChartTicks, ValuesStepByOneTwoOrFiveTimesAPowerOfTen)
         {24.5, 25.5, 3, false, {"24.5", "25.0", "25.5"}},
         {0, 4e9, 3, true, {"0", "2e+09", "4e+09"}},
         {1.5e-7, 4.5e-7, 4, false, {"2e-07", "3e-07", "4e-07"}},
+        // A counter near 3e9: each tick its own text.
+        {3e9, 3e9 + 200, 3, true, {"3e+09", "3.0000001e+09", "3.0000002e+09"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Texts(c.low, c.high, c.maxTicks, c.whole), c.expected) << c.low << ".." << c.high;

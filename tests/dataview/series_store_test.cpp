@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <string>
 
 #include "dataview/byte_orders.h"
@@ -209,6 +210,29 @@ TEST(SeriesStore, TheViewIsBoundedPerColumnAndKeepsSpikesAndEdges)
     EXPECT_TRUE(std::any_of(view.begin(), view.end(), [](auto& p) { return p.value == -50; }));
     EXPECT_TRUE(std::is_sorted(view.begin(), view.end(), ByTime));
     EXPECT_EQ(PointsForView(s, 70000, 80000, 100).size(), 1u);
+}
+
+TEST(SeriesStore, TheLineIsCutIntoStretchesWhereNothingWasReadOrTheValueIsNotANumber)
+{
+    // Values at 1..9 s: the read at 4 s failed, 6 s is a NaN float, 8 s an
+    // infinity; 5 s is left alone between the gap and the NaN.
+    Series s;
+    for (int64_t t = 1; t <= 9; t++) {
+        if (t == 4) {
+            MarkSeriesGap(s);
+            continue;
+        }
+        const double value = t == 6 ? std::nan("") : t == 8 ? HUGE_VAL : static_cast<double>(t);
+        AppendPoint(s, t * 1000, value);
+    }
+    std::vector<std::vector<int64_t>> times;
+    for (const std::vector<SeriesPoint>& stretch : StretchesForView(s, 0, 10'000, 100)) {
+        times.emplace_back();
+        for (const SeriesPoint& p : stretch)
+            times.back().push_back(p.timeMs);
+    }
+    EXPECT_EQ(times, (std::vector<std::vector<int64_t>>{{1000, 2000, 3000}, {5000}, {7000}, {9000}}));
+    EXPECT_TRUE(StretchesForView(Series{}, 0, 10'000, 100).empty());
 }
 
 TEST(SeriesCsv, EverySeriesInOneTableByTime)

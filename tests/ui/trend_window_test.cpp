@@ -1,17 +1,25 @@
 // The trend window on an offscreen screen, fed scripted points: the series
 // and their legend names, the cursor's readout, the bound on series, the
-// picture saved, and closing it; each series on its scale, gaps, the legend,
-// zoom, pan and following again.
+// picture saved, and closing it; each series on its scale with round ticks,
+// gaps, the legend, zoom, pan and following again; a line with more gaps
+// than it has stretches.
 #include <gtest/gtest.h>
 
+#include <QCategoryAxis>
+#include <QChart>
 #include <QComboBox>
 #include <QImage>
+#include <QLineSeries>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScatterSeries>
 #include <QTest>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +27,7 @@
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/trend_chart.h"
+#include "ui/trend_series_lines.h"
 #include "ui/trend_window.h"
 
 namespace {
@@ -97,6 +106,46 @@ SeriesSource Register(int64_t address)
     return {SeriesU16, 4, address, 0};
 }
 
+// What Qt Charts was given to draw: every line and dot series in the chart.
+std::vector<QXYSeries*> DrawnSeries(TrendChart* chart)
+{
+    std::vector<QXYSeries*> drawn;
+    for (QGraphicsItem* item : chart->scene()->items())
+        if (auto* lane = qobject_cast<QChart*>(item->toGraphicsObject()))
+            for (QAbstractSeries* one : lane->series())
+                drawn.push_back(static_cast<QXYSeries*>(one));
+    return drawn;
+}
+
+// The texts of an axis of the lane that draws the series named name.
+QStringList AxisTexts(TrendChart* chart, const std::string& name, Qt::Orientation orientation)
+{
+    for (QXYSeries* one : DrawnSeries(chart))
+        if (one->name() == QString::fromStdString(name))
+            for (QAbstractAxis* axis : one->attachedAxes())
+                if (axis->orientation() == orientation && axis->labelsVisible())
+                    return static_cast<QCategoryAxis*>(axis)->categoriesLabels();
+    return {};
+}
+
+// Texts of ticks a round step apart (1, 2 or 5 times a power of ten),
+// whole numbers when whole.
+void ExpectRoundTicks(const QStringList& texts, bool whole)
+{
+    ASSERT_GE(texts.size(), 2) << texts.join(' ').toStdString();
+    const double step = texts[1].toDouble() - texts[0].toDouble();
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+    EXPECT_TRUE(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 || std::abs(mantissa - 5) < 1e-9)
+        << step;
+    for (qsizetype i = 0; i < texts.size(); i++) {
+        EXPECT_NEAR(texts[i].toDouble(), texts[0].toDouble() + static_cast<double>(i) * step, step * 1e-9);
+        EXPECT_FALSE(texts[i].startsWith(QStringLiteral("-0"))) << texts[i].toStdString();
+        if (whole) {
+            EXPECT_FALSE(texts[i].contains(QLatin1Char('.'))) << texts[i].toStdString();
+        }
+    }
+}
+
 }  // namespace
 
 TEST_F(TrendWindowTest, SeriesAddedAreReadAtTheCursorAndSavedAsAPicture)
@@ -164,9 +213,29 @@ TEST_F(TrendWindowTest, EachSeriesOnItsScaleAGapShownAndTheViewZoomsPansAndFollo
     EXPECT_LE(chart->RangeOf(1)->low, -60);
     EXPECT_GE(chart->RangeOf(1)->high, 60);
     EXPECT_LE(chart->RangeOf(1)->high - chart->RangeOf(1)->low, 200);
+    const std::string names[] = {"40001 u16", "40003-40004 float32 ABCD (big-endian)"};
+    ExpectRoundTicks(AxisTexts(chart, names[0], Qt::Vertical), true);
+    ExpectRoundTicks(AxisTexts(chart, names[1], Qt::Vertical), false);
+    // Round local times under the lowest lane only: ten seconds apart here.
+    EXPECT_TRUE(AxisTexts(chart, names[0], Qt::Horizontal).isEmpty());
+    const QStringList times = AxisTexts(chart, names[1], Qt::Horizontal);
+    EXPECT_GE(times.size(), 4);
+    for (const QString& time : times)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d0$")).match(time).hasMatch())
+            << time.toStdString();
+
+    // Shared: one scale, one legend naming both, which hides and shows
+    // either.
     auto* scales = TrendWindow()->findChildren<QComboBox*>()[1];
     scales->setCurrentIndex(scales->findText(QStringLiteral("Shared")));
     EXPECT_EQ(chart->RangeOf(1)->high, chart->RangeOf(0)->high);
+    EXPECT_EQ(chart->LegendEntry(1).left(), chart->LegendEntry(0).left());
+    EXPECT_GE(chart->LegendEntry(1).top(), chart->LegendEntry(0).bottom());
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->LegendEntry(1).center());
+    EXPECT_FALSE(chart->RangeOf(1));
+    EXPECT_TRUE(chart->RangeOf(0));
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->LegendEntry(1).center());
+    EXPECT_TRUE(chart->Shown(1));
     scales->setCurrentIndex(scales->findText(QStringLiteral("One per series")));
 
     // The minute's middle third read nothing: no line there, the time
@@ -190,11 +259,14 @@ TEST_F(TrendWindowTest, EachSeriesOnItsScaleAGapShownAndTheViewZoomsPansAndFollo
     EXPECT_NE(TrendReadout().find("40001 u16: -    40003-40004 float32 ABCD (big-endian): -"), std::string::npos)
         << TrendReadout();
 
-    // A click on a name in the legend hides its series, and shows it again.
-    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->LegendEntry(1).center());
+    // A click on a name in the legend hides its series, whose lane gives way
+    // to the other and whose name goes under the time axis; a click there
+    // shows it again.
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->LegendEntry(1).center());
     EXPECT_FALSE(chart->Shown(1));
     EXPECT_FALSE(chart->RangeOf(1));
-    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->LegendEntry(1).center());
+    EXPECT_GT(chart->LegendEntry(1).top(), chart->height() * 3 / 4);
+    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->LegendEntry(1).center());
     EXPECT_TRUE(chart->Shown(1));
 
     // The wheel zooms the time in about the mouse and holds the view; a
@@ -202,15 +274,15 @@ TEST_F(TrendWindowTest, EachSeriesOnItsScaleAGapShownAndTheViewZoomsPansAndFollo
     const QPoint middle(chart->width() / 2, chart->height() / 4);
     QWheelEvent wheel(middle, chart->mapToGlobal(middle), {}, {0, 240}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                       false);
-    QApplication::sendEvent(chart, &wheel);
+    QApplication::sendEvent(chart->viewport(), &wheel);
     EXPECT_FALSE(chart->Following());
     EXPECT_EQ(Button(QStringLiteral("Pause")), nullptr);
     const int64_t span = chart->ViewToMs() - chart->ViewFromMs();
     EXPECT_LT(span, 45'000);
     const int64_t from = chart->ViewFromMs();
-    QTest::mousePress(chart, Qt::LeftButton, Qt::ShiftModifier, middle);
-    QTest::mouseMove(chart, middle - QPoint(100, 0));
-    QTest::mouseRelease(chart, Qt::LeftButton, Qt::ShiftModifier, middle - QPoint(100, 0));
+    QTest::mousePress(chart->viewport(), Qt::LeftButton, Qt::ShiftModifier, middle);
+    QTest::mouseMove(chart->viewport(), middle - QPoint(100, 0));
+    QTest::mouseRelease(chart->viewport(), Qt::LeftButton, Qt::ShiftModifier, middle - QPoint(100, 0));
     EXPECT_GT(chart->ViewFromMs(), from);
     EXPECT_NEAR(static_cast<double>(chart->ViewToMs() - chart->ViewFromMs()), static_cast<double>(span), 2);
     Button(QStringLiteral("Resume"))->click();
@@ -220,11 +292,112 @@ TEST_F(TrendWindowTest, EachSeriesOnItsScaleAGapShownAndTheViewZoomsPansAndFollo
 
     // A box dragged over the float zooms its values and the time.
     const QRect lane = chart->rect();
-    QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(lane.width() / 3, chart->height() / 2 + 10));
-    QTest::mouseMove(chart, QPoint(lane.width() / 2, chart->height() / 2 + 40));
-    QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(lane.width() / 2, chart->height() / 2 + 40));
+    QTest::mousePress(chart->viewport(), Qt::LeftButton, {}, QPoint(lane.width() / 2, chart->height() / 2 + 10));
+    QTest::mouseMove(chart->viewport(), QPoint(lane.width() * 2 / 3, chart->height() / 2 + 40));
+    QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {}, QPoint(lane.width() * 2 / 3, chart->height() / 2 + 40));
     EXPECT_FALSE(chart->Following());
     EXPECT_LT(chart->ViewToMs() - chart->ViewFromMs(), 20'000);
     EXPECT_LT(chart->RangeOf(1)->high - chart->RangeOf(1)->low, 100);
     EXPECT_GT(chart->RangeOf(0)->high, chart->RangeOf(1)->high) << "the register's scale is its own";
+}
+
+TEST_F(TrendWindowTest, ALineWithMoreGapsThanStretchesIsNeverJoinedAcrossThem)
+{
+    // A read every 100 ms over the last minute, every third one failed: 200
+    // stretches of two points.
+    SetTrendWindowHandlers({[](SeriesStore& store) {
+                                Series& series = store.series[0];
+                                if (!series.points.empty())
+                                    return;
+                                for (int i = 0; i < 600; i++) {
+                                    if (i % 3 == 2)
+                                        MarkSeriesGap(series);
+                                    else
+                                        AppendPoint(series, kT0 - 60'000 + 100 * i, i % 50);
+                                }
+                            },
+                            nullptr});
+    AddTrendSeries(Register(1));
+    SetTrendViewEnd(kT0);
+    ASSERT_TRUE(PumpUntil([] { return SeriesPoints(TrendSeriesStore()->series[0]).size() == 400; }));
+    TrendChart* chart = TrendWindowChart();
+    chart->Advance(kT0);
+
+    size_t lines = 0, points = 0;
+    double firstLine = HUGE_VAL, firstDot = HUGE_VAL;
+    for (QXYSeries* drawn : DrawnSeries(chart)) {
+        const QList<QPointF> at = drawn->points();
+        points += static_cast<size_t>(at.size());
+        if (at.isEmpty())
+            continue;
+        if (drawn->type() == QAbstractSeries::SeriesTypeScatter) {
+            firstDot = std::min(firstDot, at.front().x());
+            continue;
+        }
+        lines++;
+        firstLine = std::min(firstLine, at.front().x());
+        for (qsizetype i = 1; i < at.size(); i++)
+            EXPECT_EQ(at[i].x() - at[i - 1].x(), 100) << "joined across a gap at " << at[i - 1].x() - kT0;
+    }
+    // Every value read is drawn; the oldest stretches past the bound as dots.
+    EXPECT_EQ(points, 400u);
+    EXPECT_EQ(lines, kMaxTrendStretches);
+    EXPECT_LT(firstDot, firstLine);
+}
+
+TEST_F(TrendWindowTest, EveryGestureHoldsTheViewAndEndOrADoubleClickFollowsAgain)
+{
+    SetTrendWindowHandlers({FeedTwoScales, nullptr});
+    AddTrendSeries(Register(1));
+    AddTrendSeries({SeriesFloat32, 4, 3, 0});
+    SetTrendViewEnd(kT0);
+    ASSERT_TRUE(PumpUntil([] { return SeriesPoints(TrendSeriesStore()->series[1]).size() == 42; }));
+    TrendChart* chart = TrendWindowChart();
+    chart->Advance(kT0);
+    QWidget* view = chart->viewport();
+    const QPoint upper(view->width() / 2, view->height() / 4);  // over the register's lane
+    const ValueRange range = *chart->RangeOf(0);
+    const int64_t span = chart->ViewToMs() - chart->ViewFromMs();
+    auto wheel = [&](Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(upper, view->mapToGlobal(upper), {}, {0, 120}, Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(view, &event);
+    };
+    auto spanNow = [&] { return chart->ViewToMs() - chart->ViewFromMs(); };
+    // Fractions of a ms are rounded outwards.
+    auto sameSpan = [&] { return std::abs(spanNow() - span) <= 2; };
+    struct Case {
+        const char* what;
+        std::function<void()> gesture;
+        std::function<bool()> moved;
+        bool backByEnd;
+    };
+    const Case cases[] = {
+        {"Ctrl and the wheel: the lane's values only", [&] { wheel(Qt::ControlModifier); },
+         [&] { return chart->RangeOf(0)->high - chart->RangeOf(0)->low < range.high - range.low && sameSpan(); }, true},
+        {"Left: earlier by a tenth", [&] { QTest::keyClick(chart, Qt::Key_Left); },
+         [&] { return chart->ViewToMs() < kT0 - span / 20 && sameSpan(); }, false},
+        {"minus: a longer span", [&] { QTest::keyClick(chart, Qt::Key_Minus); }, [&] { return spanNow() > span; },
+         true},
+        {"a middle-button drag down: the values pan",
+         [&] {
+             QTest::mousePress(view, Qt::MiddleButton, {}, upper);
+             QTest::mouseMove(view, upper + QPoint(0, 30));
+             QTest::mouseRelease(view, Qt::MiddleButton, {}, upper + QPoint(0, 30));
+         },
+         [&] { return chart->RangeOf(0)->high > range.high; }, false},
+    };
+    for (const Case& c : cases) {
+        c.gesture();
+        EXPECT_FALSE(chart->Following()) << c.what;
+        EXPECT_TRUE(c.moved()) << c.what;
+        if (c.backByEnd)
+            QTest::keyClick(chart, Qt::Key_End);
+        else
+            QTest::mouseDClick(view, Qt::LeftButton, {}, upper);
+        EXPECT_TRUE(chart->Following()) << c.what;
+        EXPECT_EQ(chart->ViewToMs(), kT0) << c.what;
+        EXPECT_TRUE(sameSpan()) << c.what;
+        EXPECT_EQ(chart->RangeOf(0)->high, range.high) << c.what;
+    }
 }

@@ -1,7 +1,11 @@
-// Where the trend chart puts things: its lanes (one for each series shown,
-// or one for all), each lane's value range and ticks, the time ticks, the
-// legend's entries; and the mapping between times, values and pixels. Made
-// from the store, what the user chose to see, and the chart's size and font.
+// Where the trend chart puts its lanes: one plot area for each series shown
+// (or one for all), stacked on one time axis, each with its value range and
+// round ticks; the time ticks; and, on scales of their own, the names of
+// the hidden series in rows under the time axis, to be clicked back. Made
+// from the store, what the user chose to see, the chart's size and font,
+// and the size of each legend entry; Qt Charts draws what is placed here.
+// Also the mapping between times, values and pixels, the one Qt Charts
+// uses for a plot area and its ranges.
 #pragma once
 
 #include <QFontMetrics>
@@ -31,39 +35,33 @@ struct TrendView {
 };
 
 struct TrendLane {
-    std::vector<size_t> series;  // store indexes drawn in it
-    QRect area;
-    ValueRange range;
+    std::vector<size_t> series;  // store indexes of the series shown in it
+    QRect area;                  // its plot area
+    ValueRange range;            // the values at its bottom and top edges
     ValueTicks ticks;
 };
 
 struct TrendLayout {
-    QRect plot;  // every lane, and the time axis below them
-    std::vector<TrendLane> lanes;
+    QRect plot;                    // from the first lane's top to the last one's bottom
+    std::vector<TrendLane> lanes;  // at least one
     TimeTicks timeTicks;
-    std::vector<QRect> legend;  // per store series
     int32_t utcOffsetMinutes = 0;
+    // Per store series: where the name of a hidden series on a scale of its
+    // own goes; empty for the others.
+    std::vector<QRect> folded;
 };
 
-// Room under the lanes for the red mark of a time without cycles.
-constexpr int kTrendMarkHeight = 4;
-// Between a lane's edge and its highest and lowest value.
-constexpr int kTrendLaneInset = 4;
-
-TrendLayout LayOutTrend(const SeriesStore& store, const TrendView& view, const QSize& size,
-                        const QFontMetrics& metrics);
+// entries: per store series, the size of its legend entry.
+TrendLayout LayOutTrend(const SeriesStore& store, const TrendView& view, const QSize& size, const QFontMetrics& metrics,
+                        const std::vector<QSize>& entries);
 
 // The range a lane keeps once zoomed, none while it follows its values.
 std::optional<ValueRange>& FixedRangeOf(TrendView& view, const TrendLane& lane);
 const std::optional<ValueRange>& FixedRangeOf(const TrendView& view, const TrendLane& lane);
-
-// Whether every series of a lane is a bit.
-bool IsBitLane(const SeriesStore& store, const std::vector<size_t>& series);
 
 // The lane at a point (its gap above and below counted in), or -1.
 int TrendLaneAt(const TrendLayout& layout, const QPoint& at);
 
 double TrendTimeAt(const TrendLayout& layout, const TrendView& view, double x);
 double TrendXOf(const TrendLayout& layout, const TrendView& view, int64_t timeMs);
-double TrendYOf(const QRect& area, const ValueRange& range, double value);
 double TrendValueAt(const QRect& area, const ValueRange& range, double y);

@@ -1,4 +1,4 @@
-#include "ui/trend_layout.h"
+#include "ui/trend_lanes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,11 +9,16 @@
 namespace {
 
 constexpr int kLaneGap = 8;
+constexpr int kMargin = 6;
+// Between a lane's edge and its highest and lowest value, in pixels, so
+// that a line along a tick at the edge is not cut in half.
+constexpr int kLaneInset = 4;
 
-// The part of a lane the values are drawn in.
-QRect Inner(const QRect& area)
+// Whether every series of a lane is a bit.
+bool IsBitLane(const SeriesStore& store, const std::vector<size_t>& series)
 {
-    return area.adjusted(0, kTrendLaneInset, 0, -kTrendLaneInset);
+    return !series.empty() && std::all_of(series.begin(), series.end(),
+                                          [&](size_t s) { return store.series[s].source.type == SeriesBit; });
 }
 
 // The range that holds the series' values in the time shown, ending on ticks.
@@ -28,7 +33,7 @@ ValueRange AutoRange(const SeriesStore& store, const TrendView& view, const std:
         const Series& one = store.series[s];
         whole = whole && SeriesIsWhole(one.source);
         for (const SeriesPoint& p : PointsForView(one, from, to, 512)) {
-            // An infinity or NaN read as a float is drawn off the chart but
+            // An infinity or NaN read as a float is left out of the line and
             // must not take the range with it.
             if (p.timeMs < from || p.timeMs > to || !std::isfinite(p.value))
                 continue;
@@ -39,6 +44,13 @@ ValueRange AutoRange(const SeriesStore& store, const TrendView& view, const std:
     if (low > high)
         return {0, 1};
     return RoundValueRange(low, high, maxTicks, whole);
+}
+
+// The range widened by the inset at both ends of a lane of height pixels.
+ValueRange Inset(ValueRange range, int height)
+{
+    const double pad = (range.high - range.low) * kLaneInset / std::max(1, height - 2 * kLaneInset);
+    return {range.low - pad, range.high + pad};
 }
 
 std::vector<TrendLane> Lanes(const SeriesStore& store, const TrendView& view, const QRect& plot, int rowHeight)
@@ -73,7 +85,7 @@ std::vector<TrendLane> Lanes(const SeriesStore& store, const TrendView& view, co
         top += height + kLaneGap;
         // As many ticks as their texts leave room for, so that the range
         // wastes little of the lane.
-        const int maxTicks = std::max(2, Inner(lane.area).height() / (rowHeight + 2) + 1);
+        const int maxTicks = std::max(2, (height - 2 * kLaneInset) / (rowHeight + 2) + 1);
         bool whole = true;
         for (size_t s : lane.series)
             whole = whole && SeriesIsWhole(store.series[s].source);
@@ -84,61 +96,72 @@ std::vector<TrendLane> Lanes(const SeriesStore& store, const TrendView& view, co
             lane.ticks.values = {0, 1};
             continue;
         }
-        lane.range = FixedRangeOf(view, lane).value_or(AutoRange(store, view, lane.series, maxTicks));
+        // The ticks of the values, before the room at the edges is added.
+        const std::optional<ValueRange>& fixed = FixedRangeOf(view, lane);
+        lane.range = fixed.value_or(AutoRange(store, view, lane.series, maxTicks));
         lane.ticks = RoundValueTicks(lane.range.low, lane.range.high, maxTicks, whole);
+        if (!fixed)
+            lane.range = Inset(lane.range, height);
     }
     return lanes;
+}
+
+// Places the names of the hidden series on scales of their own in rows from
+// the left; returns the height of the rows.
+int FoldHidden(const SeriesStore& store, const TrendView& view, const std::vector<QSize>& entries, int width,
+               std::vector<QRect>& folded)
+{
+    folded.assign(store.series.size(), QRect());
+    if (view.scales != ScalesPerSeries)
+        return 0;
+    int x = kMargin, y = 0, rowHeight = 0;
+    for (size_t s = 0; s < store.series.size() && s < view.shown.size() && s < entries.size(); s++) {
+        if (view.shown[s])
+            continue;
+        if (x > kMargin && x + entries[s].width() > width - kMargin) {
+            x = kMargin;
+            y += rowHeight;
+        }
+        folded[s] = QRect(QPoint(x, y), entries[s]);
+        x += entries[s].width() + kMargin;
+        rowHeight = std::max(rowHeight, entries[s].height());
+    }
+    return rowHeight == 0 ? 0 : y + rowHeight;
 }
 
 }  // namespace
 
 TrendLayout LayOutTrend(const SeriesStore& store, const TrendView& view, const QSize& chart,
-                        const QFontMetrics& metrics)
+                        const QFontMetrics& metrics, const std::vector<QSize>& entries)
 {
     TrendLayout layout;
-    const int row = metrics.height() + 4;
+    const int foldedHeight = FoldHidden(store, view, entries, chart.width(), layout.folded);
+    const int foldedTop = chart.height() - kMargin - foldedHeight;
+    for (QRect& entry : layout.folded)
+        if (!entry.isNull())
+            entry.translate(0, foldedTop);
 
-    // The legend's entries, in rows under the time axis.
-    const int square = metrics.height() * 2 / 3;
-    std::vector<QSize> sizes;
-    for (const Series& series : store.series)
-        sizes.emplace_back(square + 6 + metrics.horizontalAdvance(QString::fromStdString(series.name)), row);
-    int rows = sizes.empty() ? 0 : 1;
-    for (int x = 8, i = 0; i < static_cast<int>(sizes.size()); i++) {
-        if (x > 8 && x + sizes[static_cast<size_t>(i)].width() > chart.width() - 8) {
-            rows++;
-            x = 8;
-        }
-        x += sizes[static_cast<size_t>(i)].width() + 16;
-    }
-    const int legendTop = chart.height() - rows * row - 4;
-
-    const QRect provisional(0, 6, chart.width(), legendTop - 6 - row - kTrendMarkHeight);
+    // The time axis' texts under the lanes.
+    const int timeRow = metrics.height() + 8;
+    const QRect provisional(0, kMargin, chart.width(), foldedTop - kMargin - timeRow);
     layout.lanes = Lanes(store, view, provisional, metrics.height());
     int labels = metrics.horizontalAdvance(QStringLiteral("0"));
     for (const TrendLane& lane : layout.lanes)
         for (double v : lane.ticks.values)
             labels = std::max(labels, metrics.horizontalAdvance(QString::fromStdString(ValueTickText(v, lane.ticks))));
-    layout.plot =
-        QRect(labels + 12, provisional.top(), std::max(16, chart.width() - labels - 24), provisional.height());
+    // The texts of the value axes on the left; room on the right for half
+    // of the last time text, which is centred on its tick.
+    const int timeText = metrics.horizontalAdvance(QStringLiteral("00:00:00.000"));
+    const int left = labels + 16;
+    layout.plot = QRect(left, provisional.top(), std::max(16, chart.width() - left - timeText / 2 - 4),
+                        std::max(1, layout.lanes.back().area.bottom() - provisional.top() + 1));
     for (TrendLane& lane : layout.lanes)
         lane.area = QRect(layout.plot.left(), lane.area.top(), layout.plot.width(), lane.area.height());
 
     const auto to = static_cast<int64_t>(std::ceil(view.toMs));
     layout.utcOffsetMinutes = UtcOffsetMinutesAt(to);
-    const int tickRoom = metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 16;
     layout.timeTicks = RoundTimeTicks(static_cast<int64_t>(std::floor(view.fromMs)), to,
-                                      std::max(2, layout.plot.width() / tickRoom), layout.utcOffsetMinutes);
-
-    int x = 8, y = legendTop;
-    for (const QSize& entry : sizes) {
-        if (x > 8 && x + entry.width() > chart.width() - 8) {
-            x = 8;
-            y += row;
-        }
-        layout.legend.emplace_back(QPoint(x, y), entry);
-        x += entry.width() + 16;
-    }
+                                      std::max(2, layout.plot.width() / (timeText + 16)), layout.utcOffsetMinutes);
     return layout;
 }
 
@@ -154,12 +177,6 @@ const std::optional<ValueRange>& FixedRangeOf(const TrendView& view, const Trend
     if (view.scales == ScalesShared || lane.series.empty() || lane.series.front() >= view.fixed.size())
         return view.sharedFixed;
     return view.fixed[lane.series.front()];
-}
-
-bool IsBitLane(const SeriesStore& store, const std::vector<size_t>& series)
-{
-    return !series.empty() && std::all_of(series.begin(), series.end(),
-                                          [&](size_t s) { return store.series[s].source.type == SeriesBit; });
 }
 
 int TrendLaneAt(const TrendLayout& layout, const QPoint& at)
@@ -182,14 +199,7 @@ double TrendXOf(const TrendLayout& layout, const TrendView& view, int64_t timeMs
            (static_cast<double>(timeMs) - view.fromMs) / (view.toMs - view.fromMs) * layout.plot.width();
 }
 
-double TrendYOf(const QRect& area, const ValueRange& range, double value)
-{
-    const QRect inner = Inner(area);
-    return inner.bottom() + 1 - (value - range.low) / (range.high - range.low) * inner.height();
-}
-
 double TrendValueAt(const QRect& area, const ValueRange& range, double y)
 {
-    const QRect inner = Inner(area);
-    return range.low + (inner.bottom() + 1 - y) / inner.height() * (range.high - range.low);
+    return range.low + (area.bottom() + 1 - y) / area.height() * (range.high - range.low);
 }
