@@ -56,12 +56,13 @@ constexpr int kSerialControls[] = {
     IdParityLabel,     IdParitySelector,  IdStopBitsLabel, IdStopBitsSelector,
 };
 
-// What the session talks to, for the log: host and port, or the serial port.
+// What the link goes to, for the log: host and port, or the serial port.
 std::string LinkName()
 {
-    if (program.linkTransport == TransportRtuSerial)
-        return program.linkSerial.port;
-    return program.linkHost + ":" + std::to_string(program.linkPort & 0xFFFF);
+    const LinkTarget& target = program.link.target;
+    if (target.transport == TransportRtuSerial)
+        return target.serialPort;
+    return target.host + ":" + std::to_string(target.port);
 }
 
 constexpr int kConnectButtons[] = {IdConnectComms, IdConnectData, IdConnectMessages};
@@ -76,13 +77,13 @@ void EnableConnectButtons(bool enabled)
 // a lock.
 void CloseCurrentConnection()
 {
-    Connection* connection = program.connection.exchange(nullptr);
+    Connection* connection = program.link.connection.exchange(nullptr);
     CloseConnection(connection);
 }
 
 std::string LinkDownStatus()
 {
-    const int attempts = program.session.reconnectAttempts;
+    const int attempts = program.link.reconnectAttempts;
     if (attempts == 0)
         return "Status: Link Down, reconnecting";
     return "Status: Link Down, reconnecting (attempt " + std::to_string(attempts) + ")";
@@ -97,10 +98,11 @@ void AttemptDone()
 // False when no thread could be started for it: it has failed already.
 bool StartAttempt()
 {
-    program.attempt = program.linkTransport == TransportRtuSerial
-                          ? StartSerialAttempt(program.linkSerial, AttemptDone)
-                          : StartConnectAttempt(program.linkHost, program.linkPort, AttemptDone);
-    return program.attempt != nullptr;
+    Link& link = program.link;
+    link.attempt = link.target.transport == TransportRtuSerial
+                       ? StartSerialAttempt(link.line, AttemptDone)
+                       : StartConnectAttempt(link.target.host, link.target.port, AttemptDone);
+    return link.attempt != nullptr;
 }
 
 void ConnectDone(Connection* connection, ConnectFailure failure);
@@ -111,13 +113,13 @@ void ReconnectDone(Connection* connection, ConnectFailure failure);
 void EndSession()
 {
     program.stopRequest = false;
-    program.linkLost.store(false);
-    AbandonConnectAttempt(program.attempt);
-    program.attempt = nullptr;
+    program.link.lost.store(false);
+    AbandonConnectAttempt(program.link.attempt);
+    program.link.attempt = nullptr;
     StopWindowTimer(kScanTimerId);
     StopWindowTimer(kLinkTimerId);
     CloseCurrentConnection();
-    program.link = LinkOff;
+    program.link.state = LinkOff;
     MarkAllTablesStale();
 }
 
@@ -125,46 +127,47 @@ void EndSession()
 // else drops whatever is queued for another target, each with one line.
 void DropWritesForOtherTargets(const LinkTarget& target)
 {
-    for (const QueuedWrite& dropped : program.pendingWrites.TakeOtherTargets(target)) {
+    for (const QueuedWrite& dropped : program.link.pendingWrites.TakeOtherTargets(target)) {
         const PendingWrite& write = dropped.write;
         // From the function code on: what it would have done.
-        const int pdu = write.Length > 7 ? write.Length - 7 : 0;
+        const int pdu = write.length > 7 ? write.length - 7 : 0;
         AppendLogLine("POKE dropped: typed for " + LinkTargetText(dropped.target) + ", connecting to " +
-                          LinkTargetText(target) + ":" + HexDump(write.Frame.data() + 7, pdu),
+                          LinkTargetText(target) + ":" + HexDump(write.frame.data() + 7, pdu),
                       kRed);
     }
 }
 
-// A new session: ids from 1, polling from the first read, no attempt
-// failed yet, the user's connect the latest attempt.
-void StartSession(const LinkTarget& target)
+// The user's connect: the target, the line and the scan rate as the page
+// shows them, fixed for the link's life; ids from 1, polling from the first
+// read, no attempt failed yet, this connect the latest attempt.
+void StartLink()
 {
-    LinkSession& session = program.session;
-    session.target = target;
-    session.nextTransactionId = 1;
-    session.resume = ResumeAtStart;
-    session.answered.store(false);
-    session.reconnectAttempts = 0;
-    session.failedAttempts = 0;
-    session.attemptStart = MillisecondTick();
+    Link& link = program.link;
+    // Read once, brought into the field's range once: the field shows the
+    // rate in force, and is saved so.
+    link.scanRateMs = ScanRateInUse(TextToNumber(GetControlText(IdScanField)));
+    SetControlText(IdScanField, std::to_string(link.scanRateMs));
+    const TransportKind transport = ChosenTransport();
+    link.line = ChosenSerialLine();
+    link.target = MakeLinkTarget(transport, GetControlText(IdHostField), TextToInt32(GetControlText(IdPortField)),
+                                 link.line.port, TextToInt32(GetControlText(IdUnitField)));
+    link.framing = FramingOf(transport);
+    // Over TCP a converter at the far end keeps the serial line's timing.
+    link.timing = transport == TransportRtuSerial ? SerialLineTiming(link.line) : LineTiming{};
+    link.device = DeviceSettings{};
+    link.nextTransactionId = 1;
+    link.resume = ResumeAtStart;
+    link.answered.store(false);
+    link.reconnectAttempts = 0;
+    link.failedAttempts = 0;
+    link.attemptStart = MillisecondTick();
 }
 
 void Connect()
 {
-    // The field shows the rate that will be used, and is saved so.
-    SetControlText(IdScanField, std::to_string(ScanRateInUse(TextToNumber(GetControlText(IdScanField)))));
-    program.linkTransport = ChosenTransport();
-    program.linkPort = TextToInt32(GetControlText(IdPortField));
-    program.linkHost = GetControlText(IdHostField);
-    program.linkSerial = ChosenSerialLine();
-    const LinkTarget target = MakeLinkTarget(program.linkTransport, program.linkHost, program.linkPort,
-                                             program.linkSerial.port, TextToInt32(GetControlText(IdUnitField)));
-    DropWritesForOtherTargets(target);
-    StartSession(target);
-    // Over TCP a converter at the far end keeps the serial line's timing.
-    program.rtuTiming =
-        program.linkTransport == TransportRtuSerial ? SerialLineTiming(program.linkSerial) : RtuTiming{};
-    program.link = LinkConnecting;
+    StartLink();
+    DropWritesForOtherTargets(program.link.target);
+    program.link.state = LinkConnecting;
     UpdateConnectionControls();
     if (!StartAttempt())
         ConnectDone(nullptr, ConnectFailed);
@@ -172,21 +175,22 @@ void Connect()
 
 void ConnectDone(Connection* connection, ConnectFailure failure)
 {
+    Link& link = program.link;
     if (!connection) {
-        program.link = LinkOff;
-        if (program.linkTransport != TransportRtuSerial)
+        link.state = LinkOff;
+        if (link.target.transport != TransportRtuSerial)
             ShowMessageBox(kConnectFailed);
-        else if (program.linkSerial.port.empty())
+        else if (link.line.port.empty())
             ShowMessageBox(kNoSerialPort);
         else
-            ShowMessageBox(SerialOpenFailureText(failure, program.linkSerial.port));
+            ShowMessageBox(SerialOpenFailureText(failure, link.line.port));
         UpdateConnectionControls();
         StopWindowTimer(kScanTimerId);
         return;
     }
-    program.session.answered.store(false);
-    program.connection.store(connection);
-    program.link = LinkUp;
+    link.answered.store(false);
+    link.connection.store(connection);
+    link.state = LinkUp;
 
     // The response times and causes describe this connection alone.
     RestartResponseFigures(FiguresSinceConnect);
@@ -198,13 +202,13 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
     // Nothing to poll without a row of an enabled table. The timer raises
     // intervals below its floor (zero and negative included).
     if (program.tableRowTotal >= 1)
-        StartWindowTimer(kScanTimerId, ScanRateInUse(TextToNumber(GetControlText(IdScanField))));
+        StartWindowTimer(kScanTimerId, link.scanRateMs);
 }
 
 void StartReconnectAttempt()
 {
-    program.session.reconnectAttempts++;
-    program.session.attemptStart = MillisecondTick();
+    program.link.reconnectAttempts++;
+    program.link.attemptStart = MillisecondTick();
     SetStatusField(StatusText, LinkDownStatus());
     if (!StartAttempt())
         ReconnectDone(nullptr, ConnectFailed);
@@ -214,9 +218,9 @@ void StartReconnectAttempt()
 // start, or at once when that pause is over.
 void AttemptFailed()
 {
-    LinkSession& session = program.session;
-    session.failedAttempts++;
-    const uint32_t delay = ReconnectDelayMs(session.failedAttempts, ElapsedSince(session.attemptStart));
+    Link& link = program.link;
+    link.failedAttempts++;
+    const uint32_t delay = ReconnectDelayMs(link.failedAttempts, ElapsedSince(link.attemptStart));
     if (delay == 0)
         StartReconnectAttempt();
     else
@@ -226,16 +230,17 @@ void AttemptFailed()
 void ReconnectDone(Connection* connection, ConnectFailure failure)
 {
     if (!connection) {
-        AppendLogLine("Reconnect attempt " + std::to_string(program.session.reconnectAttempts) +
+        AppendLogLine("Reconnect attempt " + std::to_string(program.link.reconnectAttempts) +
                           " failed: " + ConnectFailureText(failure),
                       kRed);
         AttemptFailed();
         return;
     }
-    program.session.answered.store(false);
-    program.connection.store(connection);
-    program.link = LinkUp;
-    const int attempts = program.session.reconnectAttempts;
+    Link& link = program.link;
+    link.answered.store(false);
+    link.connection.store(connection);
+    link.state = LinkUp;
+    const int attempts = link.reconnectAttempts;
     AppendLogLine("Reconnected to " + LinkName() + " after " + std::to_string(attempts) +
                       (attempts == 1 ? " attempt" : " attempts"),
                   kDarkGrey);
@@ -251,15 +256,15 @@ void ReconnectDone(Connection* connection, ConnectFailure failure)
 // answered, otherwise after the pause the failed attempts call for.
 void TakeDownLink()
 {
-    program.linkLost.store(false);
+    Link& link = program.link;
+    link.lost.store(false);
     CloseCurrentConnection();
-    program.link = LinkDown;
+    link.state = LinkDown;
     MarkAllTablesStale();
-    LinkSession& session = program.session;
-    const bool answered = session.answered.exchange(false);
+    const bool answered = link.answered.exchange(false);
     if (answered) {
-        session.reconnectAttempts = 0;
-        session.failedAttempts = 0;
+        link.reconnectAttempts = 0;
+        link.failedAttempts = 0;
     }
     UpdateConnectionControls();
     if (answered)
@@ -279,7 +284,7 @@ void Disconnect()
         UpdateConnectionControls();
         // The cycle ends after its current transaction; a tick right after
         // that completes the disconnect, whatever the scan rate.
-        StartWindowTimer(kScanTimerId, kMinTimerInterval);
+        StartWindowTimer(kScanTimerId, kLookAgainMs);
         return;
     }
     EndSession();
@@ -291,7 +296,7 @@ void Disconnect()
 
 void ToggleConnection()
 {
-    switch (program.link) {
+    switch (program.link.state) {
     case LinkOff:
         Connect();
         break;
@@ -309,8 +314,9 @@ void ToggleConnection()
 
 void UpdateConnectionControls()
 {
-    const bool connected = program.link == LinkUp || program.link == LinkDown;
-    switch (program.link) {
+    const LinkState state = program.link.state;
+    const bool connected = state == LinkUp || state == LinkDown;
+    switch (state) {
     case LinkOff:
         SetStatusField(StatusText, kStatusNotConnected);
         break;
@@ -325,7 +331,7 @@ void UpdateConnectionControls()
         break;
     }
     for (int id : kParameterControls)
-        EnableControl(id, program.link == LinkOff);
+        EnableControl(id, state == LinkOff);
     EnableTransportFields();
     // Switching editing off commits an edit that is open right now.
     SetColumnEditable(IdDataList, ValueColumnOf(TableCoils), connected);
@@ -343,29 +349,30 @@ void FinishDeferredDisconnect()
 void LinkTick()
 {
     StopWindowTimer(kLinkTimerId);
-    if (program.attempt) {
+    Link& link = program.link;
+    if (link.attempt) {
         // Only a finished attempt is taken; a stray tick leaves it running.
-        if (!ConnectAttemptDone(program.attempt))
+        if (!ConnectAttemptDone(link.attempt))
             return;
         ConnectFailure failure = ConnectFailed;
-        Connection* connection = FinishConnectAttempt(program.attempt, &failure);
-        program.attempt = nullptr;
-        if (program.link == LinkConnecting)
+        Connection* connection = FinishConnectAttempt(link.attempt, &failure);
+        link.attempt = nullptr;
+        if (link.state == LinkConnecting)
             ConnectDone(connection, failure);
-        else if (program.link == LinkDown)
+        else if (link.state == LinkDown)
             ReconnectDone(connection, failure);
         else
             CloseConnection(connection);
         return;
     }
-    if (program.link == LinkDown) {
+    if (link.state == LinkDown) {
         StartReconnectAttempt();
         return;
     }
-    if (program.link == LinkUp && program.linkLost.load()) {
+    if (link.state == LinkUp && link.lost.load()) {
         // Until the worker has left the connection alone, look again soon.
         if (program.workerRunning.load()) {
-            StartWindowTimer(kLinkTimerId, kMinTimerInterval);
+            StartWindowTimer(kLinkTimerId, kLookAgainMs);
             return;
         }
         if (program.stopRequest)
@@ -377,14 +384,14 @@ void LinkTick()
 
 void ReportLinkLost()
 {
-    program.linkLost.store(true);
-    RunOnGui([] { StartWindowTimer(kLinkTimerId, kMinTimerInterval); });
+    program.link.lost.store(true);
+    RunOnGui([] { StartWindowTimer(kLinkTimerId, kLookAgainMs); });
 }
 
 void AbandonConnecting()
 {
-    AbandonConnectAttempt(program.attempt);
-    program.attempt = nullptr;
+    AbandonConnectAttempt(program.link.attempt);
+    program.link.attempt = nullptr;
 }
 
 TransportKind ChosenTransport()
@@ -411,7 +418,7 @@ SerialSettings ChosenSerialLine()
 
 void EnableTransportFields()
 {
-    const bool off = program.link == LinkOff;
+    const bool off = program.link.state == LinkOff;
     const bool serial = ChosenTransport() == TransportRtuSerial;
     for (int id : kTcpControls)
         EnableControl(id, off && !serial);

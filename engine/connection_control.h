@@ -4,6 +4,11 @@
 
 #include "connection/line_settings.h"
 
+// How soon main looks again at a cycle it waits for, in ms: the link timer
+// while the worker still holds a lost connection, the scan timer for a
+// disconnect asked for during a cycle.
+constexpr int kLookAgainMs = 10;
+
 // Connects when not connected (off the GUI thread: the window stays live),
 // gives up a connect in progress, otherwise disconnects (or asks to, while
 // a poll worker runs).

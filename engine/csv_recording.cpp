@@ -104,7 +104,7 @@ void RecordingTick()
     if (gRecorder) {
         // Rows come only from cycles; while the link is not up there are
         // none. Paused, the file is synced at once and the mark says so.
-        const bool paused = program.link != LinkUp;
+        const bool paused = program.link.state != LinkUp;
         if (CsvRecordingState(*gRecorder).paused != paused)
             PauseCsvRecording(*gRecorder, paused);
         const CsvRecordingStatus status = CsvRecordingState(*gRecorder);

@@ -8,14 +8,14 @@
 
 #include "connection/line_settings.h"
 #include "connection/transport.h"
-#include "modbus/rtu_wait.h"
 #include "modbus/scan_step.h"
+#include "modbus/transaction.h"
 
 // One connection a scan talks over. Owned by the thread that scans.
 struct ScanLink {
     Connection* connection = nullptr;  // the caller's; null when there is none
     TransportKind transport = TransportModbusTcp;
-    RtuTiming timing;        // a serial line's; zero over TCP
+    LineTiming timing;       // a serial line's; zero over TCP
     uint32_t timeoutMs = 0;  // how long to wait for each reply
     uint32_t gapMs = 0;      // the least quiet time before each request
     // The last transaction id sent on this connection: ids count up from 1,

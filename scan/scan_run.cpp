@@ -6,6 +6,7 @@
 
 #include "connection/serial_port.h"
 #include "dataview/scan_csv.h"
+#include "modbus/reply_judge.h"
 #include "modbus/scan_exchange.h"
 
 namespace {
