@@ -83,7 +83,7 @@ tsan: deps
 	cmake -S . -B $(TSAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	    -DCMAKE_CXX_FLAGS="$(TSAN_FLAGS)" -DCMAKE_C_FLAGS="$(TSAN_FLAGS)" \
 	    -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
-	cmake --build $(TSAN_BUILD_DIR) -j $(JOBS) --target engine_tests ui_tests app_tests
+	cmake --build $(TSAN_BUILD_DIR) -j $(JOBS) --target engine_tests ui_tests app_tests screen_fit_tests
 	cd $(TSAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
 	    TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
 	    ctest --output-on-failure -j $(JOBS) --timeout 600 -L window

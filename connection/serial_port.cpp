@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -209,10 +210,11 @@ std::string SerialOpenFailureText(ConnectFailure failure, const std::string& por
 
 std::vector<std::string> ListSerialPorts()
 {
-    return ListSerialPorts("/dev", "/sys/class/tty");
+    return ListSerialPorts("/dev", "/sys/class/tty", "/dev/serial/by-id");
 }
 
-std::vector<std::string> ListSerialPorts(const std::string& deviceDir, const std::string& ttyClassDir)
+std::vector<std::string> ListSerialPorts(const std::string& deviceDir, const std::string& ttyClassDir,
+                                         const std::string& byIdDir)
 {
     std::vector<std::pair<SerialName, std::string>> found;
     DIR* directory = opendir(deviceDir.c_str());
@@ -229,8 +231,43 @@ std::vector<std::string> ListSerialPorts(const std::string& deviceDir, const std
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
         return a.first.family != b.first.family ? a.first.family < b.first.family : a.first.number < b.first.number;
     });
-    std::vector<std::string> ports;
-    for (const auto& [parsed, path] : found)
-        ports.push_back(path);
+
+    // The adapters' names, each in place of the device it names.
+    std::vector<std::string> named;
+    std::vector<std::string> namedDevices;
+    if (DIR* byId = opendir(byIdDir.c_str())) {
+        while (const dirent* entry = readdir(byId)) {
+            if (entry->d_name[0] == '.')
+                continue;
+            const std::string link = byIdDir + "/" + entry->d_name;
+            char* device = realpath(link.c_str(), nullptr);
+            if (!device)
+                continue;  // a name left behind by an adapter since pulled out
+            named.push_back(link);
+            namedDevices.push_back(device);
+            std::free(device);
+        }
+        closedir(byId);
+    }
+    std::sort(named.begin(), named.end());
+    std::vector<std::string> ports = named;
+    for (const auto& [parsed, path] : found) {
+        char* device = realpath(path.c_str(), nullptr);
+        const bool isNamed =
+            device && std::find(namedDevices.begin(), namedDevices.end(), device) != namedDevices.end();
+        std::free(device);
+        if (!isNamed)
+            ports.push_back(path);
+    }
     return ports;
+}
+
+std::string SerialPortToOffer(const std::vector<std::string>& ports)
+{
+    for (const std::string& port : ports) {
+        const std::string name = port.substr(port.rfind('/') + 1);
+        if (ParseName(name).family != 2)
+            return port;
+    }
+    return {};
 }

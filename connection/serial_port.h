@@ -25,10 +25,19 @@ Connection* OpenSerialPort(const SerialSettings& settings, ConnectFailure* failu
 // Debian).
 std::string SerialOpenFailureText(ConnectFailure failure, const std::string& port);
 
-// The serial devices that exist, for a drop-down: /dev/ttyUSB*, then
-// /dev/ttyACM*, then /dev/ttyS*, each in numeric order. A ttyS the kernel
-// knows has no UART behind it is left out.
+// The serial devices that exist, for a drop-down, those with a device
+// plugged in first: the adapters by their names under /dev/serial/by-id
+// (which stay right whatever order they were plugged in), then
+// /dev/ttyUSB* and /dev/ttyACM* that have no such name, then the built-in
+// /dev/ttyS*, each in numeric order. A ttyS the kernel knows has no UART
+// behind it is left out.
 std::vector<std::string> ListSerialPorts();
 // The same from other directories (tests): devices in deviceDir, the
-// kernel's view of them in ttyClassDir.
-std::vector<std::string> ListSerialPorts(const std::string& deviceDir, const std::string& ttyClassDir);
+// kernel's view of them in ttyClassDir, the adapters' names in byIdDir.
+std::vector<std::string> ListSerialPorts(const std::string& deviceDir, const std::string& ttyClassDir,
+                                         const std::string& byIdDir);
+
+// The port to offer from such a list: the first with a device plugged in,
+// an adapter. A built-in ttyS opens whether or not anything is wired to it,
+// so it is never offered; empty when there is no adapter.
+std::string SerialPortToOffer(const std::vector<std::string>& ports);

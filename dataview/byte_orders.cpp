@@ -2,8 +2,10 @@
 
 namespace {
 
-constexpr const char* kNames[kByteOrderCount] = {"ABCD (big-endian)", "CDAB (word swap)", "BADC (byte swap)",
-                                                 "DCBA (little-endian)"};
+constexpr const char* kNames4[kByteOrderCount] = {"ABCD (big-endian)", "CDAB (word swap)", "BADC (byte swap)",
+                                                  "DCBA (little-endian)"};
+constexpr const char* kNames8[kByteOrderCount] = {"ABCDEFGH (big-endian)", "GHEFCDAB (word swap)",
+                                                  "BADCFEHG (byte swap)", "HGFEDCBA (little-endian)"};
 constexpr const char* kLetters4[kByteOrderCount] = {"ABCD", "CDAB", "BADC", "DCBA"};
 constexpr const char* kLetters8[kByteOrderCount] = {"ABCDEFGH", "GHEFCDAB", "BADCFEHG", "HGFEDCBA"};
 
@@ -27,17 +29,11 @@ bool Valid(ByteOrder order, int width)
 
 }  // namespace
 
-const char* ByteOrderName(ByteOrder order)
+const char* ByteOrderName(ByteOrder order, int width)
 {
-    return order >= OrderABCD && order <= OrderDCBA ? kNames[order] : "";
-}
-
-std::optional<ByteOrder> ByteOrderFromName(std::string_view name)
-{
-    for (int o = 0; o < kByteOrderCount; o++)
-        if (name == kNames[o])
-            return static_cast<ByteOrder>(o);
-    return std::nullopt;
+    if (order < OrderABCD || order > OrderDCBA || (width != 4 && width != 8))
+        return "";
+    return width == 4 ? kNames4[order] : kNames8[order];
 }
 
 const char* ByteOrderLetters(ByteOrder order, int width)

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string_view>
 
 // With the value's bytes A B C D (E F G H), A the most significant:
 // ABCD(EFGH) as they are, CDAB (GHEFCDAB) the registers in reverse order,
@@ -15,9 +13,10 @@ enum ByteOrder { OrderABCD, OrderCDAB, OrderBADC, OrderDCBA };
 constexpr int kByteOrderCount = 4;
 
 // "ABCD (big-endian)", "CDAB (word swap)", "BADC (byte swap)",
-// "DCBA (little-endian)": the same names for 32 and 64 bits.
-const char* ByteOrderName(ByteOrder order);
-std::optional<ByteOrder> ByteOrderFromName(std::string_view name);
+// "DCBA (little-endian)" for a width of 4 bytes; "ABCDEFGH (big-endian)",
+// "GHEFCDAB (word swap)", "BADCFEHG (byte swap)", "HGFEDCBA
+// (little-endian)" for 8. Empty for any other order or width.
+const char* ByteOrderName(ByteOrder order, int width = 4);
 
 // The order's letters for 4 or 8 bytes: "CDAB", "GHEFCDAB". Empty for any
 // other width.

@@ -75,7 +75,8 @@ std::string CsvHeaderLine(const SampleBlock& block)
         if (!TableShown(block, t))
             continue;
         for (int64_t r = 0; r < block.rows; r++)
-            line += kCsvSeparator + CsvField(TableLabel(t, block.start, r), true);
+            line +=
+                kCsvSeparator + CsvField(std::string(TableEntryName(t)) + " " + TableLabel(t, block.start, r), true);
     }
     return line + kCsvSeparator + CsvField(kBadResponsesHeader, true) + kCsvLineEnd;
 }

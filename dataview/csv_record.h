@@ -8,7 +8,8 @@
 // a comma, a quote or a line break, a quote inside doubled. Header fields,
 // and Binary and Hex values, are always quoted: a spreadsheet told to take
 // quoted fields as text then keeps "0001" and "0000000000000101" as shown
-// instead of turning them into the numbers 1 and 101.
+// instead of turning them into the numbers 1 and 101. The headers name
+// their table, so they stay texts in any spreadsheet.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,9 @@ std::string CsvTimeText(int64_t ms, int32_t utcOffsetMinutes);
 std::string BadResponsesText(const BadResponseCounts& bad);
 
 // "Time", one column per address of each shown table in table order headed
-// by the list's label, "Bad responses"; with the line end.
+// by what it is and the list's label ("Coil 0001", "Holding Register
+// 40001": a text, which no spreadsheet turns into the number 1), "Bad
+// responses"; with the line end.
 std::string CsvHeaderLine(const SampleBlock& block);
 
 // The sample's time, its values as the columns showed them (a table whose

@@ -1,29 +1,14 @@
 #include "dataview/series_csv.h"
 
-#include <charconv>
 #include <vector>
 
 #include "dataview/csv_record.h"
-#include "dataview/value_views.h"
-
-namespace {
-
-std::string ValueText(SeriesType type, double value)
-{
-    if (type == SeriesFloat32)
-        return FloatText(static_cast<float>(value));
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
-
-}  // namespace
 
 std::string SeriesCsvText(const SeriesStore& store, int32_t (*utcOffsetAt)(int64_t ms))
 {
     std::string text = CsvField("Time", true);
     for (const Series& series : store.series)
-        text += kCsvSeparator + CsvField(series.name, true);
+        text += kCsvSeparator + CsvField(SeriesColumnName(series.source), true);
     text += kCsvLineEnd;
 
     // A merge of the series by time: each row takes the next point of every
@@ -46,7 +31,7 @@ std::string SeriesCsvText(const SeriesStore& store, int32_t (*utcOffsetAt)(int64
             text += kCsvSeparator;
             const std::span<const SeriesPoint> points = SeriesPoints(store.series[s]);
             if (next[s] < points.size() && points[next[s]].timeMs == time)
-                text += CsvField(ValueText(store.series[s].source.type, points[next[s]++].value));
+                text += CsvField(SeriesValueText(store.series[s].source, points[next[s]++].value));
         }
         text += kCsvLineEnd;
     }

@@ -8,9 +8,10 @@
 
 #include "dataview/series_store.h"
 
-// First line "Time" and the series' names; then one row per point time, in
-// time order, each series' value in the row of its point's time and empty
-// in the others (series read in one cycle share their rows). Times as in a
-// recording, with the offset utcOffsetAt gives for each. A float32 value
-// reads as the value tip shows it, the others as plain numbers.
+// First line "Time" and what each column holds (SeriesColumnName: "Holding
+// Register 40001 u16", "Response time [mS]"); then one row per
+// point time, in time order, each series' value in the row of its point's
+// time and empty in the others (series read in one cycle share their rows;
+// a response time has a time of its own). Times as in a recording, with the
+// offset utcOffsetAt gives for each; values as SeriesValueText writes them.
 std::string SeriesCsvText(const SeriesStore& store, int32_t (*utcOffsetAt)(int64_t ms));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 
 #include "common/table_numbers.h"
 #include "dataview/byte_orders.h"
@@ -10,11 +11,6 @@
 #include "dataview/value_views.h"
 
 namespace {
-
-bool IsPair(SeriesType type)
-{
-    return type == SeriesU32 || type == SeriesS32 || type == SeriesFloat32;
-}
 
 bool IsBitTable(int table)
 {
@@ -29,7 +25,7 @@ bool Plottable(const SeriesSource& s)
         return false;
     if (IsBitTable(s.table) != (s.type == SeriesBit))
         return false;
-    return !IsPair(s.type) || (s.order >= 0 && s.order < 4);
+    return SeriesRegisterCount(s) < 2 || (s.order >= 0 && s.order < kByteOrderCount);
 }
 
 using PointIt = std::span<const SeriesPoint>::iterator;
@@ -74,11 +70,13 @@ void ThinOlderHalf(std::vector<SeriesPoint>& points)
     points.erase(kept, points.begin() + (half - all.begin()));
 }
 
-// Frees the aged-out points.
+// Frees the aged-out points, and the breaks before the first point left.
 void Compact(Series& series)
 {
     series.points.erase(series.points.begin(), series.points.begin() + static_cast<std::ptrdiff_t>(series.first));
     series.first = 0;
+    const int64_t oldest = series.points.empty() ? 0 : series.points.front().timeMs;
+    std::erase_if(series.breaks, [oldest](int64_t t) { return t <= oldest; });
 }
 
 bool Before(const SeriesPoint& p, int64_t timeMs)
@@ -94,9 +92,9 @@ bool After(int64_t timeMs, const SeriesPoint& p)
 
 std::string SeriesTypeText(const SeriesSource& source)
 {
-    const std::string order = std::string(" ") + (source.order >= 0 && source.order < kByteOrderCount
-                                                      ? ByteOrderName(static_cast<ByteOrder>(source.order))
-                                                      : "");
+    const int width = 2 * SeriesRegisterCount(source);
+    const std::string order =
+        width < 4 ? std::string() : std::string(" ") + ByteOrderName(static_cast<ByteOrder>(source.order), width);
     switch (source.type) {
     case SeriesBit:
         return "bit";
@@ -110,6 +108,12 @@ std::string SeriesTypeText(const SeriesSource& source)
         return "s32" + order;
     case SeriesFloat32:
         return "float32" + order;
+    case SeriesU64:
+        return "u64" + order;
+    case SeriesS64:
+        return "s64" + order;
+    case SeriesFloat64:
+        return "float64" + order;
     case SeriesResponseTime:
         break;
     }
@@ -121,9 +125,53 @@ std::string SeriesName(const SeriesSource& source)
     if (source.type == SeriesResponseTime)
         return SeriesTypeText(source);
     std::string label = TableLabel(source.table, source.address, 0);
-    if (IsPair(source.type))
-        label += "-" + TableLabel(source.table, source.address, 1);
+    const int count = SeriesRegisterCount(source);
+    if (count > 1)
+        label += "-" + TableLabel(source.table, source.address, count - 1);
     return label + " " + SeriesTypeText(source);
+}
+
+std::string SeriesColumnName(const SeriesSource& source)
+{
+    if (source.type == SeriesResponseTime)
+        return SeriesTypeText(source);
+    return std::string(TableEntryName(source.table)) + (SeriesRegisterCount(source) > 1 ? "s " : " ") +
+           SeriesName(source);
+}
+
+std::string SeriesValueText(const SeriesSource& source, double value)
+{
+    if (source.type == SeriesFloat32)
+        return FloatText(static_cast<float>(value));
+    if (source.type == SeriesFloat64 || !std::isfinite(value))
+        return DoubleText(value);
+    // Whole numbers, exactly as held: no exponent for a large u64.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f", value);
+    return text;
+}
+
+int SeriesRegisterCount(const SeriesSource& source)
+{
+    switch (source.type) {
+    case SeriesResponseTime:
+        return 0;
+    case SeriesU32:
+    case SeriesS32:
+    case SeriesFloat32:
+        return 2;
+    case SeriesU64:
+    case SeriesS64:
+    case SeriesFloat64:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+bool SeriesIsWhole(const SeriesSource& source)
+{
+    return source.type != SeriesFloat32 && source.type != SeriesFloat64;
 }
 
 std::vector<SeriesSource> SeriesChoices(int table, int64_t address)
@@ -133,8 +181,8 @@ std::vector<SeriesSource> SeriesChoices(int table, int64_t address)
     if (table != TableInputRegisters && table != TableHoldingRegisters)
         return {};
     std::vector<SeriesSource> choices = {{SeriesU16, table, address, 0}, {SeriesS16, table, address, 0}};
-    for (SeriesType type : {SeriesU32, SeriesS32, SeriesFloat32})
-        for (int order = 0; order < 4; order++)
+    for (SeriesType type : {SeriesU32, SeriesS32, SeriesFloat32, SeriesU64, SeriesS64, SeriesFloat64})
+        for (int order = 0; order < kByteOrderCount; order++)
             choices.push_back({type, table, address, order});
     return choices;
 }
@@ -153,7 +201,7 @@ int AddSeries(SeriesStore& store, const SeriesSource& source)
             return static_cast<int>(i);
     if (store.series.size() >= kMaxSeries)
         return -1;
-    store.series.push_back({source, SeriesName(source), {}, 0});
+    store.series.push_back({source, SeriesName(source), {}, 0, {}, false});
     return static_cast<int>(store.series.size() - 1);
 }
 
@@ -171,8 +219,12 @@ std::span<const SeriesPoint> SeriesPoints(const Series& series)
 void AppendPoint(Series& series, int64_t timeMs, double value)
 {
     auto& points = series.points;
-    if (series.first < points.size())
+    if (series.first < points.size()) {
         timeMs = std::max(timeMs, points.back().timeMs);
+        if (series.broken)
+            series.breaks.push_back(timeMs);
+    }
+    series.broken = false;
     points.push_back({timeMs, value});
     while (points[series.first].timeMs < timeMs - kSeriesSpanMs)
         series.first++;
@@ -184,14 +236,27 @@ void AppendPoint(Series& series, int64_t timeMs, double value)
     }
 }
 
+void MarkSeriesGap(Series& series)
+{
+    series.broken = true;
+}
+
+void NoteNoCycles(SeriesStore& store, int64_t nowMs)
+{
+    if (!store.outageFrom)
+        store.outageFrom = store.lastSampleMs > 0 ? store.lastSampleMs : nowMs;
+    for (Series& series : store.series)
+        MarkSeriesGap(series);
+}
+
 std::optional<double> SampleValue(const SeriesSource& source, const CycleSample& sample)
 {
     if (!Plottable(source) || source.type == SeriesResponseTime || !TableShown(sample.block, source.table))
         return std::nullopt;
     const TableSample& table = sample.tables[static_cast<size_t>(source.table - 1)];
     const int64_t row = source.address - sample.block.start;
-    const int64_t needed = IsPair(source.type) ? 2 : 1;
-    if (!table.valid || row < 0 || row + needed > static_cast<int64_t>(table.words.size()))
+    const int count = SeriesRegisterCount(source);
+    if (!table.valid || row < 0 || row + count > static_cast<int64_t>(table.words.size()))
         return std::nullopt;
     const uint16_t word = table.words[static_cast<size_t>(row)];
     switch (source.type) {
@@ -203,27 +268,62 @@ std::optional<double> SampleValue(const SeriesSource& source, const CycleSample&
     default:
         break;
     }
-    const uint16_t next = table.words[static_cast<size_t>(row + 1)];
-    const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word),
-                              static_cast<uint8_t>(next >> 8), static_cast<uint8_t>(next)};
-    const uint32_t bits = PairBits(bytes, source.order);
-    if (source.type == SeriesU32)
-        return bits;
-    if (source.type == SeriesS32)
-        return static_cast<int32_t>(bits);
-    return std::bit_cast<float>(bits);
+    // The registers' bytes as they came, high byte first, then the value's.
+    uint8_t wire[8] = {};
+    for (int i = 0; i < count; i++) {
+        const uint16_t w = table.words[static_cast<size_t>(row + i)];
+        wire[2 * i] = static_cast<uint8_t>(w >> 8);
+        wire[2 * i + 1] = static_cast<uint8_t>(w);
+    }
+    if (count == 2) {
+        const uint32_t bits = PairBits(wire, source.order);
+        if (source.type == SeriesU32)
+            return bits;
+        if (source.type == SeriesS32)
+            return static_cast<int32_t>(bits);
+        return std::bit_cast<float>(bits);
+    }
+    uint8_t value[8] = {};
+    WireToValue(static_cast<ByteOrder>(source.order), wire, value, 8);
+    uint64_t bits = 0;
+    for (uint8_t b : value)
+        bits = bits << 8 | b;
+    if (source.type == SeriesU64)
+        return static_cast<double>(bits);
+    if (source.type == SeriesS64)
+        return static_cast<double>(static_cast<int64_t>(bits));
+    return std::bit_cast<double>(bits);
 }
 
 void FeedSeriesStore(SeriesStore& store, const CycleSample& sample)
 {
+    if (store.outageFrom) {
+        store.outages.push_back({*store.outageFrom, std::max(*store.outageFrom, sample.timeMs)});
+        store.outageFrom.reset();
+    }
+    store.lastSampleMs = std::max(store.lastSampleMs, sample.timeMs);
+    std::erase_if(store.outages,
+                  [&](const TimeSpan& outage) { return outage.toMs < store.lastSampleMs - kSeriesSpanMs; });
     for (Series& series : store.series) {
         if (series.source.type == SeriesResponseTime) {
+            // Only valid responses have a time: a cycle whose transactions
+            // all failed leaves a gap.
             for (const ResponseTime& response : sample.responseTimes)
                 AppendPoint(series, response.timeMs, response.elapsedMs);
+            if (sample.responseTimes.empty() && sample.bad != BadResponseCounts{})
+                MarkSeriesGap(series);
         } else if (const std::optional<double> value = SampleValue(series.source, sample)) {
             AppendPoint(series, sample.timeMs, *value);
+        } else {
+            MarkSeriesGap(series);
         }
     }
+}
+
+bool BrokenBetween(const Series& series, int64_t aMs, int64_t bMs)
+{
+    const auto after = std::upper_bound(series.breaks.begin(), series.breaks.end(), aMs);
+    return after != series.breaks.end() && *after <= bMs;
 }
 
 std::optional<double> SeriesValueAt(const Series& series, int64_t timeMs)
@@ -232,7 +332,12 @@ std::optional<double> SeriesValueAt(const Series& series, int64_t timeMs)
     const auto after = std::upper_bound(points.begin(), points.end(), timeMs, After);
     if (after == points.begin())
         return std::nullopt;
-    return std::prev(after)->value;
+    const SeriesPoint& before = *std::prev(after);
+    // In a gap nothing was read: the value before it is not held there.
+    if (timeMs > before.timeMs &&
+        (after == points.end() ? series.broken : BrokenBetween(series, before.timeMs, after->timeMs)))
+        return std::nullopt;
+    return before.value;
 }
 
 std::vector<SeriesPoint> PointsForView(const Series& series, int64_t from, int64_t to, size_t columns)

@@ -3,253 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
-#include <limits>
 
 #include "common/field_limits.h"
-#include "common/number_rule.h"
 #include "common/table_numbers.h"
 #include "dataview/value_formats.h"
+#include "dataview/value_parse.h"
 #include "dataview/value_views.h"
+#include "dataview/write_request.h"
 #include "modbus/frames.h"
 
-static_assert(kLongestWriteRequest >= static_cast<size_t>(WriteRegistersRequestLength(4)) &&
-                  kLongestWriteRequest >= static_cast<size_t>(WriteCoilsRequestLength(1)),
-              "a queued write must hold the longest request the dialog makes");
-
 namespace {
-
-constexpr const char* kTypeNames[kValueTypeCount] = {"u16",     "s16", "hex16", "bin16",   "u32", "s32",
-                                                     "float32", "u64", "s64",   "float64", "coil"};
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trimmed(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// The value's bytes, most significant first, or the reason there are none.
-struct Parsed {
-    std::string reason;
-    std::array<uint8_t, 8> bytes{};
-};
-
-void PutBits(Parsed& parsed, uint64_t bits, int width)
-{
-    for (int i = 0; i < width; i++)
-        parsed.bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(bits >> (8 * (width - 1 - i)));
-}
-
-// u16 .. s64 by the text-to-number rule, within the type's range.
-Parsed ParseInteger(std::string_view text, ValueType type, int width)
-{
-    Parsed parsed;
-    const int bits = 8 * width;
-    const bool isSigned = type == TypeS16 || type == TypeS32 || type == TypeS64;
-    const uint64_t highest = isSigned ? (uint64_t{1} << (bits - 1)) - 1 : UINT64_MAX >> (64 - bits);
-    const uint64_t lowestMagnitude = isSigned ? highest + 1 : 0;  // of a negative value
-
-    const std::optional<WholeMagnitude> n = ParseWholeMagnitude(text);
-    if (!n) {
-        parsed.reason = "Not a whole number: digits, or \"$\" with hex digits, or \"%\" with binary digits.";
-        return parsed;
-    }
-    if (n->overflow || n->magnitude > (n->negative ? lowestMagnitude : highest)) {
-        const std::string low = isSigned ? "-" + std::to_string(lowestMagnitude) : "0";
-        parsed.reason =
-            "Out of range: " + std::string(kTypeNames[type]) + " holds " + low + " to " + std::to_string(highest) + ".";
-        return parsed;
-    }
-    PutBits(parsed, n->negative ? 0 - n->magnitude : n->magnitude, width);
-    return parsed;
-}
-
-// hex16 and bin16: bare digits of the base, as the cell editor takes them.
-Parsed ParseDigits(std::string_view text, int base)
-{
-    Parsed parsed;
-    const bool hex = base == 16;
-    uint32_t value = 0;
-    for (char c : text) {
-        int d = -1;
-        if (IsDigit(c))
-            d = c - '0';
-        else if (hex && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else if (hex && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        if (d < 0 || d >= base) {
-            parsed.reason =
-                hex ? "Not a hex value: digits 0-9 and A-F only." : "Not a binary value: digits 0 and 1 only.";
-            return parsed;
-        }
-        value = (value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d)) & 0xFFFF;
-    }
-    if (text.size() > (hex ? 4u : 16u)) {
-        parsed.reason = hex ? "Too many digits: hex16 holds at most 4." : "Too many digits: bin16 holds at most 16.";
-        return parsed;
-    }
-    PutBits(parsed, value, 2);
-    return parsed;
-}
-
-// An optional sign, digits with an optional point (at least one digit), an
-// optional exponent with at least one digit.
-bool IsDecimalNumber(std::string_view text)
-{
-    size_t i = 0;
-    const size_t n = text.size();
-    if (i < n && (text[i] == '+' || text[i] == '-'))
-        i++;
-    int digits = 0;
-    for (; i < n && IsDigit(text[i]); i++)
-        digits++;
-    if (i < n && text[i] == '.')
-        for (i++; i < n && IsDigit(text[i]); i++)
-            digits++;
-    if (digits == 0)
-        return false;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        i++;
-        if (i < n && (text[i] == '+' || text[i] == '-'))
-            i++;
-        int exponentDigits = 0;
-        for (; i < n && IsDigit(text[i]); i++)
-            exponentDigits++;
-        if (exponentDigits == 0)
-            return false;
-    }
-    return i == n;
-}
-
-// Whether a decimal number that no value of the type holds is too large
-// rather than too small: the power of ten of its first non-zero digit is 0
-// or more. Such numbers lie beyond 1e38 or below 1e-45, far from 1.
-bool AtLeastOne(std::string_view text)
-{
-    const size_t e = text.find_first_of("eE");
-    int64_t integerDigits = 0;  // from the first non-zero one
-    int64_t fractionZeros = 0;  // after the point, before the first non-zero digit
-    bool afterPoint = false;
-    bool found = false;
-    for (char c : text.substr(0, e)) {
-        if (c == '.')
-            afterPoint = true;
-        else if (!afterPoint && (c != '0' || integerDigits > 0))
-            integerDigits++;
-        else if (afterPoint && integerDigits == 0 && !found && c == '0')
-            fractionZeros++;
-        else if (afterPoint)
-            found = true;
-    }
-    int64_t power = integerDigits > 0 ? integerDigits - 1 : -(fractionZeros + 1);
-    if (e != std::string_view::npos) {
-        std::string_view exponent = text.substr(e + 1);
-        const bool negative = exponent[0] == '-';
-        if (exponent[0] == '+' || exponent[0] == '-')
-            exponent.remove_prefix(1);
-        int64_t value = 0;  // held far beyond any float's range, never overflowing
-        for (char c : exponent)
-            value = std::min<int64_t>(value * 10 + (c - '0'), 1000000);
-        power += negative ? -value : value;
-    }
-    return power >= 0;
-}
-
-template <typename Float, typename Bits>
-Parsed ParseFloat(std::string_view text, const char* typeName)
-{
-    Parsed parsed;
-    Float value = 0;
-    const std::string lower = Lower(text);
-    if (lower == "nan") {
-        value = std::numeric_limits<Float>::quiet_NaN();
-    } else if (lower == "inf" || lower == "+inf" || lower == "infinity" || lower == "+infinity") {
-        value = std::numeric_limits<Float>::infinity();
-    } else if (lower == "-inf" || lower == "-infinity") {
-        value = -std::numeric_limits<Float>::infinity();
-    } else if (!IsDecimalNumber(text)) {
-        parsed.reason = "Not a number: digits with an optional point and exponent, or nan, inf, -inf.";
-        return parsed;
-    } else {
-        const bool negative = text[0] == '-';
-        // from_chars rounds to nearest but takes no "+".
-        const std::string_view unsigned_ = text.substr(text[0] == '+' || negative ? 1 : 0);
-        const auto result = std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value);
-        if (result.ec == std::errc::result_out_of_range) {
-            if (AtLeastOne(unsigned_)) {
-                parsed.reason = std::string("Too large for ") + typeName + ": it would go out as " +
-                                (negative ? "-Infinity; type -inf" : "Infinity; type inf") + " for that.";
-                return parsed;
-            }
-            value = 0;  // the nearest value of the type
-        } else if (result.ec != std::errc() || result.ptr != unsigned_.data() + unsigned_.size()) {
-            parsed.reason = "Not a number: digits with an optional point and exponent, or nan, inf, -inf.";
-            return parsed;
-        }
-        if (negative)
-            value = -value;
-    }
-    PutBits(parsed, std::bit_cast<Bits>(value), sizeof(Bits));
-    return parsed;
-}
-
-Parsed ParseCoil(std::string_view text)
-{
-    Parsed parsed;
-    const std::string lower = Lower(text);
-    if (lower == "1" || lower == "on" || lower == "true")
-        parsed.bytes[1] = 1;
-    else if (lower != "0" && lower != "off" && lower != "false")
-        parsed.reason = "Not a coil value: 0 or 1, off or on, false or true.";
-    return parsed;
-}
-
-Parsed ParseValue(std::string_view text, ValueType type)
-{
-    text = Trimmed(text);
-    if (text.empty()) {
-        Parsed parsed;
-        parsed.reason = "No value typed.";
-        return parsed;
-    }
-    switch (type) {
-    case TypeHex16:
-        return ParseDigits(text, 16);
-    case TypeBin16:
-        return ParseDigits(text, 2);
-    case TypeFloat32:
-        return ParseFloat<float, uint32_t>(text, "float32");
-    case TypeFloat64:
-        return ParseFloat<double, uint64_t>(text, "float64");
-    case TypeCoil:
-        return ParseCoil(text);
-    default:
-        return ParseInteger(text, type, 2 * RegisterCountOf(type));
-    }
-}
 
 std::string Label(ValueType type, int64_t address)
 {
@@ -287,64 +50,10 @@ std::string FunctionReason(ValueType type, int function)
     std::string use;
     for (int f : functions)
         use += (use.empty() ? "" : " or ") + std::to_string(f);
-    return "Function " + std::to_string(function) + " cannot write type " + kTypeNames[type] + ": use " + use + ".";
+    return "Function " + std::to_string(function) + " cannot write type " + ValueTypeName(type) + ": use " + use + ".";
 }
 
 }  // namespace
-
-const char* ValueTypeName(ValueType type)
-{
-    return type >= TypeU16 && type <= TypeCoil ? kTypeNames[type] : "";
-}
-
-std::optional<ValueType> ValueTypeFromName(std::string_view name)
-{
-    for (int t = 0; t < kValueTypeCount; t++)
-        if (name == kTypeNames[t])
-            return static_cast<ValueType>(t);
-    return std::nullopt;
-}
-
-int RegisterCountOf(ValueType type)
-{
-    switch (type) {
-    case TypeU32:
-    case TypeS32:
-    case TypeFloat32:
-        return 2;
-    case TypeU64:
-    case TypeS64:
-    case TypeFloat64:
-        return 4;
-    default:
-        return 1;
-    }
-}
-
-std::vector<int> FunctionsFor(ValueType type)
-{
-    if (type == TypeCoil)
-        return {kFunctionWriteCoil, kFunctionWriteCoils};
-    if (RegisterCountOf(type) == 1)
-        return {kFunctionWriteRegister, kFunctionWriteRegisters};
-    return {kFunctionWriteRegisters};
-}
-
-const char* WriteFunctionName(int function)
-{
-    switch (function) {
-    case kFunctionWriteCoil:
-        return "5 Write Single Coil";
-    case kFunctionWriteRegister:
-        return "6 Write Single Register";
-    case kFunctionWriteCoils:
-        return "15 Write Multiple Coils";
-    case kFunctionWriteRegisters:
-        return "16 Write Multiple Registers";
-    default:
-        return "";
-    }
-}
 
 EncodedValue EncodeValue(const ValueWrite& write)
 {
@@ -363,7 +72,7 @@ EncodedValue EncodeValue(const ValueWrite& write)
         encoded.reason = AddressReason(write, count);
     if (!encoded.reason.empty())
         return encoded;
-    const Parsed parsed = ParseValue(write.text, write.type);
+    const ParsedValue parsed = ParseTypedValue(write.text, write.type);
     if (!parsed.reason.empty()) {
         encoded.reason = parsed.reason;
         return encoded;
@@ -380,28 +89,7 @@ EncodedValue EncodeValue(const ValueWrite& write)
         encoded.labels.push_back(Label(write.type, write.address + i));
     }
 
-    std::array<uint8_t, kLongestWriteRequest> frame{};
-    int length = 0;
-    switch (write.function) {
-    case kFunctionWriteCoil:
-        length = BuildWriteRequest(frame.data(), write.unit, kFunctionWriteCoil, write.address,
-                                   encoded.registers[0] ? kCoilOn : kCoilOff, write.offsetOn);
-        break;
-    case kFunctionWriteCoils: {
-        const bool state = encoded.registers[0] != 0;
-        length = BuildWriteCoilsRequest(frame.data(), write.unit, write.address, &state, 1, write.offsetOn);
-        break;
-    }
-    case kFunctionWriteRegister:
-        length = BuildWriteRequest(frame.data(), write.unit, kFunctionWriteRegister, write.address,
-                                   encoded.registers[0], write.offsetOn);
-        break;
-    default:
-        length = BuildWriteRegistersRequest(frame.data(), write.unit, write.address, encoded.registers.data(), count,
-                                            write.offsetOn);
-        break;
-    }
-    encoded.frame.assign(frame.begin(), frame.begin() + length);
+    encoded.frame = BuildValueWriteRequest(write, encoded.registers);
     encoded.readBack = ValueReadBack(write.type, order, encoded.registers.data());
     return encoded;
 }
@@ -448,13 +136,12 @@ std::string ValueReadBack(ValueType type, ByteOrder order, const uint16_t* regis
     }
 }
 
-std::optional<PendingWrite> PendingWriteFor(const EncodedValue& encoded)
+std::string ValueEditText(ValueType type, ByteOrder order, const uint16_t* registers)
 {
-    if (!encoded.reason.empty() || encoded.frame.size() < static_cast<size_t>(kRequestLength) ||
-        encoded.frame.size() > kLongestWriteRequest)
-        return std::nullopt;
-    PendingWrite write;
-    std::copy(encoded.frame.begin(), encoded.frame.end(), write.frame.begin());
-    write.length = static_cast<int32_t>(encoded.frame.size());
-    return write;
+    if (type == TypeCoil)
+        return registers[0] ? "1" : "0";
+    std::string text = ValueReadBack(type, order, registers);
+    if (type == TypeBin16)
+        std::erase(text, ' ');
+    return text;
 }

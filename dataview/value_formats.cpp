@@ -23,6 +23,12 @@ int64_t ListRowsForLength(int64_t length)
     return std::clamp<int64_t>(length, 0, kMaxDataRows);
 }
 
+const char* TableEntryName(int table)
+{
+    static const char* const kNames[4] = {"Discrete Input", "Coil", "Input Register", "Holding Register"};
+    return table >= TableDiscreteInputs && table <= TableHoldingRegisters ? kNames[table - 1] : "";
+}
+
 std::string TableLabel(int table, int64_t start, int64_t row)
 {
     const int64_t address = start + row;

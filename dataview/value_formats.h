@@ -30,6 +30,10 @@ int64_t ListRowsForLength(int64_t length);
 // Empty for any other table number.
 std::string TableLabel(int table, int64_t start, int64_t row);
 
+// What one entry of table 1..4 is called: "Discrete Input", "Coil", "Input
+// Register", "Holding Register"; empty for any other number.
+const char* TableEntryName(int table);
+
 std::string BitText(bool set);
 
 // A 16-bit register as "Binary" (format 1, 16 digits), "Hex" (2, four

@@ -45,11 +45,11 @@ constexpr int kParameterControls[] = {
     IdFormatLabel,    IdSelectorDI,        IdSelectorCO,  IdSelectorIR, IdSelectorHR,
 };
 // Fixed while connected too, and used only by the TCP transports: the
-// server's address, and the server command, which has a TCP connection of
-// its own.
-constexpr int kTcpControls[] = {
-    IdHostLabel, IdHostField, IdPortLabel, IdPortField, IdCommandLabel, IdCommandField, IdSendCommand,
-};
+// server's address.
+constexpr int kTcpControls[] = {IdHostLabel, IdHostField, IdPortLabel, IdPortField};
+// The server command, on a TCP connection of its own: Modbus/TCP only, as
+// through an RTU converter its text would go onto the serial bus.
+constexpr int kCommandControls[] = {IdCommandLabel, IdCommandField, IdSendCommand};
 // Fixed while connected, and used only by RTU on a serial port.
 constexpr int kSerialControls[] = {
     IdSerialPortLabel, IdSerialPortField, IdBaudLabel,     IdBaudSelector,
@@ -107,6 +107,17 @@ bool StartAttempt()
 
 void ConnectDone(Connection* connection, ConnectFailure failure);
 void ReconnectDone(Connection* connection, ConnectFailure failure);
+
+// A connection was opened for the link: nothing has come on it yet. Only
+// called while no worker runs.
+void LinkIsUp(Connection* connection)
+{
+    Link& link = program.link;
+    link.answered.store(false);
+    link.silenceTold = false;
+    link.connection.store(connection);
+    link.state = LinkUp;
+}
 
 // Back to not connected, from any state: no connection, no attempt, no
 // timers; what the list shows is no longer current.
@@ -188,9 +199,7 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
         StopWindowTimer(kScanTimerId);
         return;
     }
-    link.answered.store(false);
-    link.connection.store(connection);
-    link.state = LinkUp;
+    LinkIsUp(connection);
 
     // The response times and causes describe this connection alone.
     RestartResponseFigures(FiguresSinceConnect);
@@ -236,11 +245,8 @@ void ReconnectDone(Connection* connection, ConnectFailure failure)
         AttemptFailed();
         return;
     }
-    Link& link = program.link;
-    link.answered.store(false);
-    link.connection.store(connection);
-    link.state = LinkUp;
-    const int attempts = link.reconnectAttempts;
+    LinkIsUp(connection);
+    const int attempts = program.link.reconnectAttempts;
     AppendLogLine("Reconnected to " + LinkName() + " after " + std::to_string(attempts) +
                       (attempts == 1 ? " attempt" : " attempts"),
                   kDarkGrey);
@@ -419,11 +425,13 @@ SerialSettings ChosenSerialLine()
 void EnableTransportFields()
 {
     const bool off = program.link.state == LinkOff;
-    const bool serial = ChosenTransport() == TransportRtuSerial;
+    const TransportKind chosen = ChosenTransport();
     for (int id : kTcpControls)
-        EnableControl(id, off && !serial);
+        EnableControl(id, off && chosen != TransportRtuSerial);
+    for (int id : kCommandControls)
+        EnableControl(id, off && chosen == TransportModbusTcp);
     for (int id : kSerialControls)
-        EnableControl(id, off && serial);
+        EnableControl(id, off && chosen == TransportRtuSerial);
 }
 
 void TransportChosen()
@@ -441,11 +449,13 @@ void TransportChosen()
         offered.clear();
         return;
     }
-    // Offer the first device there is rather than an empty field.
+    // Offer a port with a device plugged in rather than an empty field; a
+    // built-in port, which opens whether or not anything is wired to it, is
+    // only chosen by the user.
     if (port.empty()) {
-        const std::vector<std::string> ports = ListSerialPorts();
-        if (!ports.empty()) {
-            offered = ports.front();
+        const std::string offer = SerialPortToOffer(ListSerialPorts());
+        if (!offer.empty()) {
+            offered = offer;
             SetControlText(IdSerialPortField, offered);
         }
     }

@@ -24,11 +24,12 @@ TransportKind ChosenTransport();
 SerialSettings ChosenSerialLine();
 
 // Enables the fields the chosen transport uses (host and port, or the
-// serial line) while not connected; all are fixed while connected.
+// serial line; the server command with Modbus/TCP alone) while not
+// connected; all are fixed while connected.
 void EnableTransportFields();
 
 // The user chose a transport: its fields are enabled, and choosing a serial
-// port with none typed offers the first device there is.
+// port with none typed offers the first adapter plugged in, if any.
 void TransportChosen();
 
 // Completes a disconnect that had to wait for the worker.

@@ -14,6 +14,7 @@
 #include "common/number_rule.h"
 #include "common/table_numbers.h"
 #include "dataview/value_formats.h"
+#include "dataview/value_views.h"
 #include "engine/program_state.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -114,6 +115,19 @@ int ShownValueFormat(int table)
     if (!IsTable(table))
         return -1;
     return program.tableShownFormat[table - 1].load();
+}
+
+std::optional<uint16_t> ShownRowValue(int table, int row)
+{
+    if (!IsTable(table) || row < 0 || row >= DataListRowCount() || GetCellText(row, AddressColumnOf(table)).empty())
+        return std::nullopt;
+    const std::string text = GetCellText(row, ValueColumnOf(table));
+    if (table == TableDiscreteInputs || table == TableCoils) {
+        if (text == "0" || text == "1")
+            return static_cast<uint16_t>(text == "1");
+        return std::nullopt;
+    }
+    return ShownRegisterValue(text, ShownValueFormat(table));
 }
 
 void RebuildDataTables()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // Main thread, on connect: sizes the data list for the block of the start
 // address and length fields, labels the enabled tables, empties the others,
@@ -40,6 +41,11 @@ int64_t SecondsSinceTableRead(int table);
 // ShowReadValues last wrote them with (-1 before the first, and for any
 // other table number). Any thread.
 int ShownValueFormat(int table);
+
+// The value list row holds in table 1..4's value column, read back from its
+// text (a bit as 0 or 1); none for a row without a label or a value, or a
+// text that is not the table's format. GUI thread.
+std::optional<uint16_t> ShownRowValue(int table, int row);
 
 // The pause ShowReadValues makes before each value, which keeps the window
 // responsive while a long table fills; null restores the default 1 ms sleep.

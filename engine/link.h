@@ -89,6 +89,10 @@ struct Link {
     // reconnect back-off start afresh. Set by the worker; cleared by main
     // when it stores a new connection, while no cycle runs.
     std::atomic<bool> answered{false};
+    // The log has said that nothing answers on the serial port of the
+    // current connection. Set by the worker; cleared by main when it stores
+    // a new connection, while no cycle runs.
+    bool silenceTold = false;
 
     // The back-off. Main only.
     //

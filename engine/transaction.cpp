@@ -4,12 +4,14 @@
 
 #include "common/colours.h"
 #include "common/tick.h"
+#include "dataview/value_types.h"
 #include "engine/cycle_sampling.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
 #include "modbus/reply_judge.h"
+#include "modbus/response_stats.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 
@@ -48,6 +50,39 @@ void EndIgnoredBytes()
     if (gIgnored.pieces > 0)
         AppendLogLine(FormatIgnoredSummaryLine(gIgnored.pieces, gIgnored.bytes), kDarkGrey);
     gIgnored = {};
+}
+
+// A write the device refused is not tried again, and its status is gone
+// with the next read: a note that stays until the user acts tells of it.
+void NoteRefusedWrite(int function, uint8_t code)
+{
+    const char* name = WriteFunctionName(function);
+    if (!*name)
+        return;
+    const char* meaning = ExceptionName(code);
+    ShowStatusNotice(StatusText, std::string("Write refused (") + name + "): exception " + std::to_string(code) +
+                                     (*meaning ? std::string(", ") + meaning : std::string()) + ".");
+}
+
+// A serial port opens whether or not a device is wired to it: after the
+// first requests of a connection went unanswered, without a byte, with
+// nothing else since the connect (or the clear), say so once.
+constexpr uint64_t kSilentRequests = 3;
+
+void NoteSilentPort()
+{
+    Link& link = program.link;
+    if (link.target.transport != TransportRtuSerial || link.silenceTold)
+        return;
+    const ResponseSummary summary = SummariseResponseStats(program.responseStats);
+    if (summary.valid != 0 || summary.bad() != summary.timeouts || summary.timeouts < kSilentRequests)
+        return;
+    link.silenceTold = true;
+    const std::string what =
+        "Nothing answers on " + link.line.port + ": no reply to " + std::to_string(summary.timeouts) + " requests.";
+    const std::string ask = "Is a device wired to this port, with this unit id, baud rate, parity and stop bits?";
+    AppendLogLine(what + " " + ask, kRed);
+    ShowStatusNotice(StatusText, what + "\n" + ask);
 }
 
 const char* LossText(LinkLoss loss)
@@ -125,6 +160,7 @@ bool ReportBadOutcome(const Transaction& transaction, const uint8_t* buffer)
         AppendLogLine(FormatResponseLine(buffer, transaction.received), kRed);
         if (const char* text = ExceptionStatusText(outcome.exceptionCode))
             SetStatusField(StatusText, text);
+        NoteRefusedWrite(transaction.reply.pdu[0] & 0x7F, outcome.exceptionCode);
         AppendElapsedLine(transaction.sendTime);
         return false;
     case OutcomeInvalid:
@@ -139,6 +175,7 @@ bool ReportBadOutcome(const Transaction& transaction, const uint8_t* buffer)
         return false;
     case OutcomeTimeout:
         SetStatusField(StatusText, kStatusTimeout);
+        NoteSilentPort();
         return false;
     default:
         break;

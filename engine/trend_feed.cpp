@@ -4,6 +4,7 @@
 
 #include "dataview/sample_handover.h"
 #include "dataview/series_store.h"
+#include "dataview/wall_clock.h"
 #include "engine/program_state.h"
 #include "ui/data_list.h"
 #include "ui/trend_window.h"
@@ -19,12 +20,11 @@ std::vector<SeriesSource> CellChoices(int table, int row)
     if (row < 0)
         return {};
     std::vector<SeriesSource> choices = SeriesChoices(table, program.tableStartAddress + row);
-    // On the block's last row a pair's second register is never read: such
-    // a series would never get a point.
-    if (row == DataListRowCount() - 1)
-        std::erase_if(choices, [](const SeriesSource& source) {
-            return source.type == SeriesU32 || source.type == SeriesS32 || source.type == SeriesFloat32;
-        });
+    // Registers past the block's last row are never read: a value that
+    // needs them would never get a point.
+    const int rows = DataListRowCount();
+    std::erase_if(choices,
+                  [row, rows](const SeriesSource& source) { return row + SeriesRegisterCount(source) > rows; });
     return choices;
 }
 
@@ -64,6 +64,10 @@ void FeedTrend(SeriesStore& store)
         return;
     for (const SampleRef& sample : TakeSamples(*gQueue))
         FeedSeriesStore(store, *sample);
+    // Disconnected, connecting or the link down: no cycles, and the chart
+    // must not draw the time as if values had been read.
+    if (program.link.state != LinkUp)
+        NoteNoCycles(store, WallClockNow().ms);
 }
 
 void TrendStopped()

@@ -17,22 +17,6 @@
 
 namespace {
 
-constexpr const char* kTableNames[4] = {"Discrete Input", "Coil", "Input Register", "Holding Register"};
-
-// The value row holds in table's column, read back from its text.
-std::optional<uint16_t> RowValue(int table, int row)
-{
-    if (row < 0 || row >= DataListRowCount() || GetCellText(row, AddressColumnOf(table)).empty())
-        return std::nullopt;
-    const std::string text = GetCellText(row, ValueColumnOf(table));
-    if (table == TableDiscreteInputs || table == TableCoils) {
-        if (text == "0" || text == "1")
-            return static_cast<uint16_t>(text == "1");
-        return std::nullopt;
-    }
-    return ShownRegisterValue(text, ShownValueFormat(table));
-}
-
 // The address as it goes out with the offset switch as it is now.
 std::string WireAddress(int row)
 {
@@ -69,13 +53,13 @@ std::string ValueCellTip(int row, int column)
     if (column < 0 || column >= kDataListColumns || column % 2 == 0)
         return {};
     const int table = column / 2 + 1;
-    const std::optional<uint16_t> value = RowValue(table, row);
+    const std::optional<uint16_t> value = ShownRowValue(table, row);
     if (!value)
         return {};
 
     const std::string label = GetCellText(row, AddressColumnOf(table));
     std::string tip =
-        "<qt><b>" + std::string(kTableNames[table - 1]) + " " + label + "</b><br>Wire address: " + WireAddress(row);
+        "<qt><b>" + std::string(TableEntryName(table)) + " " + label + "</b><br>Wire address: " + WireAddress(row);
     // Last, on a line of its own: after a table the text starts one anyway.
     const std::string age = AgeText(table);
     if (table == TableDiscreteInputs || table == TableCoils)
@@ -86,7 +70,7 @@ std::string ValueCellTip(int row, int column)
     tip += "<table cellspacing=0 cellpadding=1>" + Row("Unsigned 16", word.unsigned16) +
            Row("Signed 16", word.signed16) + Row("Hex", word.hex) + Row("Binary", word.binary) + "</table>";
 
-    const std::optional<uint16_t> next = RowValue(table, row + 1);
+    const std::optional<uint16_t> next = ShownRowValue(table, row + 1);
     if (!next)
         return tip + age + "</qt>";
     const uint8_t pair[4] = {bytes[0], bytes[1], static_cast<uint8_t>(*next >> 8), static_cast<uint8_t>(*next)};

@@ -9,6 +9,8 @@
 #include "common/table_numbers.h"
 #include "dataview/value_encode.h"
 #include "dataview/value_formats.h"
+#include "dataview/write_request.h"
+#include "engine/data_tables.h"
 #include "engine/program_state.h"
 #include "modbus/frames.h"
 #include "modbus/framing.h"
@@ -106,6 +108,21 @@ std::string QueueWrite(int row, const WriteValueChoice& choice)
     return {};
 }
 
+// The value the list shows from row on, as a text typed for the type writes
+// it; empty when a row it needs shows none.
+std::string CurrentText(int row, ValueType type, ByteOrder order)
+{
+    const int table = type == TypeCoil ? TableCoils : TableHoldingRegisters;
+    uint16_t registers[4] = {};
+    for (int i = 0; i < RegisterCountOf(type); i++) {
+        const std::optional<uint16_t> value = ShownRowValue(table, row + i);
+        if (!value)
+            return {};
+        registers[i] = *value;
+    }
+    return ValueEditText(type, order, registers);
+}
+
 }  // namespace
 
 bool IsCellWritable(int row, int column)
@@ -151,6 +168,7 @@ QDialog* CreateWriteValueDialogFor(int row, int column)
         }
         return encoded;
     };
+    setup.currentText = [row](ValueType type, ByteOrder order) { return CurrentText(row, type, order); };
     setup.write = [row](const WriteValueChoice& choice) { return QueueWrite(row, choice); };
     QWidget* list = FindControl(IdDataList);
     return CreateWriteValueDialog(list ? list->window() : nullptr, setup);

@@ -1,6 +1,7 @@
 #include "ui/controls.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "ui/context_menus.h"
 #include "ui/control_ids.h"
 #include "ui/gui_call.h"
+#include "ui/notice_label.h"
 #include "ui/status_tips.h"
 #include "ui/text_panes.h"
 
@@ -192,8 +194,6 @@ void SetStatusField(int field, std::string_view text)
         if (label->text() == q)
             return;
         label->setText(q);
-        // A text wider than its field can still be read in full.
-        label->setToolTip(q);
     });
 }
 
@@ -206,4 +206,22 @@ std::string GetStatusField(int field)
             return ToStdString(gStatusFields[static_cast<size_t>(field)]->text());
         },
         {});
+}
+
+void ShowStatusNotice(int field, std::string_view text)
+{
+    const QString notice = ToQString(text);
+    RunOnGui([field, notice] {
+        if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
+            return;
+        QLabel* owner = gStatusFields[static_cast<size_t>(field)];
+        auto* label = owner->findChild<NoticeLabel*>(QLatin1String(kStatusNoticeName), Qt::FindDirectChildrenOnly);
+        if (!label)
+            label = new NoticeLabel(owner, kStatusNoticeName);
+        const QSize size = label->SizeFor(notice);
+        // Just above the field, over the page's bottom edge.
+        const QPoint at = owner->mapToGlobal(QPoint(0, -size.height() - 2));
+        label->Show(notice, KeepNoticeOnScreen(*owner, at, size), true);
+        QApplication::beep();
+    });
 }

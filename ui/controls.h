@@ -43,3 +43,10 @@ void FocusControl(int id);
 // Status-bar fields 0..3.
 void SetStatusField(int field, std::string_view text);
 std::string GetStatusField(int field);
+
+// A note above a status-bar field, with the system beep, for what must not
+// be missed though the field's text will soon be overwritten: it stays
+// until the next key or click in the program. A later one replaces it.
+void ShowStatusNotice(int field, std::string_view text);
+// The object name of that note, a top-level label while it shows.
+constexpr const char* kStatusNoticeName = "sorbel-status-notice";

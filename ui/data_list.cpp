@@ -6,15 +6,10 @@
 #include <QColor>
 #include <QFont>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPalette>
 #include <QPointer>
 #include <QScreen>
-#include <QStyleOptionFrame>
-#include <QStylePainter>
 #include <QTableView>
-#include <QTimer>
-#include <QToolTip>
 
 #include <algorithm>
 #include <memory>
@@ -23,14 +18,14 @@
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
+#include "ui/live_tip.h"
+#include "ui/notice_label.h"
 #include "ui/widgets.h"
 
 namespace {
 
 constexpr std::array<const char*, kDataListColumns> kHeaders = {"Disc. Input", "Values", "Coils Out.",   "Values",
                                                                 "Input Reg.",  "Values", "Holding Reg.", "Values"};
-// Long enough to read a refusal, short enough not to linger.
-constexpr int kNoticeMilliseconds = 6000;
 // Between the notice and the values it keeps clear of.
 constexpr int kNoticeGap = 4;
 constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 75, 60};
@@ -38,6 +33,15 @@ constexpr std::array<int, kDataListColumns> kWidths = {65, 45, 65, 45, 65, 60, 7
 // GUI thread only; file-local: set through SetCellTipProvider, read by the
 // list's tool tip.
 CellTipProvider gCellTipProvider = nullptr;
+
+// Italics on top of the list's font: a value not confirmed by the latest
+// read stays apart from a live one by more than its grey.
+QFont StaleFont()
+{
+    QFont italic;
+    italic.setItalic(true);
+    return italic;
+}
 
 // Plain rows of texts; the view asks for them, nothing is cached elsewhere.
 class DataListModel : public QAbstractTableModel {
@@ -61,6 +65,8 @@ public:
             return QBrush(ToQColor(index.row() % 2 == 0 ? kRowLight : kWindowGrey));
         if (role == Qt::ForegroundRole && greyed_[static_cast<size_t>(index.column())])
             return QBrush(ToQColor(kStaleGrey));
+        if (role == Qt::FontRole && greyed_[static_cast<size_t>(index.column())])
+            return StaleFont();
         if (role == Qt::ToolTipRole && gCellTipProvider) {
             const std::string tip = gCellTipProvider(index.row(), index.column());
             if (!tip.empty())
@@ -152,7 +158,7 @@ public:
         }
         greyed_ = greyed;
         if (first >= 0 && rowCount() > 0)
-            emit dataChanged(index(0, first), index(rowCount() - 1, last), {Qt::ForegroundRole});
+            emit dataChanged(index(0, first), index(rowCount() - 1, last), {Qt::ForegroundRole, Qt::FontRole});
     }
 
 private:
@@ -174,84 +180,6 @@ DataListModel* Model()
     }
     return model;
 }
-
-// The refusal notice: a label drawn like a tool tip, of the list's own so
-// that it goes exactly where it is put and away with the next key or click
-// anywhere in the program (or after a while).
-class CellNotice : public QLabel {
-public:
-    explicit CellNotice(QTableView* view) : QLabel(view, Qt::ToolTip | Qt::BypassGraphicsProxyWidget)
-    {
-        setObjectName(QLatin1String(kCellNoticeName));
-        setTextFormat(Qt::PlainText);
-        setForegroundRole(QPalette::ToolTipText);
-        setBackgroundRole(QPalette::ToolTipBase);
-        setPalette(QToolTip::palette());
-        setFont(QToolTip::font());
-        setMargin(1 + style()->pixelMetric(QStyle::PM_ToolTipLabelFrameWidth, nullptr, this));
-        setIndent(1);
-        expiry_.setSingleShot(true);
-        connect(&expiry_, &QTimer::timeout, this, &CellNotice::hide);
-    }
-
-    QSize SizeFor(const QString& text)
-    {
-        setText(text);
-        adjustSize();
-        return size();
-    }
-
-    void Show(const QString& text, const QPoint& at)
-    {
-        setText(text);
-        adjustSize();
-        move(at);
-        show();
-        raise();
-        expiry_.start(kNoticeMilliseconds);
-        // From the next event on: the key that committed the edit is still
-        // on its way through the window.
-        QTimer::singleShot(0, this, [this] {
-            if (isVisible())
-                qApp->installEventFilter(this);
-        });
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::MouseButtonPress:
-        case QEvent::NonClientAreaMouseButtonPress:
-            hide();
-            break;
-        default:
-            break;
-        }
-        return false;
-    }
-
-    void hideEvent(QHideEvent* event) override
-    {
-        qApp->removeEventFilter(this);
-        expiry_.stop();
-        QLabel::hideEvent(event);
-    }
-
-    void paintEvent(QPaintEvent* event) override
-    {
-        QStylePainter painter(this);
-        QStyleOptionFrame frame;
-        frame.initFrom(this);
-        painter.drawPrimitive(QStyle::PE_PanelTipLabel, frame);
-        painter.end();
-        QLabel::paintEvent(event);
-    }
-
-private:
-    QTimer expiry_;
-};
 
 // Whether a column shows text in rows first to last.
 bool ColumnHasText(const QAbstractItemModel& model, int column, int first, int last)
@@ -301,11 +229,8 @@ QPoint NoticePlace(const QTableView& view, const QModelIndex& cell, const QSize&
             const int below = lastRow < 0 ? 0 : view.rowViewportPosition(lastRow) + view.rowHeight(lastRow);
             at = viewport->mapToGlobal(QPoint(rect.left(), std::min(below, viewport->height()) + kNoticeGap));
         }
-        at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - size.width())));
     }
-    if (room.isValid())
-        at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - size.height())));
-    return at;
+    return KeepNoticeOnScreen(view, at, size);
 }
 
 }  // namespace
@@ -326,9 +251,6 @@ QTableView* CreateDataList(QWidget* parent, const QFont& font)
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     view->setPalette(palette);
-    // The rows' backgrounds are fixed light greys whatever the desktop's
-    // colour scheme; their text must show on them.
-    KeepTextReadableOnLight(view, QPalette::Text);
 
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -359,6 +281,16 @@ QTableView* CreateDataList(QWidget* parent, const QFont& font)
     header->setStretchLastSection(false);
     for (int c = 0; c < kDataListColumns; c++)
         view->setColumnWidth(c, kWidths[static_cast<size_t>(c)]);
+
+    // A value's tip follows it while it shows ("last read 12 s ago"), for
+    // the cell under the mouse.
+    WatchLiveTip(view->viewport(), [view](const QPoint& at, QRect* area) {
+        const QModelIndex cell = view->indexAt(at);
+        if (!cell.isValid())
+            return QString();
+        *area = view->visualRect(cell);
+        return cell.data(Qt::ToolTipRole).toString();
+    });
     return view;
 }
 
@@ -436,10 +368,10 @@ void ShowCellNotice(int row, int column, std::string_view text)
         auto* view = qobject_cast<QTableView*>(FindControl(IdDataList));
         if (!view)
             return;
-        CellNotice* label = view->findChild<CellNotice*>(QLatin1String(kCellNoticeName), Qt::FindDirectChildrenOnly);
+        auto* label = view->findChild<NoticeLabel*>(QLatin1String(kCellNoticeName), Qt::FindDirectChildrenOnly);
         if (!label)
-            label = new CellNotice(view);
-        label->Show(notice, NoticePlace(*view, view->model()->index(row, column), label->SizeFor(notice)));
+            label = new NoticeLabel(view, kCellNoticeName);
+        label->Show(notice, NoticePlace(*view, view->model()->index(row, column), label->SizeFor(notice)), false);
         QApplication::beep();
     });
 }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFileDialog>
 
+#include "ui/screen_fit.h"
+
 namespace {
 // GUI thread only; file-local: a test's stand-in, set through SetSaveFileNameHook.
 SaveFileNameHook gHook = nullptr;
@@ -17,8 +19,13 @@ std::string AskSaveFileName(const std::string& title, const std::string& suggest
 {
     if (gHook)
         return gHook(title, suggested);
-    const QString path =
-        QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(title),
-                                     QString::fromStdString(suggested), QString::fromStdString(filter));
-    return path.toStdString();
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString::fromStdString(suggested),
+                       QString::fromStdString(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(QString::fromStdString(suggested));
+    // Inside the screen at any scale (the desktop's own dialog places itself).
+    KeepOnScreen(&dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front().toStdString();
 }

@@ -9,10 +9,13 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "ui/control_ids.h"
 #include "ui/controls.h"
+#include "ui/fitting_label.h"
 #include "ui/fonts.h"
+#include "ui/light_look.h"
 #include "ui/logo.h"
 #include "ui/pages.h"
 #include "ui/recording_mark.h"
@@ -26,10 +29,17 @@ namespace {
 constexpr int kClientWidth = 510;
 constexpr int kClientHeight = 561;
 constexpr int kPanelHeight = 540;
-// Right edges 160, 280, 400, 520: the last field runs 10 pixels past the
-// window's edge and is cut off there.
-constexpr int kStatusFieldWidths[4] = {160, 120, 120, 120};
+// Right edges 246, 336, 426, 520: the last field runs 10 pixels past the
+// window's edge and is cut off there. The status text takes what the three
+// counters leave, so that its longest texts ("Status: Link Down,
+// reconnecting (attempt 12)", "Status: Invalid Response (wrong function
+// code)") show whole.
+constexpr int kStatusFieldWidths[4] = {246, 90, 90, 94};
 constexpr const char* kStatusFieldTexts[4] = {"Read Status: Not Connected", "Polls: 0", "Valid: 0", "Bad: 0"};
+// The counters' widest usual text: eight digits.
+constexpr const char* kWidestCounter = "Valid: 12345678";
+// The smallest the fields' text gets, to fit the status text or a counter.
+constexpr qreal kSmallestStatusPoints = 7.0;
 
 // Centres the window's outer rectangle, frame included, on the screen's
 // available area. A window larger than the area is clipped to it, so that its
@@ -58,6 +68,9 @@ protected:
     // size.
     bool event(QEvent* event) override
     {
+        // The desktop's scheme changed: the program keeps its own look.
+        if (event->type() == QEvent::ThemeChange)
+            QTimer::singleShot(0, this, UseLightLook);
         const bool result = QWidget::event(event);
         if (!placedByFrame_ && event->type() == QEvent::Move && isVisible()) {
             const QRect outer = frameGeometry();
@@ -76,15 +89,16 @@ private:
     bool placedByFrame_ = false;
 };
 
-// The system's font, made smaller where needed so that the usual status
-// texts fit the 160-pixel field (Linux fonts run wider than the ones the
-// field widths were chosen for). Longer texts show whole as a tool tip.
+// The system's font, made smaller where needed so that the counters'
+// usual texts fit their fields (Linux fonts run wider than the ones the
+// field widths were chosen for). The status text goes smaller still for
+// its longest texts (FittingLabel).
 QFont StatusBarFont(const QLabel& probe)
 {
     QFont font = QApplication::font();
-    const int room = kStatusFieldWidths[0] - 2 * probe.frameWidth() - probe.indent() - 2;
-    const QString widest = QStringLiteral("Read Status: Not Connected");
-    while (font.pointSizeF() > 7.0 && QFontMetrics(font).horizontalAdvance(widest) > room)
+    const int room = kStatusFieldWidths[StatusPolls] - 2 * probe.frameWidth() - probe.indent() - 2;
+    const QString widest = QString::fromLatin1(kWidestCounter);
+    while (font.pointSizeF() - 0.5 >= kSmallestStatusPoints && QFontMetrics(font).horizontalAdvance(widest) > room)
         font.setPointSizeF(font.pointSizeF() - 0.5);
     return font;
 }
@@ -94,14 +108,15 @@ void BuildStatusBar(QWidget* window)
     int x = 0;
     QFont font;
     for (int field = 0; field < 4; ++field) {
-        auto* label = new QLabel(QString::fromUtf8(kStatusFieldTexts[field]), window);
+        const QString text = QString::fromUtf8(kStatusFieldTexts[field]);
+        QLabel* label =
+            field == StatusText ? new FittingLabel(text, window, kSmallestStatusPoints) : new QLabel(text, window);
         label->setTextFormat(Qt::PlainText);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setIndent(3);
         if (field == 0)
             font = StatusBarFont(*label);
         label->setFont(font);
-        label->setToolTip(label->text());
         label->setGeometry(x, kPanelHeight, kStatusFieldWidths[field], kClientHeight - kPanelHeight);
         RegisterStatusField(field, label);
         x += kStatusFieldWidths[field];
@@ -129,6 +144,7 @@ QRect OuterWindowRect(const QRect& area, const QSize& client, const QMargins& fr
 
 QWidget* BuildMainWindow()
 {
+    UseLightLook();
     auto* window = new MainWindow;
     window->setWindowTitle(QStringLiteral("Sorbel-Client"));
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -140,9 +156,6 @@ QWidget* BuildMainWindow()
 
     window->setFont(NormalFont());
     SetBackgroundColour(window, kWindowGrey);
-    // Status bar, labels and checkbox write on the window's and the pages'
-    // light greys.
-    KeepTextReadableOnLight(window, QPalette::WindowText);
 
     BuildStatusBar(window);
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "ui/screen_fit.h"
+
 namespace {
 // GUI thread only; file-local: a test's stand-in, set through SetMessageBoxHook.
 MessageBoxHook gHook = nullptr;
@@ -23,5 +25,6 @@ void ShowMessageBox(const std::string& text)
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kMessageTitle), QString::fromUtf8(text.c_str()),
                     QMessageBox::Ok, QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
+    KeepOnScreen(&box);
     box.exec();
 }

@@ -1,8 +1,12 @@
 #include "ui/port_selector.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRect>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "ui/controls.h"
 
@@ -15,6 +19,14 @@ public:
     void showPopup() override
     {
         Refill();
+        // An adapter's name under /dev/serial/by-id runs far past the field:
+        // the list opens as wide as its longest entry, within the screen.
+        int widest = width();
+        for (int i = 0; i < count(); i++)
+            widest = std::max(widest, view()->fontMetrics().horizontalAdvance(itemText(i)) + 32);
+        if (const QScreen* shown = screen())
+            widest = std::min(widest, shown->availableGeometry().width());
+        view()->setMinimumWidth(widest);
         QComboBox::showPopup();
     }
 

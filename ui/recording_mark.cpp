@@ -49,7 +49,7 @@ void ShowRecordingMark(RecordingMarkState state, const std::string& tip)
         return;
     }
     const QColor dot = ToQColor(state == MarkRecording ? kRed : kMarkGrey);
-    const QColor text = TextColourOnLight(gMark->palette(), QPalette::WindowText);
+    const QColor text = gMark->palette().color(QPalette::WindowText);
     gMark->setText(QStringLiteral("<span style=\"color:%1\">&#9679;</span><span style=\"color:%2\">&nbsp;REC</span>")
                        .arg(dot.name(), text.name()));
     gMark->setToolTip(QString::fromStdString(tip));

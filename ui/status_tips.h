@@ -1,5 +1,6 @@
-// Tool tips of the status-bar fields written by the program when they are
-// about to show, instead of the field's own text.
+// Tool tips of the status-bar fields: the program's text for a field when it
+// gives one, else the field's own text, asked for when the tip is about to
+// show and again while it shows (live_tip.h).
 #pragma once
 
 #include <string>

@@ -1,47 +1,28 @@
 #include "ui/trend_window.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QElapsedTimer>
-#include <QGraphicsLineItem>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegend>
-#include <QLineSeries>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <future>
-#include <limits>
-#include <memory>
 #include <optional>
-#include <vector>
 
 #include "dataview/csv_record.h"
-#include "dataview/series_csv.h"
-#include "dataview/value_views.h"
 #include "dataview/wall_clock.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
-#include "ui/file_dialog.h"
 #include "ui/message_box.h"
+#include "ui/screen_fit.h"
+#include "ui/trend_chart.h"
+#include "ui/trend_saving.h"
 
 namespace {
 
@@ -57,55 +38,25 @@ constexpr int64_t kFastestRedrawMs = 250;
 constexpr int64_t kSlowestRedrawMs = 1000;
 constexpr int64_t kSpansMs[] = {60'000, 600'000, 3'600'000};
 constexpr const char* kSpanNames[] = {"1 min", "10 min", "1 h"};
-constexpr const char* kNoCursor = "Move the mouse over the chart to read every series at that time.";
+constexpr const char* kNoCursor =
+    "Move the mouse over the chart to read every series at that time. Wheel or a dragged box: zoom; "
+    "Shift and drag: pan; double-click: back to the newest data.";
+// What the window asks for, when the screen has room.
+constexpr QSize kPreferredSize(820, 560);
 
-std::string ValueText(const Series& series, double value)
+// The readout with every "name: value" kept on one line: a line only ever
+// breaks between two series.
+QString Unbreakable(const std::string& text)
 {
-    if (series.source.type == SeriesFloat32)
-        return FloatText(static_cast<float>(value));
-    return DoubleText(value);
+    QString readout;
+    const QStringList entries = QString::fromStdString(text).split(QStringLiteral("    "));
+    for (const QString& entry : entries) {
+        if (!readout.isEmpty())
+            readout += QStringLiteral("    ");
+        readout += QString(entry).replace(QLatin1Char(' '), QChar(0x00A0));
+    }
+    return readout;
 }
-
-// Writes text to path; empty on success, otherwise the message for the user.
-std::string SaveText(const std::string& path, const std::string& text)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return "Cannot save the data to " + path + ": " + std::strerror(errno) + ".";
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int error = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed)
-        return {};
-    return "Cannot save the data to " + path + ": " + std::strerror(written ? errno : error) + ".";
-}
-
-class TrendChartView : public QChartView {
-public:
-    using QChartView::QChartView;
-    std::function<void(QPointF)> moved;
-    std::function<void()> left;
-    std::function<void(QPoint)> menu;
-
-protected:
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
-        if (moved)
-            moved(event->position());
-        QChartView::mouseMoveEvent(event);
-    }
-    void leaveEvent(QEvent* event) override
-    {
-        if (left)
-            left();
-        QChartView::leaveEvent(event);
-    }
-    void contextMenuEvent(QContextMenuEvent* event) override
-    {
-        if (menu)
-            menu(event->globalPos());
-    }
-};
 
 class TrendWindowWidget : public QWidget {
 public:
@@ -113,68 +64,67 @@ public:
     {
         setAttribute(Qt::WA_DeleteOnClose);
         setWindowTitle(QStringLiteral("Values over time - Sorbel-Client"));
-        resize(820, 520);
 
-        auto* span = new QComboBox;
+        span_ = new QComboBox;
         for (const char* name : kSpanNames)
-            span->addItem(QString::fromUtf8(name));
-        span_ = span;
+            span_->addItem(QString::fromUtf8(name));
+        scales_ = new QComboBox;
+        scales_->addItem(QStringLiteral("One per series"), ScalesPerSeries);
+        scales_->addItem(QStringLiteral("Shared"), ScalesShared);
+        scales_->setToolTip(QStringLiteral("Each series on a scale of its own, one above the other, or all on one"));
         pause_ = new QPushButton(QStringLiteral("Pause"));
         auto* png = new QPushButton(QStringLiteral("Save as PNG…"));
         auto* csv = new QPushButton(QStringLiteral("Save data as CSV…"));
+        // What the view shows above the chart, the saves below it: each row
+        // narrow enough for a small screen at scale 2.
         auto* bar = new QHBoxLayout;
         bar->addWidget(new QLabel(QStringLiteral("Visible span:")));
-        bar->addWidget(span);
+        bar->addWidget(span_);
+        bar->addWidget(new QLabel(QStringLiteral("Scales:")));
+        bar->addWidget(scales_);
         bar->addWidget(pause_);
         bar->addStretch(1);
-        bar->addWidget(png);
-        bar->addWidget(csv);
+        auto* saves = new QHBoxLayout;
+        saves->addStretch(1);
+        saves->addWidget(png);
+        saves->addWidget(csv);
 
-        chart_ = new QChart;
-        chart_->legend()->setAlignment(Qt::AlignBottom);
-        chart_->setMargins(QMargins(4, 4, 4, 4));
-        timeAxis_ = new QDateTimeAxis;
-        timeAxis_->setFormat(QStringLiteral("HH:mm:ss"));
-        timeAxis_->setTickCount(7);
-        valueAxis_ = new QValueAxis;
-        chart_->addAxis(timeAxis_, Qt::AlignBottom);
-        chart_->addAxis(valueAxis_, Qt::AlignLeft);
-        view_ = new TrendChartView(chart_);
-        view_->setRenderHint(QPainter::Antialiasing);
-        view_->setMouseTracking(true);
-        view_->moved = [this](QPointF at) {
-            cursorX_ = at.x();
-            ShowCursor();
+        chart_ = new TrendChart(store_, this);
+        chart_->followingChanged = [this] {
+            pause_->setText(chart_->Following() ? QStringLiteral("Pause") : QStringLiteral("Resume"));
+            pause_->setToolTip(chart_->Following() ? QString()
+                                                   : QStringLiteral("Back to the newest data, every scale automatic"));
         };
-        view_->left = [this] {
-            cursorX_.reset();
-            cursorTime_.reset();
-            ShowCursor();
-        };
-        view_->menu = [this](QPoint global) { ShowSeriesMenu(global); };
-        cursorLine_ = new QGraphicsLineItem(chart_);
-        cursorLine_->setPen(QPen(QColor(96, 96, 96), 1, Qt::DashLine));
-        cursorLine_->setZValue(100);
-        cursorLine_->hide();
+        chart_->cursorMoved = [this] { ShowReadout(); };
+        chart_->menuAsked = [this](const QPoint& global) { ShowSeriesMenu(global); };
 
-        readout_ = new QLabel(QString::fromUtf8(kNoCursor));
+        readout_ = new QLabel;
         readout_->setTextFormat(Qt::PlainText);
         readout_->setWordWrap(true);
         readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        ShowReadout();
 
         auto* layout = new QVBoxLayout(this);
         layout->addLayout(bar);
-        layout->addWidget(view_, 1);
+        layout->addWidget(chart_, 1);
         layout->addWidget(readout_);
+        layout->addLayout(saves);
 
-        connect(span, &QComboBox::currentIndexChanged, this, [this] { Refresh(true); });
-        connect(pause_, &QPushButton::clicked, this, [this] {
-            paused_ = !paused_;
-            pause_->setText(paused_ ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-            Refresh(true);
+        connect(span_, &QComboBox::currentIndexChanged, this, [this](int index) {
+            chart_->SetSpan(kSpansMs[std::max(0, index)]);
+            Refresh();
         });
-        connect(png, &QPushButton::clicked, this, [this] { SavePicture(); });
-        connect(csv, &QPushButton::clicked, this, [this] { SaveData(); });
+        connect(scales_, &QComboBox::currentIndexChanged, this,
+                [this] { chart_->SetScales(static_cast<TrendScales>(scales_->currentData().toInt())); });
+        connect(pause_, &QPushButton::clicked, this, [this] {
+            if (chart_->Following())
+                chart_->Hold();
+            else
+                chart_->Follow();
+            Refresh();
+        });
+        connect(png, &QPushButton::clicked, this, [this] { SaveWidgetPicture(chart_); });
+        connect(csv, &QPushButton::clicked, this, [this] { StartDataSave(save_, store_); });
         connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
         timer_.start(kCollectMs);
     }
@@ -186,8 +136,7 @@ public:
         if (!store_.series.empty() && gHandlers.stopped)
             gHandlers.stopped();
         // A save still writing finishes first: its copy and file are its own.
-        if (save_.valid())
-            save_.wait();
+        FinishDataSave(save_);
     }
 
     int Add(const SeriesSource& source)
@@ -196,13 +145,8 @@ public:
         const int index = AddSeries(store_, source);
         if (index < 0 || static_cast<size_t>(index) < before)
             return index;
-        auto* line = new QLineSeries;
-        line->setName(QString::fromStdString(store_.series.back().name));
-        chart_->addSeries(line);
-        line->attachAxis(timeAxis_);
-        line->attachAxis(valueAxis_);
-        lines_.push_back(line);
-        Refresh(true);
+        chart_->SeriesAdded();
+        Refresh();
         return index;
     }
 
@@ -212,16 +156,16 @@ public:
     void FreezeViewEnd(int64_t timeMs)
     {
         viewEnd_ = timeMs;
-        Refresh(true);
+        Refresh();
     }
 
-    void SetCursorTime(int64_t timeMs)
+    TrendChart* Chart() { return chart_; }
+
+    std::string Readout() const
     {
-        cursorX_.reset();
-        cursorTime_ = timeMs;
-        ShowCursor();
+        const std::optional<int64_t> cursor = chart_->CursorTime();
+        return cursor ? TrendCursorText(store_, *cursor) : std::string(kNoCursor);
     }
-    std::string Readout() const { return readout_->text().toStdString(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override
@@ -233,12 +177,10 @@ protected:
 private:
     void Drop()
     {
-        store_.series.clear();
-        for (QLineSeries* line : lines_) {
-            chart_->removeSeries(line);
-            delete line;
+        for (size_t s = store_.series.size(); s-- > 0;) {
+            RemoveSeries(store_, s);
+            chart_->SeriesRemoved(s);
         }
-        lines_.clear();
         if (gHandlers.stopped)
             gHandlers.stopped();
     }
@@ -252,86 +194,32 @@ private:
 
     void Tick()
     {
-        if (save_.valid() && save_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-            const std::string failure = save_.get();
-            if (!failure.empty())
-                ShowMessageBox(failure);
-        }
+        CheckDataSave(save_);
         if (gHandlers.collect && !store_.series.empty())
             gHandlers.collect(store_);
         const int64_t span = kSpansMs[std::max(0, span_->currentIndex())];
-        const int64_t msPerPixel = span / std::max<int64_t>(16, static_cast<int64_t>(chart_->plotArea().width()));
+        const int64_t msPerPixel = span / std::max(16, chart_->PlotWidth());
         const int64_t due = std::clamp(msPerPixel, kFastestRedrawMs, kSlowestRedrawMs);
         if (!redrawn_.isValid() || redrawn_.elapsed() >= due)
-            Refresh(false);
+            Refresh();
     }
 
-    // Draws what the store holds in the span ending now; while paused only
-    // when forced (a series added or removed, the span changed).
-    void Refresh(bool force)
+    void Refresh()
     {
-        if ((paused_ && !force) || !isVisible())
+        if (!isVisible())
             return;
         redrawn_.start();
-        if (!paused_ || !to_)
-            to_ = ViewEnd();
-        const int64_t from = *to_ - kSpansMs[std::max(0, span_->currentIndex())];
-        const auto columns = static_cast<size_t>(std::max(16.0, chart_->plotArea().width()));
-        double low = std::numeric_limits<double>::infinity();
-        double high = -low;
-        for (size_t s = 0; s < store_.series.size() && s < lines_.size(); s++) {
-            const Series& series = store_.series[s];
-            const std::vector<SeriesPoint> points = PointsForView(series, from, *to_, columns);
-            QList<QPointF> drawn;
-            drawn.reserve(static_cast<qsizetype>(points.size() * 2));
-            const bool steps = series.source.type == SeriesBit;
-            for (const SeriesPoint& p : points) {
-                // A bit holds its value until the next read: drawn as steps.
-                if (steps && !drawn.isEmpty())
-                    drawn.append(QPointF(static_cast<double>(p.timeMs), drawn.back().y()));
-                drawn.append(QPointF(static_cast<double>(p.timeMs), p.value));
-                // An infinity or NaN read as float32 is drawn off the chart
-                // but must not take the range with it.
-                if (p.timeMs >= from && p.timeMs <= *to_ && std::isfinite(p.value)) {
-                    low = std::min(low, p.value);
-                    high = std::max(high, p.value);
-                }
-            }
-            lines_[s]->replace(drawn);
-        }
-        if (low > high) {
-            low = 0;
-            high = 1;
-        }
-        const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
-        valueAxis_->setRange(low - pad, high + pad);
-        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(*to_));
-        ShowCursor();
+        chart_->Advance(ViewEnd());
+        ShowReadout();
     }
 
-    void ShowCursor()
+    void ShowReadout()
     {
-        const QRectF area = chart_->plotArea();
-        if (cursorX_) {
-            const QPointF scene = view_->mapToScene(QPoint(static_cast<int>(*cursorX_), 0));
-            const QPointF at = chart_->mapFromScene(scene);
-            if (at.x() >= area.left() && at.x() <= area.right())
-                cursorTime_ = static_cast<int64_t>(chart_->mapToValue(QPointF(at.x(), area.center().y())).x());
-            else
-                cursorTime_.reset();
-        }
-        if (!cursorTime_) {
-            cursorLine_->hide();
-            readout_->setText(QString::fromUtf8(kNoCursor));
-            return;
-        }
-        const double x = chart_->mapToPosition(QPointF(static_cast<double>(*cursorTime_), 0)).x();
-        cursorLine_->setLine(x, area.top(), x, area.bottom());
-        cursorLine_->setVisible(x >= area.left() && x <= area.right());
-        readout_->setText(QString::fromStdString(TrendCursorText(store_, *cursorTime_)));
+        const std::optional<int64_t> cursor = chart_->CursorTime();
+        readout_->setText(cursor ? Unbreakable(TrendCursorText(store_, *cursor)) : QString::fromUtf8(kNoCursor));
     }
 
-    void ShowSeriesMenu(QPoint global)
+    void ShowSeriesMenu(const QPoint& global)
     {
         QMenu menu(this);
         for (size_t s = 0; s < store_.series.size(); s++)
@@ -344,57 +232,23 @@ private:
 
     void Remove(size_t index)
     {
-        if (index >= store_.series.size() || index >= lines_.size())
+        if (index >= store_.series.size())
             return;
         RemoveSeries(store_, index);
-        chart_->removeSeries(lines_[index]);
-        delete lines_[index];
-        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(index));
+        chart_->SeriesRemoved(index);
         if (store_.series.empty() && gHandlers.stopped)
             gHandlers.stopped();
-        Refresh(true);
-    }
-
-    void SavePicture()
-    {
-        const std::string path = AskSaveFileName("Save as PNG", "trend.png", "PNG images (*.png);;All files (*)");
-        if (path.empty())
-            return;
-        if (!view_->grab().save(QString::fromStdString(path), "PNG"))
-            ShowMessageBox("Cannot save the picture to " + path + ".");
-    }
-
-    void SaveData()
-    {
-        if (save_.valid()) {
-            ShowMessageBox("The data are still being saved; try again in a moment.");
-            return;
-        }
-        const std::string path = AskSaveFileName("Save data as CSV", "trend.csv", "CSV files (*.csv);;All files (*)");
-        if (path.empty())
-            return;
-        // A full store makes some 10 MiB of text: built and written off the
-        // GUI thread, from a copy, while the points keep coming.
-        save_ = std::async(std::launch::async,
-                           [copy = store_, path] { return SaveText(path, SeriesCsvText(copy, UtcOffsetMinutesAt)); });
+        ShowReadout();
     }
 
     QComboBox* span_ = nullptr;
+    QComboBox* scales_ = nullptr;
     QPushButton* pause_ = nullptr;
-    QChart* chart_ = nullptr;
-    QDateTimeAxis* timeAxis_ = nullptr;
-    QValueAxis* valueAxis_ = nullptr;
-    TrendChartView* view_ = nullptr;
-    QGraphicsLineItem* cursorLine_ = nullptr;
+    TrendChart* chart_ = nullptr;
     QLabel* readout_ = nullptr;
-    std::vector<QLineSeries*> lines_;  // one per store series, same order
     QTimer timer_;
     QElapsedTimer redrawn_;  // since the chart was last drawn
-    bool paused_ = false;
-    std::optional<int64_t> to_;  // the right edge drawn last
-    std::optional<qreal> cursorX_;
-    std::optional<int64_t> cursorTime_;
-    std::future<std::string> save_;
+    DataSave save_;
 };
 
 // GUI thread only; file-local: the one trend window, while it is open.
@@ -409,9 +263,14 @@ void SetTrendWindowHandlers(const TrendWindowHandlers& handlers)
 
 int AddTrendSeries(const SeriesSource& source)
 {
+    bool opened = false;
     if (!gWindow) {
         QWidget* tabs = FindControl(IdTabPanel);
-        gWindow = new TrendWindowWidget(tabs ? tabs->window() : nullptr);
+        QWidget* main = tabs ? tabs->window() : nullptr;
+        gWindow = new TrendWindowWidget(main);
+        // Inside the screen at any scale, over the main window.
+        PlaceOnScreen(gWindow, kPreferredSize, main);
+        opened = true;
     }
     const bool full = gWindow->store_.series.size() >= kMaxSeries;
     const int index = gWindow->Add(source);
@@ -422,6 +281,8 @@ int AddTrendSeries(const SeriesSource& source)
     gWindow->show();
     gWindow->raise();
     gWindow->activateWindow();
+    if (opened)
+        gWindow->Chart()->Advance(gWindow->viewEnd_.value_or(QDateTime::currentMSecsSinceEpoch()));
     if (index < 0 && full)
         ShowMessageBox("The trend window shows at most " + std::to_string(kMaxSeries) +
                        " series: remove one with a right-click on the chart first.");
@@ -445,7 +306,7 @@ std::string TrendCursorText(const SeriesStore& store, int64_t timeMs)
     std::string text = stamp.size() >= 23 ? stamp.substr(11, 12) : stamp;
     for (const Series& series : store.series) {
         const std::optional<double> value = SeriesValueAt(series, timeMs);
-        text += "    " + series.name + ": " + (value ? ValueText(series, *value) : "-");
+        text += "    " + series.name + ": " + (value ? SeriesValueText(series.source, *value) : "-");
     }
     return text;
 }
@@ -453,7 +314,7 @@ std::string TrendCursorText(const SeriesStore& store, int64_t timeMs)
 void SetTrendCursor(int64_t timeMs)
 {
     if (gWindow)
-        gWindow->SetCursorTime(timeMs);
+        gWindow->Chart()->SetCursorTime(timeMs);
 }
 
 std::string TrendReadout()
@@ -465,4 +326,9 @@ void SetTrendViewEnd(int64_t timeMs)
 {
     if (gWindow)
         gWindow->FreezeViewEnd(timeMs);
+}
+
+TrendChart* TrendWindowChart()
+{
+    return gWindow ? gWindow->Chart() : nullptr;
 }

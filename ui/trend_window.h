@@ -1,14 +1,16 @@
 // The trend window: a separate top-level window that plots chosen values
-// against wall-clock time with Qt Charts. Up to kMaxSeries series, a legend
-// of their names, a visible span of 1 min, 10 min or 1 h, an automatic y
-// range, Pause and Resume (the view stands, the points keep coming), a
-// cursor that reads every series at the mouse's time, "Save as PNG…" and
-// "Save data as CSV…", and a right-click menu that removes a series.
+// against wall-clock time (trend_chart.h): up to kMaxSeries series, each on
+// a scale of its own or all on one, a legend that shows and hides them, a
+// visible span of 1 min, 10 min or 1 h, zoom and pan, Pause and Resume (the
+// view stands, the points keep coming), a cursor that reads every series at
+// the mouse's time, "Save as PNG…" and "Save data as CSV…"
+// (trend_saving.h), and a right-click menu that removes a series. It opens
+// inside the screen at a size that fits it.
 //
 // The window owns the series store; the program feeds it through the collect
-// handler, which the window calls ten times a second, just before it
-// redraws: the chart repaints at most that often whatever the scan rate.
-// Closing the window drops its series.
+// handler, which the window calls ten times a second: the chart is drawn
+// again at most four times a second whatever the scan rate. Closing the
+// window drops its series.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "dataview/series_store.h"
 
 class QWidget;
+class TrendChart;
 
 struct TrendWindowHandlers {
     // Adds the points that came since the last call.
@@ -40,7 +43,8 @@ QWidget* TrendWindow();
 const SeriesStore* TrendSeriesStore();
 
 // The cursor's readout at a time: the local time, then each series' name
-// and value, "-" before its first point. Values as the CSV writes them.
+// and value, "-" where none was read (before its first point, in a gap).
+// Values as the CSV writes them.
 std::string TrendCursorText(const SeriesStore& store, int64_t timeMs);
 
 // Puts the cursor at a time as the mouse would (tests, pictures); the
@@ -51,3 +55,6 @@ std::string TrendReadout();
 // Freezes the view's right edge at a time instead of the clock, and draws
 // the chart for it (pictures).
 void SetTrendViewEnd(int64_t timeMs);
+
+// The open trend window's chart, or null (tests).
+TrendChart* TrendWindowChart();

@@ -2,7 +2,9 @@
 
 #include <QMenu>
 
+#include <map>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -28,11 +30,25 @@ void AddValuesEntries(QMenu* menu, int table, int row, bool shown)
     QMenu* plot = menu->addMenu(QStringLiteral("Plot"));
     const std::vector<std::string> choices =
         shown && row >= 0 ? gHandlers.plotChoices(table, row) : std::vector<std::string>{};
-    for (size_t i = 0; i < choices.size(); i++)
-        plot->addAction(QString::fromStdString(choices[i]), [table, row, i] {
+    // A type with byte orders ("float32 CDAB (word swap)") has a submenu of
+    // its orders: the list stays short enough for any screen.
+    std::map<std::string, QMenu*> orders;
+    for (size_t i = 0; i < choices.size(); i++) {
+        const size_t space = choices[i].find(' ');
+        QMenu* in = plot;
+        QString entry = QString::fromStdString(choices[i]);
+        if (space != std::string::npos) {
+            QMenu*& sub = orders[choices[i].substr(0, space)];
+            if (!sub)
+                sub = plot->addMenu(QString::fromStdString(choices[i].substr(0, space)));
+            in = sub;
+            entry = QString::fromStdString(choices[i].substr(space + 1));
+        }
+        in->addAction(entry, [table, row, i] {
             if (gHandlers.plot)
                 gHandlers.plot(table, row, static_cast<int>(i));
         });
+    }
     plot->setEnabled(!choices.empty());
 }
 

@@ -13,7 +13,6 @@
 #include <QTextEdit>
 #include <QValidator>
 
-#include "common/contrast.h"
 #include "ui/cached_scroll_bar.h"
 #include "ui/controls.h"
 #include "ui/window_handlers.h"
@@ -122,29 +121,6 @@ void SetBackgroundColour(QWidget* widget, Rgb colour)
     widget->setAutoFillBackground(true);
 }
 
-QColor TextColourOnLight(const QPalette& palette, QPalette::ColorRole role)
-{
-    const QColor system = palette.color(QPalette::Active, role);
-    return system.lightness() < 128 ? system : QColor(Qt::black);
-}
-
-QColor DisabledTextColourOnLight(const QPalette& palette, QPalette::ColorRole role)
-{
-    const QColor system = palette.color(QPalette::Disabled, role);
-    return ContrastRatio(ToRgb(system), kWindowGrey) >= 3.0 ? system : ToQColor(kDisabledOnLight);
-}
-
-void KeepTextReadableOnLight(QWidget* widget, QPalette::ColorRole role)
-{
-    QPalette palette = widget->palette();
-    const QColor text = TextColourOnLight(palette, role);
-    const QColor greyed = DisabledTextColourOnLight(palette, role);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-        palette.setColor(group, role, text);
-    palette.setColor(QPalette::Disabled, role, greyed);
-    widget->setPalette(palette);
-}
-
 QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* text, Qt::Alignment alignment)
 {
     auto* label = new QLabel(QString::fromUtf8(text), page);
@@ -230,7 +206,6 @@ Pane* SetUpPane(Pane* pane, int id, const QRect& geometry)
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     pane->setPalette(palette);
-    KeepTextReadableOnLight(pane, QPalette::Text);
     RegisterControl(id, pane);
     return pane;
 }

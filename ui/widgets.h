@@ -32,16 +32,6 @@ void SetDisabledTextColour(QWidget* widget, Rgb colour);
 // A background of the control's own instead of the page's.
 void SetBackgroundColour(QWidget* widget, Rgb colour);
 
-// The system's text colour (role) for text drawn on one of the program's
-// fixed light backgrounds, or black where the desktop's colour scheme is dark
-// and its light text would not show there.
-QColor TextColourOnLight(const QPalette& palette, QPalette::ColorRole role);
-// The same for disabled text: the system's greyed colour where it reads
-// (3:1) on the darkest of the light greys, else kDisabledOnLight.
-QColor DisabledTextColourOnLight(const QPalette& palette, QPalette::ColorRole role);
-// Gives the widget those colours for its text in role, enabled and disabled.
-void KeepTextReadableOnLight(QWidget* widget, QPalette::ColorRole role);
-
 // One-line static text, never read as rich text; centred vertically unless
 // alignment gives a vertical place.
 QLabel* CreateLabel(QWidget* page, int id, const QRect& geometry, const char* text, Qt::Alignment alignment);

@@ -17,6 +17,7 @@
 #include "common/colours.h"
 #include "modbus/log_format.h"
 #include "ui/fonts.h"
+#include "ui/screen_fit.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -48,6 +49,10 @@ struct DialogParts {
     // The function the user picked last (or the one to start on): kept
     // through a type that offers only 16, so 6 comes back with a 16-bit type.
     int preferredFunction = 6;
+    // The byte order likewise, kept while a 16-bit type shows none.
+    ByteOrder preferredOrder = OrderABCD;
+    // The user typed in the value field: it no longer follows the type.
+    bool typed = false;
 };
 
 QString Text(const std::string& text)
@@ -77,24 +82,41 @@ WriteValueChoice CurrentChoice(const DialogParts& parts)
     WriteValueChoice choice;
     choice.text = parts.value->text().toStdString();
     choice.type = CurrentType(parts);
-    choice.order = static_cast<ByteOrder>(parts.order->currentData().toInt());
+    choice.order = parts.preferredOrder;
     choice.function = parts.function->currentData().toInt();
     return choice;
 }
 
 // The functions that can write the type, on the preferred one when it is
-// among them; the byte order only for a value of more than one register.
+// among them; the byte order only for a value of more than one register,
+// named for its width.
 void FitToType(DialogParts& parts)
 {
     const ValueType type = CurrentType(parts);
     // Refilled quietly: the caller refreshes the preview once it is done.
-    const QSignalBlocker quiet(parts.function);
+    const QSignalBlocker quietFunction(parts.function);
     parts.function->clear();
     for (int f : FunctionsFor(type))
         parts.function->addItem(QString::fromLatin1(WriteFunctionName(f)), f);
     const int preferred = parts.function->findData(parts.preferredFunction);
     parts.function->setCurrentIndex(preferred >= 0 ? preferred : 0);
-    parts.order->setEnabled(RegisterCountOf(type) > 1);
+
+    const QSignalBlocker quietOrder(parts.order);
+    const int width = 2 * RegisterCountOf(type);
+    for (int o = 0; o < parts.order->count(); o++)
+        parts.order->setItemText(o, QString::fromLatin1(ByteOrderName(static_cast<ByteOrder>(o), width == 8 ? 8 : 4)));
+    parts.order->setEnabled(width > 2);
+    parts.order->setCurrentIndex(width > 2 ? parts.order->findData(parts.preferredOrder) : -1);
+}
+
+// The value the device holds, in the type and order chosen, selected so
+// that typing replaces it; until the user types.
+void FollowCurrentValue(DialogParts& parts)
+{
+    if (parts.typed || !parts.setup.currentText)
+        return;
+    parts.value->setText(Text(parts.setup.currentText(CurrentType(parts), parts.preferredOrder)));
+    parts.value->selectAll();
 }
 
 void ShowReason(DialogParts& parts, const std::string& reason)
@@ -175,9 +197,8 @@ QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup)
     dialog->setWindowTitle(QStringLiteral("Write value \u2014 ") + Text(setup.address));
     dialog->setModal(true);
     dialog->setFont(NormalFont());
-    // The window's light grey, with text that reads on it under any scheme.
+    // The window's light grey.
     SetBackgroundColour(dialog, kPageGrey);
-    KeepTextReadableOnLight(dialog, QPalette::WindowText);
 
     parts->value = new QLineEdit(dialog);
     parts->value->setObjectName(QStringLiteral("value"));
@@ -193,10 +214,12 @@ QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup)
     parts->order = Selector(dialog, "order");
     for (int o = 0; o < kByteOrderCount; o++)
         parts->order->addItem(QString::fromLatin1(ByteOrderName(static_cast<ByteOrder>(o))), o);
-    const int startOrder = parts->order->findData(static_cast<int>(setup.order));
-    parts->order->setCurrentIndex(startOrder >= 0 ? startOrder : 0);
+    // A 16-bit value or a coil has no byte order.
+    parts->order->setPlaceholderText(QStringLiteral("\u2014"));
+    parts->preferredOrder = setup.order >= OrderABCD && setup.order <= OrderDCBA ? setup.order : OrderABCD;
     parts->function = Selector(dialog, "function");
     FitToType(*parts);
+    FollowCurrentValue(*parts);
 
     auto* fields = new QFormLayout;
     fields->addRow(QStringLiteral("Value:"), parts->value);
@@ -246,11 +269,18 @@ QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup)
     QWidget::setTabOrder(parts->write, cancel);
 
     QObject::connect(parts->value, &QLineEdit::textChanged, dialog, [parts] { Refresh(*parts); });
+    QObject::connect(parts->value, &QLineEdit::textEdited, dialog, [parts] { parts->typed = true; });
     QObject::connect(parts->type, &QComboBox::currentIndexChanged, dialog, [parts] {
         FitToType(*parts);
+        FollowCurrentValue(*parts);
         Refresh(*parts);
     });
-    QObject::connect(parts->order, &QComboBox::currentIndexChanged, dialog, [parts] { Refresh(*parts); });
+    QObject::connect(parts->order, &QComboBox::currentIndexChanged, dialog, [parts] {
+        if (parts->order->currentIndex() >= 0)
+            parts->preferredOrder = static_cast<ByteOrder>(parts->order->currentData().toInt());
+        FollowCurrentValue(*parts);
+        Refresh(*parts);
+    });
     QObject::connect(parts->function, &QComboBox::activated, dialog,
                      [parts] { parts->preferredFunction = parts->function->currentData().toInt(); });
     QObject::connect(parts->function, &QComboBox::currentIndexChanged, dialog, [parts] { Refresh(*parts); });
@@ -259,6 +289,7 @@ QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup)
 
     Refresh(*parts);
     parts->value->setFocus();
+    KeepOnScreen(dialog);
     return dialog;
 }
 

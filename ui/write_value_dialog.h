@@ -30,6 +30,11 @@ struct WriteValueSetup {
     ValueType type = TypeU16;
     ByteOrder order = OrderABCD;
     int function = 6;
+    // The value the registers (or the coil) hold now, as a text typed for
+    // the type and order would write it; empty when it is not known. The
+    // value field starts on it, selected, and follows the type and order
+    // until the user types.
+    std::function<std::string(ValueType, ByteOrder)> currentText;
     // What a choice writes, or why it cannot; asked at every change.
     std::function<EncodedValue(const WriteValueChoice&)> encode;
     // Write was clicked: queue the choice. An empty answer closes the
@@ -39,6 +44,8 @@ struct WriteValueSetup {
 
 // GUI thread: the modal dialog, built but not shown; the caller owns it and
 // runs it (exec). The value field has the focus; Write is the default button.
+// The byte order, which a 16-bit value or a coil does not have, shows "—"
+// then; its entries carry the 64-bit names for a 64-bit type.
 QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup);
 
 // The data list's "Write value…" entry asks the program which cells it is

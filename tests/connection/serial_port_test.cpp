@@ -95,8 +95,24 @@ TEST(SerialPort, ListsTheDevicesInOrder)
     const int type = open((root + "/sys/ttyS3/type").c_str(), O_CREAT | O_WRONLY, 0600);  // no UART behind it
     EXPECT_EQ(write(type, "0\n", 2), 2);
     close(type);
-    EXPECT_EQ(ListSerialPorts(root, root + "/sys"),
+    EXPECT_EQ(ListSerialPorts(root, root + "/sys", root + "/by-id"),
               (std::vector<std::string>{root + "/ttyUSB0", root + "/ttyUSB1", root + "/ttyACM0", root + "/ttyS2",
                                         root + "/ttyS10"}));
+
+    // An adapter with a name under by-id comes first, by that name and in
+    // place of its device; a name whose adapter was pulled out is left out.
+    const std::string byId = root + "/by-id";
+    std::filesystem::create_directories(byId);
+    std::filesystem::create_symlink("../ttyUSB1", byId + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    std::filesystem::create_symlink("../ttyUSB7", byId + "/usb-1a86_USB_Serial-if00-port0");
+    const std::vector<std::string> ports = ListSerialPorts(root, root + "/sys", byId);
+    EXPECT_EQ(ports,
+              (std::vector<std::string>{byId + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", root + "/ttyUSB0",
+                                        root + "/ttyACM0", root + "/ttyS2", root + "/ttyS10"}));
+    // Offered: a port with a device plugged in, never a built-in ttyS,
+    // which opens whether or not anything is wired to it.
+    EXPECT_EQ(SerialPortToOffer(ports), ports[0]);
+    EXPECT_EQ(SerialPortToOffer({root + "/ttyACM0", root + "/ttyS2"}), root + "/ttyACM0");
+    EXPECT_EQ(SerialPortToOffer({root + "/ttyS0", root + "/ttyS2"}), "");
     std::filesystem::remove_all(root);
 }

@@ -41,9 +41,11 @@ TEST(CsvRecord, HeaderAndRowHoldTheShownTablesInOrder)
                              OutcomeInvalid, OutcomeValid})
         NoteBadResponse(sample, {kind, FaultNone, LossNone, uint8_t{11}});
     NoteBadResponse(sample, {OutcomeException, FaultNone, LossNone, 2});
-    EXPECT_EQ(CsvHeaderLine(sample.block), "\"Time\",\"10001\",\"10002\",\"10003\",\"0001\",\"0002\",\"0003\","
-                                           "\"30001\",\"30002\",\"30003\",\"40001\",\"40002\",\"40003\","
-                                           "\"Bad responses\"\r\n");
+    EXPECT_EQ(CsvHeaderLine(sample.block),
+              "\"Time\",\"Discrete Input 10001\",\"Discrete Input 10002\",\"Discrete Input 10003\","
+              "\"Coil 0001\",\"Coil 0002\",\"Coil 0003\",\"Input Register 30001\",\"Input Register 30002\","
+              "\"Input Register 30003\",\"Holding Register 40001\",\"Holding Register 40002\","
+              "\"Holding Register 40003\",\"Bad responses\"\r\n");
     EXPECT_EQ(CsvRowLine(sample), "2026-12-08T07:15:03.123+01:00,,,,1,0,1,,,,\"00AF\",\"0001\",\"FFFE\",timeout 1; "
                                   "wrong length 1; invalid 1; connection lost 1; exception 2: 1; exception 11: 2\r\n");
 
@@ -51,7 +53,8 @@ TEST(CsvRecord, HeaderAndRowHoldTheShownTablesInOrder)
     // answer with one register of two leaves the other cell empty; no bad
     // response, no text.
     const CycleSample two = MakeSample(kTime, 100, 2, {0, 0, 1, 3}, {{3, {0, 5, 0, 6}}, {4, {0xFF, 0xFF}}});
-    EXPECT_EQ(CsvHeaderLine(two.block), "\"Time\",\"30100\",\"30101\",\"40100\",\"40101\",\"Bad responses\"\r\n");
+    EXPECT_EQ(CsvHeaderLine(two.block), "\"Time\",\"Input Register 30100\",\"Input Register 30101\","
+                                        "\"Holding Register 40100\",\"Holding Register 40101\",\"Bad responses\"\r\n");
     EXPECT_EQ(CsvRowLine(two), "2026-12-08T07:15:03.123+01:00,\"0000000000000101\",\"0000000000000110\",65535,,\r\n");
 }
 
@@ -64,14 +67,15 @@ TEST(CsvRecord, AChangedBlockStartsAnEmptyLineAndAHeader)
     const std::string text = CsvRecordChunk(first, nullptr) + CsvRecordChunk(same, &first.block) +
                              CsvRecordChunk(hex, &same.block) + CsvRecordChunk(moved, &hex.block);
     const std::string t = "2026-12-08T07:15:03.1";
-    EXPECT_EQ(ParseCsv(text), (CsvRows{{"Time", "40001", "40002", "Bad responses"},
+    EXPECT_EQ(ParseCsv(text), (CsvRows{{"Time", "Holding Register 40001", "Holding Register 40002", "Bad responses"},
                                        {t + "23+01:00", "1", "2", ""},
                                        {t + "33+01:00", "3", "4", ""},
                                        {},
-                                       {"Time", "40001", "40002", "Bad responses"},
+                                       {"Time", "Holding Register 40001", "Holding Register 40002", "Bad responses"},
                                        {t + "43+01:00", "0005", "0006", ""},
                                        {},
-                                       {"Time", "40005", "40006", "40007", "Bad responses"},
+                                       {"Time", "Holding Register 40005", "Holding Register 40006",
+                                        "Holding Register 40007", "Bad responses"},
                                        {t + "53+01:00", "0007", "0008", "0009", ""}}));
 }
 

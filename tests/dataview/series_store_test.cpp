@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <string>
 
+#include "dataview/byte_orders.h"
 #include "dataview/series_csv.h"
 #include "dataview/series_store.h"
 #include "dataview/value_views.h"
@@ -73,7 +75,7 @@ TEST(SeriesStore, AtMostEightSeriesEachOnceAndOnlyOfFittingTypes)
                                       SeriesSource{SeriesFloat32, 4, 1, 4}, SeriesSource{SeriesU16, 5, 1, 0}})
         EXPECT_EQ(AddSeries(store, unfit), -1);
     const std::vector<SeriesSource> choices = SeriesChoices(4, 1);
-    ASSERT_EQ(choices.size(), 14u);
+    ASSERT_EQ(choices.size(), 26u);
     for (size_t i = 0; i < kMaxSeries; i++)
         EXPECT_EQ(AddSeries(store, choices[i]), static_cast<int>(i));
     EXPECT_EQ(AddSeries(store, choices[3]), 3);
@@ -84,6 +86,16 @@ TEST(SeriesStore, AtMostEightSeriesEachOnceAndOnlyOfFittingTypes)
     EXPECT_EQ(store.series[7].name, "Response time [mS]");
     EXPECT_EQ(SeriesName(SeriesChoices(2, 12)[0]), "0012 bit");
     EXPECT_EQ(SeriesName(SeriesChoices(3, 1)[13]), "30001-30002 float32 DCBA (little-endian)");
+    EXPECT_EQ(SeriesName(SeriesChoices(3, 1)[15]), "30001-30004 u64 GHEFCDAB (word swap)");
+    EXPECT_EQ(SeriesName(SeriesChoices(3, 1)[25]), "30001-30004 float64 HGFEDCBA (little-endian)");
+    // What a saved column holds, and which series are whole numbers.
+    EXPECT_EQ(SeriesColumnName(SeriesChoices(2, 12)[0]), "Coil 0012 bit");
+    EXPECT_EQ(SeriesColumnName(SeriesChoices(4, 1)[4]), "Holding Registers 40001-40002 u32 BADC (byte swap)");
+    EXPECT_EQ(SeriesColumnName(ResponseTimeSource()), "Response time [mS]");
+    for (const SeriesSource& source : SeriesChoices(4, 1))
+        EXPECT_EQ(SeriesIsWhole(source), source.type != SeriesFloat32 && source.type != SeriesFloat64);
+    EXPECT_EQ(SeriesValueText({SeriesU64, 4, 1, 0}, 18446744073709551615.0), "18446744073709551616");
+    EXPECT_EQ(SeriesValueText({SeriesFloat32, 4, 1, 0}, 0.1f), "0.1");
 }
 
 TEST(SeriesStore, SamplesGiveValuesDecodedAsTheValueTipDecodesThem)
@@ -100,6 +112,13 @@ TEST(SeriesStore, SamplesGiveValuesDecodedAsTheValueTipDecodesThem)
                   views.signed32);
         EXPECT_EQ(FloatText(static_cast<float>(*SampleValue({SeriesFloat32, 4, 10, order}, sample))), views.float32);
     }
+    // Four registers as 64 bits, 0x12345678FFFF3F80 in each order.
+    EXPECT_EQ(SampleValue({SeriesU64, 4, 10, OrderABCD}, sample), static_cast<double>(0x12345678FFFF3F80u));
+    EXPECT_EQ(SampleValue({SeriesU64, 4, 10, OrderCDAB}, sample), static_cast<double>(0x3F80FFFF56781234u));
+    EXPECT_EQ(SampleValue({SeriesS64, 4, 10, OrderDCBA}, sample),
+              static_cast<double>(static_cast<int64_t>(0x803FFFFF78563412u)));
+    EXPECT_EQ(SampleValue({SeriesFloat64, 4, 10, OrderBADC}, sample), std::bit_cast<double>(0x34127856FFFF803Fu));
+    EXPECT_FALSE(SampleValue({SeriesU64, 4, 11, OrderABCD}, sample));  // past the block
     EXPECT_EQ(SampleValue({SeriesU16, 4, 12, 0}, sample), 65535);
     EXPECT_EQ(SampleValue({SeriesS16, 4, 12, 0}, sample), -1);
     EXPECT_EQ(SampleValue({SeriesBit, 2, 11, 0}, sample), 1);
@@ -131,6 +150,51 @@ TEST(SeriesStore, SamplesGiveValuesDecodedAsTheValueTipDecodesThem)
     EXPECT_EQ(elapsed[1].value, 3);
 }
 
+TEST(SeriesStore, NoValueBreaksTheLineAndTimeWithoutCyclesIsAnOutage)
+{
+    SeriesStore store;
+    AddSeries(store, {SeriesU16, 4, 1, 0});
+    AddSeries(store, ResponseTimeSource());
+    auto read = [](int64_t t, bool valid) {
+        CycleSample sample =
+            MakeSample(t, 1, 1, {0, 0, 0, 3}, valid ? std::vector<TableData>{{4, {0, 7}}} : std::vector<TableData>{});
+        if (valid)
+            NoteResponseTime(sample, t, 9);
+        else
+            NoteBadResponse(sample, {OutcomeTimeout});
+        return sample;
+    };
+    FeedSeriesStore(store, read(1000, true));
+    FeedSeriesStore(store, read(2000, true));
+    FeedSeriesStore(store, read(3000, false));  // the read failed
+    FeedSeriesStore(store, read(4000, true));
+    // The link down from 5 s to 60 s: no cycles at all.
+    NoteNoCycles(store, 5500);
+    NoteNoCycles(store, 30000);
+    EXPECT_EQ(store.outageFrom, 4000);
+    FeedSeriesStore(store, read(60000, true));
+    FeedSeriesStore(store, read(61000, true));
+    ASSERT_EQ(store.outages.size(), 1u);
+    EXPECT_EQ(store.outages[0].fromMs, 4000);
+    EXPECT_EQ(store.outages[0].toMs, 60000);
+    EXPECT_FALSE(store.outageFrom);
+    for (const Series& series : store.series) {
+        EXPECT_EQ(series.breaks, (std::vector<int64_t>{4000, 60000})) << series.name;
+        EXPECT_FALSE(BrokenBetween(series, 1000, 2000));
+        EXPECT_TRUE(BrokenBetween(series, 2000, 4000));
+        EXPECT_TRUE(BrokenBetween(series, 4000, 60000));
+        EXPECT_FALSE(BrokenBetween(series, 60000, 61000));
+        // The cursor reads nothing in a gap, and the value at its ends.
+        EXPECT_EQ(SeriesValueAt(series, 4000), series.source.type == SeriesResponseTime ? 9 : 7);
+        EXPECT_FALSE(SeriesValueAt(series, 4001));
+        EXPECT_FALSE(SeriesValueAt(series, 2500));
+        EXPECT_TRUE(SeriesValueAt(series, 1500));
+    }
+    NoteNoCycles(store, 62000);
+    EXPECT_TRUE(SeriesValueAt(store.series[0], 61000));
+    EXPECT_FALSE(SeriesValueAt(store.series[0], 61001));
+}
+
 TEST(SeriesStore, TheViewIsBoundedPerColumnAndKeepsSpikesAndEdges)
 {
     Series s;
@@ -157,7 +221,7 @@ TEST(SeriesCsv, EverySeriesInOneTableByTime)
     AppendPoint(store.series[1], kTime - 3, 12);
     AppendPoint(store.series[1], kTime + 100, 65535);
     EXPECT_EQ(ParseCsv(SeriesCsvText(store, [](int64_t) { return int32_t{60}; })),
-              (CsvRows{{"Time", "40001-40002 float32 ABCD (big-endian)", "Response time [mS]"},
+              (CsvRows{{"Time", "Holding Registers 40001-40002 float32 ABCD (big-endian)", "Response time [mS]"},
                        {"2026-12-08T07:15:03.120+01:00", "", "12"},
                        {"2026-12-08T07:15:03.123+01:00", "0.1", ""},
                        {"2026-12-08T07:15:03.223+01:00", "-2.5", "65535"}}));

@@ -71,7 +71,7 @@ TEST_F(CounterTipsTest, EachOutcomeCountsUnderItsCause)
     EXPECT_EQ(s.exceptions, (std::vector<std::pair<uint8_t, uint64_t>>{{2, 1}, {11, 1}}));
 
     // Hovering a counter field asks for its tip then.
-    auto* field = qobject_cast<QLabel*>(window->childAt(300, 550));
+    auto* field = qobject_cast<QLabel*>(window->childAt(380, 550));
     ASSERT_NE(field, nullptr);
     QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(field, &hover);

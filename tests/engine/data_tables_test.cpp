@@ -1,5 +1,6 @@
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 #include <QSignalSpy>
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "common/colours.h"
 #include "data_view_fixture.h"
 
 namespace {
@@ -178,16 +180,21 @@ TEST_F(DataTablesTest, AStaleTableIsGreyedUntilItsNextValidRead)
 {
     Connect(1, 3, {1, 1, 3, 2});
     SetCellText(2, 5, "42");
-    // The columns drawn grey in the last row; the others have no colour of
-    // their own (the list's text colour).
+    // The columns drawn in grey italics in the last row; the others have no
+    // colour or font of their own (the list's).
     auto greyed = [&] {
         std::vector<int> columns;
         for (int c = 0; c < kDataListColumns; c++) {
             const QVariant colour = view->model()->index(2, c).data(Qt::ForegroundRole);
-            if (colour.isValid() && colour.value<QBrush>().color() == QColor(105, 105, 105))
+            const QVariant font = view->model()->index(2, c).data(Qt::FontRole);
+            if (colour.isValid() &&
+                colour.value<QBrush>().color() == QColor(kStaleGrey.r, kStaleGrey.g, kStaleGrey.b)) {
                 columns.push_back(c);
-            else
+                EXPECT_TRUE(font.value<QFont>().italic()) << c;
+            } else {
                 EXPECT_FALSE(colour.isValid()) << c;
+                EXPECT_FALSE(font.isValid()) << c;
+            }
         }
         return columns;
     };

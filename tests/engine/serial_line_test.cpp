@@ -87,12 +87,16 @@ protected:
 
 TEST_F(SerialLine, OnlyTheChosenTransportsFieldsAreEnabledAndConnectedNoneIs)
 {
-    const int tcpFields[] = {IdHostField, IdPortField, IdSendCommand};
+    const int tcpFields[] = {IdHostField, IdPortField};
+    // Through an RTU converter the command's text would go onto the bus.
+    const int commandFields[] = {IdCommandField, IdSendCommand};
     const int serialFields[] = {IdSerialPortField, IdBaudSelector, IdParitySelector, IdStopBitsSelector};
     for (TransportKind kind : {TransportRtuSerial, TransportRtuOverTcp, TransportModbusTcp}) {
         ChooseTransport(kind);
         for (int id : tcpFields)
             EXPECT_EQ(IsControlEnabled(id), kind != TransportRtuSerial) << kind << " " << id;
+        for (int id : commandFields)
+            EXPECT_EQ(IsControlEnabled(id), kind == TransportModbusTcp) << kind << " " << id;
         for (int id : serialFields)
             EXPECT_EQ(IsControlEnabled(id), kind == TransportRtuSerial) << kind << " " << id;
     }
@@ -320,4 +324,39 @@ TEST_F(SerialLine, AReplyCorruptedOnTheWayIsCountedBadAndNeverShown)
     through.join();
     CloseConnection(up);
     CloseConnection(down);
+}
+
+TEST_F(SerialLine, APortOnWhichNothingAnswersIsToldOnce)
+{
+    SKIP_WITHOUT_SOCAT();
+    // The far end open, but no device behind it: the port opens, and every
+    // request goes unanswered.
+    Socat pair("pty,raw,echo=0,link=@/a", "pty,raw,echo=0,link=@/b");
+    ASSERT_TRUE(pair.WaitFor("a") && pair.WaitFor("b"));
+    SetFormats({0, 0, 0, 2});
+    ChooseSerialPort(pair.Path("b"));
+    ClickConnect();
+    ASSERT_NE(program.link.connection.load(), nullptr);
+    auto told = [this, &pair] {
+        int lines = 0;
+        for (const std::string& line : LogTexts())
+            lines += line.rfind("Nothing answers on " + pair.Path("b") + ": no reply to 3 requests.", 0) == 0;
+        return lines;
+    };
+    RunCycle();
+    RunCycle();
+    EXPECT_EQ(told(), 0);
+    RunCycle();
+    EXPECT_EQ(Status(), "Status: Timeout Error");
+    EXPECT_EQ(told(), 1);
+    QLabel* notice = nullptr;
+    for (QWidget* w : QApplication::allWidgets())
+        if (w->objectName() == QLatin1String(kStatusNoticeName) && w->isVisible())
+            notice = static_cast<QLabel*>(w);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->text().endsWith("Is a device wired to this port, with this unit id, baud rate, parity and "
+                                        "stop bits?"));
+    RunCycle();
+    EXPECT_EQ(told(), 1);
+    notice->hide();
 }

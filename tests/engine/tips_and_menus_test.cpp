@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include "engine/tips_and_menus.h"
 #include "engine/write_value.h"
 #include "tests/support/menu_choice.h"
+#include "tests/ui/test_window.h"
 #include "ui/data_list_menu.h"
 #include "ui/write_value_dialog.h"
 
@@ -189,6 +191,19 @@ TEST_F(TipsAndMenusTest, ATipSaysHowOldTheValueIs)
     MarkTableStale(2);  // a failed read keeps the time of the last valid one
     EXPECT_NE(Tip(0, 3).find("Bit: 1 (on)<br>last read 0 s ago</qt>"), std::string::npos) << Tip(0, 3);
 
+    // Shown, the tip ticks on with the age while the mouse rests on the cell.
+    QWidget* viewport = view->viewport();
+    const QPoint at = view->visualRect(view->model()->index(0, 3)).center();
+    QTest::mouseMove(viewport, at);
+    QHelpEvent ask(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &ask);
+    ASSERT_TRUE(PumpUntil([] { return QToolTip::isVisible(); }));
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("last read 0 s ago")));
+    program.tableReadAt[1].fetch_sub(int64_t{7'000'000'000});
+    EXPECT_TRUE(PumpUntil([] { return QToolTip::text().contains(QStringLiteral("last read 7 s ago")); }))
+        << QToolTip::text().toStdString();
+    QToolTip::hideText();
+
     Connect(1, 2, {0, 1, 0, 2});
     Show(2, {0x01}, 2, {0, 1, 0, 2});
     EXPECT_EQ(Tip(0, 3).find("last read"), std::string::npos) << "forgotten at the connect";
@@ -248,10 +263,13 @@ TEST_F(TipsAndMenusTest, TheDialogQueuesWithTheUnitAndOffsetOfTheMomentWriteIsCl
 {
     Connect(1, 3, {0, 1, 0, 2});
     LinkFor up(LinkUp);
+    Show(4, {0x12, 0x34, 0xAB, 0xCD}, 3, {0, 1, 0, 2});
     std::unique_ptr<QDialog> dialog(CreateWriteValueDialogFor(1, 7));
     ASSERT_NE(dialog, nullptr);
     auto* type = dialog->findChild<QComboBox*>(QStringLiteral("type"));
     type->setCurrentIndex(type->findText(QStringLiteral("s16")));
+    // It shows the value the list shows, in the type chosen.
+    EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("value"))->text(), "-21555");
     auto* function = dialog->findChild<QComboBox*>(QStringLiteral("function"));
     function->setCurrentIndex(function->findText(QStringLiteral("6 Write Single Register")));
     dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("-2"));

@@ -167,8 +167,11 @@ TEST_F(ValuesOverTime, RecordsOneRowPerCycleAsTheListShowedItAcrossADisconnect)
     const CsvRows rows = ParseCsv(ReadFile(gRecordPath));
     // One header: the block stayed the same across the reconnect.
     ASSERT_EQ(rows.size(), 1 + shown.size());
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"Time", "10100", "10101", "10102", "0100", "0101", "0102", "30100",
-                                                 "30101", "30102", "40100", "40101", "40102", "Bad responses"}));
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"Time", "Discrete Input 10100", "Discrete Input 10101", "Discrete Input 10102",
+                                        "Coil 0100", "Coil 0101", "Coil 0102", "Input Register 30100",
+                                        "Input Register 30101", "Input Register 30102", "Holding Register 40100",
+                                        "Holding Register 40101", "Holding Register 40102", "Bad responses"}));
     for (size_t i = 0; i < shown.size(); i++) {
         const std::vector<std::string>& row = rows[i + 1];
         ASSERT_EQ(row.size(), rows[0].size());
@@ -242,10 +245,15 @@ TEST_F(ValuesOverTime, PlotFeedsTheTrendWindowAndClosingItStopsTheSampling)
     EXPECT_EQ(series.name, "30100 u16");
     EXPECT_EQ(SeriesPoints(series)[1].value, 100);  // the simulator's input register 100 holds 100
 
-    // The block's last register has no next one to pair with.
+    // Only values whose registers lie in the block of three: none of 32
+    // bits on the last row, none of 64 at all; their orders in a submenu.
     const int last = DataListRowCount() - 1;
     EXPECT_EQ(PlotChoiceTexts(4, last), (std::vector<std::string>{"u16", "s16"}));
-    EXPECT_GT(PlotChoiceTexts(4, last - 1).size(), 2u);
+    EXPECT_EQ(PlotChoiceTexts(4, 0).size(), 14u);
+    EXPECT_EQ(PlotChoiceTexts(4, 0).back(), "float32 DCBA (little-endian)");
+    Choose(0, 5, "Plot/float32/CDAB (word swap)");
+    ASSERT_EQ(TrendSeriesStore()->series.size(), 2u);
+    EXPECT_EQ(TrendSeriesStore()->series[1].name, "30100-30101 float32 CDAB (word swap)");
 
     TrendWindow()->close();
     EXPECT_FALSE(SamplesWanted(program.samples));

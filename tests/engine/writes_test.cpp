@@ -1,6 +1,8 @@
 // Cell edits on the wire: queued by the editor, sent after the next
 // cycle's reads, newest first, once each, only to the device they were
 // typed for, the value typed last winning.
+#include <QLabel>
+
 #include "engine_fixture.h"
 
 namespace {
@@ -99,10 +101,24 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
     for (size_t i = 7; i < log.size(); i++)
         EXPECT_TRUE(StartsWith(log[i].text, "IGNORED <-: ")) << log[i].text;
 
+    // The refusal is told in a note that outlasts the status text, until a
+    // key or a click.
+    auto notice = [] {
+        for (QWidget* w : QApplication::allWidgets())
+            if (w->objectName() == QLatin1String(kStatusNoticeName) && w->isVisible())
+                return static_cast<QLabel*>(w);
+        return static_cast<QLabel*>(nullptr);
+    };
+    ASSERT_NE(notice(), nullptr);
+    EXPECT_EQ(notice()->text(), "Write refused (6 Write Single Register): exception 2, Illegal Data Address.");
+
     // Nothing of them answers the next read; no write is sent again.
     RunCycle();
     EXPECT_EQ(Status(), "Status: Timeout Error");
     EXPECT_EQ(server.RequestCount(), 4u);
+    ASSERT_NE(notice(), nullptr);
+    QTest::keyClick(FindControl(IdHostField), Qt::Key_Shift);
+    EXPECT_EQ(notice(), nullptr);
 
     // A write that is never answered times out; the next one still goes.
     QueueWrite(WriteRequest(6, 3, 3));

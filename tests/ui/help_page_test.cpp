@@ -1,9 +1,12 @@
 // The Help page as the user sees it after start.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextDocument>
 #include <QTextEdit>
 
@@ -53,4 +56,33 @@ TEST(HelpPage, LaidOutWhenFirstShown)
     pane->setLineWrapMode(QTextEdit::WidgetWidth);
     pane->setLineWrapMode(QTextEdit::NoWrap);
     EXPECT_TRUE(shown == ScreenImage(pane));
+}
+
+TEST(HelpPage, MoreHelpNamesWhatCameSinceAndTheKeysScrollIt)
+{
+    QWidget* window = TestWindow();
+    auto* pane = Control<QTextEdit>(IdHelpPane);
+    const QString text = pane->toPlainText();
+    for (const char* named : {"Write value\u2026", "Record to CSV\u2026", "Plot", "trend window", "RTU", "grey italics",
+                              "lost link", "refuses", "Save Log As\u2026", "response time"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(named))) << named;
+    // The keys that scroll a text scroll it, from the page's tab as from
+    // the pane.
+    auto* panel = Control<QTabWidget>(IdTabPanel);
+    panel->setCurrentWidget(pane->parentWidget());
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(PumpUntil([window] { return window->isActiveWindow(); }));
+    QScrollBar* bar = pane->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    for (QWidget* focus : {static_cast<QWidget*>(panel->tabBar()), static_cast<QWidget*>(pane)}) {
+        focus->setFocus();
+        bar->setValue(0);
+        QTest::keyClick(focus, Qt::Key_PageDown);
+        EXPECT_GE(bar->value(), bar->pageStep() / 2);
+        QTest::keyClick(focus, Qt::Key_End, focus == pane ? Qt::ControlModifier : Qt::NoModifier);
+        EXPECT_EQ(bar->value(), bar->maximum());
+        QTest::keyClick(focus, Qt::Key_PageUp);
+        EXPECT_LT(bar->value(), bar->maximum());
+    }
+    panel->setCurrentIndex(0);
 }

@@ -17,15 +17,20 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QToolTip>
 
 #include <string>
 #include <vector>
 
 #include "engine/message_log.h"
+#include "engine/transaction.h"
+#include "modbus/frames.h"
+#include "modbus/reply_judge.h"
 #include "tests/ui/dark_palette.h"
 #include "tests/ui/test_window.h"
 #include "ui/control_ids.h"
 #include "ui/data_list.h"
+#include "ui/fitting_label.h"
 #include "ui/link_label.h"
 #include "ui/main_window.h"
 #include "ui/window_handlers.h"
@@ -90,14 +95,15 @@ const std::vector<Expected> kControls = {
     {44, Pane, 4, {8, 8, 490, 500}, nullptr},
 };
 
-// The transport and the serial line: in the Communications page's free
-// space, the serial fields disabled while the transport is Modbus/TCP.
+// The transport and the serial line: above the server's address, in the
+// Communications page's free space, the serial fields disabled while the
+// transport is Modbus/TCP.
 const std::vector<Expected> kTransportControls = {
-    {50, Label, 0, {50, 60, 165, 20}, "Transport:"},    {51, Selector, 0, {220, 58, 210, 25}, "Modbus/TCP"},
-    {52, Label, 0, {50, 420, 165, 20}, "Serial port:"}, {53, Selector, 0, {220, 418, 210, 25}, ""},
-    {54, Label, 0, {50, 450, 165, 20}, "Baud:"},        {55, Selector, 0, {220, 448, 85, 25}, "19200"},
-    {56, Label, 0, {305, 450, 55, 20}, "Parity:"},      {57, Selector, 0, {365, 448, 65, 25}, "Even"},
-    {58, Label, 0, {50, 480, 165, 20}, "Stop bits:"},   {59, Selector, 0, {220, 478, 85, 25}, "1"},
+    {50, Label, 0, {50, 8, 165, 20}, "Transport:"},    {51, Selector, 0, {220, 6, 210, 25}, "Modbus/TCP"},
+    {52, Label, 0, {50, 38, 165, 20}, "Serial port:"}, {53, Selector, 0, {220, 36, 210, 25}, ""},
+    {54, Label, 0, {50, 68, 40, 20}, "Baud:"},         {55, Selector, 0, {94, 66, 80, 25}, "19200"},
+    {56, Label, 0, {186, 68, 48, 20}, "Parity:"},      {57, Selector, 0, {238, 66, 64, 25}, "Even"},
+    {58, Label, 0, {314, 68, 70, 20}, "Stop bits:"},   {59, Selector, 0, {388, 66, 42, 25}, "1"},
 };
 
 bool IsKind(QWidget* w, Kind kind)
@@ -130,6 +136,16 @@ bool IsKind(QWidget* w, Kind kind)
 QColor TextColour(int id)
 {
     return FindControl(id)->palette().color(QPalette::WindowText);
+}
+
+// A status-bar field's label, by its place.
+QLabel* StatusLabel(int field)
+{
+    const int lefts[] = {0, 246, 336, 426};
+    for (QLabel* candidate : FindControl(IdTabPanel)->window()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (candidate->x() == lefts[field] && candidate->y() == 540)
+            return candidate;
+    return nullptr;
 }
 
 class Window : public ::testing::Test {
@@ -332,6 +348,15 @@ TEST(DarkDesktop, LogPaneKeepsItsOwnBackgroundBehindItsColouredLines)
     EXPECT_EQ(image.pixelColor(image.width() - 2, 2), QColor(255, 255, 255));
 }
 
+TEST_F(Window, TheLookStaysLightWhenTheDesktopsSchemeTurnsDark)
+{
+    QApplication::setPalette(DarkPalette());
+    QEvent changed(QEvent::ThemeChange);
+    QApplication::sendEvent(window, &changed);
+    EXPECT_TRUE(PumpUntil([] { return QApplication::palette().color(QPalette::Base) == QColor(Qt::white); }));
+    EXPECT_EQ(QApplication::palette().color(QPalette::Disabled, QPalette::Text), QColor(96, 96, 96));
+}
+
 TEST_F(Window, SelectorsOfferOnlyTheirEntries)
 {
     const std::vector<QString> bits = {"No data", "Bit"};
@@ -349,32 +374,75 @@ TEST_F(Window, SelectorsOfferOnlyTheirEntries)
 TEST_F(Window, StatusBarFieldsRunPastTheRightEdge)
 {
     const std::vector<std::string> texts = {"Read Status: Not Connected", "Polls: 0", "Valid: 0", "Bad: 0"};
-    const int lefts[] = {0, 160, 280, 400};
-    const int widths[] = {160, 120, 120, 120};
+    const int lefts[] = {0, 246, 336, 426};
+    const int widths[] = {246, 90, 90, 94};
     for (int field = 0; field < 4; ++field) {
         EXPECT_EQ(GetStatusField(field), texts[static_cast<size_t>(field)]);
-        QLabel* label = nullptr;
-        for (QLabel* candidate : window->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-            if (candidate->x() == lefts[field])
-                label = candidate;
+        QLabel* label = StatusLabel(field);
         ASSERT_NE(label, nullptr) << field;
         EXPECT_EQ(label->geometry(), QRect(lefts[field], 540, widths[field], 21));
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
-        if (field == StatusText) {
-            // The usual status texts fit their field; longer ones can be read
-            // in full as the field's tool tip.
-            for (const char* text :
-                 {"Read Status: Not Connected", "Status: Wrong Length Error", "Status: Connection Lost"})
-                EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(text),
-                          label->contentsRect().width() - label->indent())
-                    << text;
-            SetStatusField(StatusText, "Read Error: Wrong Function Code");
-            EXPECT_EQ(label->toolTip(), "Read Error: Wrong Function Code");
-            SetStatusField(StatusText, texts[0]);
-        }
     }
     // The last field ends at 520, ten pixels past the 510-pixel window.
     EXPECT_EQ(lefts[3] + widths[3] - window->width(), 10);
+    // A counter shows eight digits whole, in the visible part of the last field.
+    for (int field : {StatusPolls, StatusValid, StatusBad}) {
+        QLabel* label = StatusLabel(field);
+        SetStatusField(field, std::string(field == StatusBad ? "Bad: " : "Valid: ") + "12345678");
+        const int visible = std::min(label->geometry().right(), window->width() - 1) - label->x() + 1;
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()) + label->indent(),
+                  visible - 2 * label->frameWidth());
+        EXPECT_GE(label->font().pointSizeF(), 7.0);
+    }
+}
+
+TEST_F(Window, EveryStatusTextTheProgramShowsIsReadWhole)
+{
+    std::vector<std::string> texts = {"Read Status: Not Connected",
+                                      "Read Status: Connecting...",
+                                      "Read Status: Connected",
+                                      kStatusOk,
+                                      kStatusTimeout,
+                                      kStatusWrongLength,
+                                      kStatusLinkLost,
+                                      kStatusReadsRefused};
+    for (int attempt : {1, 17, 999, 99999})
+        texts.push_back("Status: Link Down, reconnecting (attempt " + std::to_string(attempt) + ")");
+    for (int fault = FaultNone + 1; *ReplyFaultText(static_cast<ReplyFault>(fault)); ++fault)
+        texts.push_back(std::string(kStatusInvalid) + " (" + ReplyFaultText(static_cast<ReplyFault>(fault)) + ")");
+    for (int code = 0; code < 256; ++code)
+        if (const char* text = ExceptionStatusText(static_cast<uint8_t>(code)))
+            texts.push_back(text);
+    auto* field = dynamic_cast<FittingLabel*>(StatusLabel(StatusText));
+    ASSERT_NE(field, nullptr);
+    for (const std::string& text : texts) {
+        SetStatusField(StatusText, text);
+        EXPECT_EQ(field->ShownText().toStdString(), text);
+        EXPECT_GE(field->ShownFont().pointSizeF(), 7.0) << text;
+    }
+    // One longer than any the program writes is cut in the middle, both
+    // ends in view.
+    SetStatusField(StatusText, "Status: " + std::string(80, 'x') + " (the end)");
+    EXPECT_TRUE(field->ShownText().startsWith(QStringLiteral("Status: ")));
+    EXPECT_TRUE(field->ShownText().endsWith(QStringLiteral("(the end)")));
+}
+
+TEST_F(Window, StatusTipsFollowTheFieldWhileTheyShow)
+{
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(PumpUntil([this] { return window->isActiveWindow(); }));
+    QLabel* field = StatusLabel(StatusText);
+    SetStatusField(StatusText, "Status: Link Down, reconnecting (attempt 17)");
+    QHelpEvent ask(QEvent::ToolTip, QPoint(10, 10), field->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(field, &ask);
+    ASSERT_TRUE(PumpUntil([] { return QToolTip::isVisible(); }));
+    EXPECT_EQ(QToolTip::text(), "Status: Link Down, reconnecting (attempt 17)");
+    // The mouse stays on the field meanwhile.
+    QTest::mouseMove(field, QPoint(10, 10));
+    SetStatusField(StatusText, "Status: Link Down, reconnecting (attempt 20)");
+    EXPECT_TRUE(PumpUntil([] { return QToolTip::text() == "Status: Link Down, reconnecting (attempt 20)"; }))
+        << QToolTip::text().toStdString();
+    QToolTip::hideText();
 }
 
 TEST_F(Window, TabOrderIsCreationOrder)
@@ -396,8 +464,9 @@ TEST_F(Window, TabOrderIsCreationOrder)
             order.push_back(id);
         w = w->nextInFocusChain();
     } while (w != panel->tabBar());
-    // The disabled serial fields are skipped by Tab, yet in the chain.
-    const std::vector<int> expected = {0,  51, 2,  4,  6,  7,  9,  10, 11, 53, 55, 57, 59,
+    // The transport's fields before Connect; the disabled serial fields are
+    // skipped by Tab, yet in the chain.
+    const std::vector<int> expected = {0,  51, 53, 55, 57, 59, 2,  4,  6,  7,  9,  10, 11,
                                        12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 44};
     EXPECT_EQ(order, expected);
 }

@@ -1,5 +1,6 @@
 // Renders the pages of the window offscreen for the documentation:
 //   OUTPUT_DIR/page-N-name.png         every page, as the window opens
+//   OUTPUT_DIR/page-5-help-more.png    the Help page scrolled to its end
 //   OUTPUT_DIR/page-N-name-dark.png    View Data and View Messages under a
 //                                      dark desktop colour scheme
 //   OUTPUT_DIR/page-N-name-scale-2.png the same two at QT_SCALE_FACTOR=2
@@ -12,7 +13,9 @@
 //                                      float32 about to go out
 //   OUTPUT_DIR/values-over-time-*.png  the menu's recording and "Plot"
 //                                      entries with the recording's mark,
-//                                      and the trend window with two series
+//                                      and the trend window with four
+//                                      series, each on its scale, and a
+//                                      minute without data
 // Built with the tests, not run by them:
 //   render_pages docs
 // The pictures come out the same on every machine: the screen, the style,
@@ -28,9 +31,11 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProcess>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextEdit>
 #include <QToolTip>
 #include <QWidget>
 
@@ -218,20 +223,39 @@ bool SaveWithPopups(QWidget* window, std::initializer_list<QWidget*> popups, con
 
 std::string gRecordingPath;
 
-// Fixed points for the trend picture: a register that swings and a bit that
-// follows it, one point a second over the last minute before kPictureEnd.
+// Fixed points for the trend picture, every two seconds over the ten
+// minutes before kPictureEnd: a register swinging over 0 to 1800, a float
+// of +-60, the response time and a bit, with a minute of link down in the
+// middle, where no value was read.
 constexpr int64_t kPictureEnd = 1'765'180'800'000;  // 2025-12-08 08:00:00 UTC
+constexpr int64_t kOutageFrom = kPictureEnd - 330'000;
+constexpr int64_t kOutageTo = kPictureEnd - 270'000;
 void FeedPicturePoints(SeriesStore& store)
 {
     for (Series& series : store.series) {
         if (!SeriesPoints(series).empty())
             continue;
-        for (int s = 0; s <= 60; s++) {
-            const double wave = 500.0 + 400.0 * std::sin(s / 6.0) + 60.0 * std::sin(s * 1.7);
-            const double value = series.source.type == SeriesBit ? (wave > 600 ? 1 : 0) : std::round(wave);
-            AppendPoint(series, kPictureEnd - 60'000 + 1000 * s, value);
+        for (int s = 0; s <= 300; s++) {
+            const int64_t t = kPictureEnd - 600'000 + 2000 * s;
+            if (t > kOutageFrom && t < kOutageTo) {
+                MarkSeriesGap(series);
+                continue;
+            }
+            const double x = s / 12.0;
+            double value = 900 + 800 * std::sin(x) + 40 * std::sin(s * 1.7);
+            if (series.source.type == SeriesBit)
+                value = std::sin(x) > 0.3 ? 1 : 0;
+            else if (series.source.type == SeriesFloat32)
+                value = static_cast<float>(55 * std::sin(s / 7.0) + 4 * std::sin(s * 2.3));
+            else if (series.source.type == SeriesResponseTime)
+                value = 22 + (s * 37 % 11) + (s % 29 == 0 ? 14 : 0);
+            else
+                value = std::round(value);
+            AppendPoint(series, t, value);
         }
     }
+    if (store.outages.empty())
+        store.outages.push_back({kOutageFrom - 2000, kOutageTo});
 }
 
 // The data list's menu with a recording running and "Plot" open, and the
@@ -283,15 +307,18 @@ int RenderValuesOverTime(const std::string& dir)
 
     SetTrendWindowHandlers({FeedPicturePoints, nullptr});
     AddTrendSeries({SeriesU16, 4, 3, 0});
+    AddTrendSeries({SeriesFloat32, 4, 5, 1});
+    AddTrendSeries(ResponseTimeSource());
     AddTrendSeries({SeriesBit, 2, 3, 0});
     QWidget* trend = TrendWindow();
-    trend->resize(760, 460);
-    for (int i = 0; i < 100 && SeriesPoints(TrendSeriesStore()->series[1]).empty(); i++) {
+    trend->resize(820, 560);
+    for (int i = 0; i < 100 && SeriesPoints(TrendSeriesStore()->series[3]).empty(); i++) {
         QThread::msleep(10);
         QApplication::processEvents();
     }
+    trend->findChildren<QComboBox*>().front()->setCurrentIndex(1);  // 10 min
     SetTrendViewEnd(kPictureEnd + 2000);
-    SetTrendCursor(kPictureEnd - 21'500);
+    SetTrendCursor(kPictureEnd - 141'000);
     QApplication::processEvents();
     if (!trend->grab().save(QString::fromStdString(dir + "/values-over-time-trend.png"), "PNG")) {
         std::fprintf(stderr, "render_pages: cannot write the trend window\n");
@@ -429,6 +456,24 @@ int RenderWriteValueDialog(const std::string& dir)
     return saved ? 0 : 1;
 }
 
+// The Help page scrolled to its end: what came after the short help.
+int RenderMoreHelp(const std::string& dir)
+{
+    QWidget* window = BuildSampleWindow();
+    auto* panel = static_cast<QTabWidget*>(FindControl(IdTabPanel));
+    panel->setCurrentIndex(4);
+    QApplication::processEvents();
+    auto* pane = static_cast<QTextEdit*>(FindControl(IdHelpPane));
+    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    const std::string path = dir + "/page-5-help-more.png";
+    const bool saved = window->grab().save(QString::fromStdString(path), "PNG");
+    if (!saved)
+        std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+    delete window;
+    return saved ? 0 : 1;
+}
+
 constexpr Page kCommunications{0, "communications"};
 constexpr Page kViewData{1, "view-data"};
 constexpr Page kViewMessages{2, "view-messages"};
@@ -457,6 +502,7 @@ int main(int argc, char** argv)
         return RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-scale-2") == 0 ? 0 : 1;
 
     int failures = RenderPages(dir, {kCommunications, kViewData, kViewMessages, {3, "about"}, {4, "help"}}, "");
+    failures += RenderMoreHelp(dir);
     failures += RenderCloserLooks(dir);
     failures += RenderConnectedLook(dir);
     failures += RenderWriteValueDialog(dir);

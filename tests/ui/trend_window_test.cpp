@@ -1,12 +1,16 @@
 // The trend window on an offscreen screen, fed scripted points: the series
 // and their legend names, the cursor's readout, the bound on series, the
-// picture saved, and closing it.
+// picture saved, and closing it; each series on its scale, gaps, the legend,
+// zoom, pan and following again.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QImage>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +18,7 @@
 #include "tests/ui/test_window.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
+#include "ui/trend_chart.h"
 #include "ui/trend_window.h"
 
 namespace {
@@ -58,6 +63,34 @@ protected:
     }
 };
 
+// A register of 0 to 1800 and a float of +-60, a point a second over the
+// minute before kT0, none from 20 s to 40 s before it, the link down.
+void FeedTwoScales(SeriesStore& store)
+{
+    for (Series& series : store.series) {
+        if (!SeriesPoints(series).empty())
+            continue;
+        for (int s = 0; s <= 60; s++) {
+            const int64_t t = kT0 - 60'000 + 1000 * s;
+            if (s > 20 && s < 40) {
+                MarkSeriesGap(series);
+                continue;
+            }
+            AppendPoint(series, t, series.source.type == SeriesFloat32 ? 60.0 * ((s % 4) - 1.5) / 1.5 : 30.0 * s);
+        }
+    }
+    if (store.outages.empty())
+        store.outages.push_back({kT0 - 40'000, kT0 - 20'000});
+}
+
+QPushButton* Button(const QString& text)
+{
+    for (auto* button : TrendWindow()->findChildren<QPushButton*>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
 // A holding register by its address number (the label less 40000).
 SeriesSource Register(int64_t address)
 {
@@ -88,10 +121,7 @@ TEST_F(TrendWindowTest, SeriesAddedAreReadAtTheCursorAndSavedAsAPicture)
 
     gPath = (std::filesystem::temp_directory_path() / "sorbel-trend-test.png").string();
     std::filesystem::remove(gPath);
-    QPushButton* save = nullptr;
-    for (auto* button : TrendWindow()->findChildren<QPushButton*>())
-        if (button->text() == QStringLiteral("Save as PNG…"))
-            save = button;
+    QPushButton* save = Button(QStringLiteral("Save as PNG…"));
     ASSERT_NE(save, nullptr);
     save->click();
     const QImage picture(QString::fromStdString(gPath));
@@ -114,4 +144,87 @@ TEST_F(TrendWindowTest, HoldsAtMostEightSeriesAndClosingDropsThem)
     EXPECT_EQ(gStopped, 1);
     ASSERT_TRUE(PumpUntil([] { return TrendWindow() == nullptr; }));
     EXPECT_EQ(AddTrendSeries(Register(100)), 0);  // a new window, empty
+}
+
+TEST_F(TrendWindowTest, EachSeriesOnItsScaleAGapShownAndTheViewZoomsPansAndFollowsAgain)
+{
+    SetTrendWindowHandlers({FeedTwoScales, nullptr});
+    AddTrendSeries(Register(1));
+    AddTrendSeries({SeriesFloat32, 4, 3, 0});
+    SetTrendViewEnd(kT0);
+    ASSERT_TRUE(PumpUntil([] { return SeriesPoints(TrendSeriesStore()->series[1]).size() == 42; }));
+    TrendChart* chart = TrendWindowChart();
+    ASSERT_NE(chart, nullptr);
+    chart->Advance(kT0);
+
+    // The float keeps a scale of its own, not the register's 0 to 1800.
+    ASSERT_TRUE(chart->RangeOf(0) && chart->RangeOf(1));
+    EXPECT_LE(chart->RangeOf(0)->low, 0);
+    EXPECT_GE(chart->RangeOf(0)->high, 1800);
+    EXPECT_LE(chart->RangeOf(1)->low, -60);
+    EXPECT_GE(chart->RangeOf(1)->high, 60);
+    EXPECT_LE(chart->RangeOf(1)->high - chart->RangeOf(1)->low, 200);
+    auto* scales = TrendWindow()->findChildren<QComboBox*>()[1];
+    scales->setCurrentIndex(scales->findText(QStringLiteral("Shared")));
+    EXPECT_EQ(chart->RangeOf(1)->high, chart->RangeOf(0)->high);
+    scales->setCurrentIndex(scales->findText(QStringLiteral("One per series")));
+
+    // The minute's middle third read nothing: no line there, the time
+    // without cycles shaded and marked red under the chart.
+    const QImage picture = chart->grab().toImage();
+    const double x = chart->PlotWidth() / 2.0 + (chart->width() - chart->PlotWidth()) / 2.0;
+    int line = 0, shaded = 0, marked = 0;
+    for (int y = 0; y < picture.height(); y++) {
+        const QColor pixel = picture.pixelColor(QPointF(x, y).toPoint() * picture.devicePixelRatio());
+        marked += pixel == QColor(200, 0, 0);
+        shaded += pixel == QColor(236, 236, 236);
+        // Any colour above the red mark is a line, the chart's own being greys.
+        const int colourful =
+            std::max({pixel.red(), pixel.green(), pixel.blue()}) - std::min({pixel.red(), pixel.green(), pixel.blue()});
+        line += marked == 0 && colourful > 30;
+    }
+    EXPECT_EQ(line, 0);
+    EXPECT_GT(shaded, chart->height() / 3);
+    EXPECT_GT(marked, 0);
+    SetTrendCursor(kT0 - 30'000);
+    EXPECT_NE(TrendReadout().find("40001 u16: -    40003-40004 float32 ABCD (big-endian): -"), std::string::npos)
+        << TrendReadout();
+
+    // A click on a name in the legend hides its series, and shows it again.
+    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->LegendEntry(1).center());
+    EXPECT_FALSE(chart->Shown(1));
+    EXPECT_FALSE(chart->RangeOf(1));
+    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->LegendEntry(1).center());
+    EXPECT_TRUE(chart->Shown(1));
+
+    // The wheel zooms the time in about the mouse and holds the view; a
+    // drag with Shift pans it; Resume follows the newest data again.
+    const QPoint middle(chart->width() / 2, chart->height() / 4);
+    QWheelEvent wheel(middle, chart->mapToGlobal(middle), {}, {0, 240}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(chart, &wheel);
+    EXPECT_FALSE(chart->Following());
+    EXPECT_EQ(Button(QStringLiteral("Pause")), nullptr);
+    const int64_t span = chart->ViewToMs() - chart->ViewFromMs();
+    EXPECT_LT(span, 45'000);
+    const int64_t from = chart->ViewFromMs();
+    QTest::mousePress(chart, Qt::LeftButton, Qt::ShiftModifier, middle);
+    QTest::mouseMove(chart, middle - QPoint(100, 0));
+    QTest::mouseRelease(chart, Qt::LeftButton, Qt::ShiftModifier, middle - QPoint(100, 0));
+    EXPECT_GT(chart->ViewFromMs(), from);
+    EXPECT_NEAR(static_cast<double>(chart->ViewToMs() - chart->ViewFromMs()), static_cast<double>(span), 2);
+    Button(QStringLiteral("Resume"))->click();
+    EXPECT_TRUE(chart->Following());
+    EXPECT_EQ(chart->ViewToMs() - chart->ViewFromMs(), 60'000);
+    EXPECT_EQ(chart->ViewToMs(), kT0);
+
+    // A box dragged over the float zooms its values and the time.
+    const QRect lane = chart->rect();
+    QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(lane.width() / 3, chart->height() / 2 + 10));
+    QTest::mouseMove(chart, QPoint(lane.width() / 2, chart->height() / 2 + 40));
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(lane.width() / 2, chart->height() / 2 + 40));
+    EXPECT_FALSE(chart->Following());
+    EXPECT_LT(chart->ViewToMs() - chart->ViewFromMs(), 20'000);
+    EXPECT_LT(chart->RangeOf(1)->high - chart->RangeOf(1)->low, 100);
+    EXPECT_GT(chart->RangeOf(0)->high, chart->RangeOf(1)->high) << "the register's scale is its own";
 }

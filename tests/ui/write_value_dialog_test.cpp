@@ -20,8 +20,11 @@ namespace {
 
 std::vector<WriteValueChoice> gWritten;
 
+// What the registers from 40010 on hold: 123.456 as a float32 ABCD, then 1.
+constexpr uint16_t kHeld[4] = {0x42F6, 0xE979, 0x0000, 0x0001};
+
 // Holding register 40010 or coil 0010 of the block 1..20, unit 1, no offset.
-std::unique_ptr<QDialog> OpenFor(bool coil, ValueType type)
+std::unique_ptr<QDialog> OpenFor(bool coil, ValueType type, bool known = false)
 {
     WriteValueSetup setup;
     setup.address = coil ? "0010" : "40010";
@@ -34,6 +37,8 @@ std::unique_ptr<QDialog> OpenFor(bool coil, ValueType type)
         gWritten.push_back(c);
         return std::string();
     };
+    if (known)
+        setup.currentText = [](ValueType t, ByteOrder o) { return ValueEditText(t, o, kHeld); };
     return std::unique_ptr<QDialog>(CreateWriteValueDialog(nullptr, setup));
 }
 
@@ -119,4 +124,47 @@ TEST(WriteValueDialog, OffersTheCellsTypesAndFunctionsAndPreviewsTheRequestOrWhy
     EXPECT_EQ(gWritten[0].order, OrderCDAB);
     EXPECT_EQ(gWritten[0].function, 16);
     EXPECT_EQ(d.result(), QDialog::Accepted);
+}
+
+TEST(WriteValueDialog, StartsOnTheValueHeldAndNamesTheOrdersForTheWidth)
+{
+    std::unique_ptr<QDialog> dialog = OpenFor(false, TypeU16, true);
+    QDialog& d = *dialog;
+    auto* value = Part<QLineEdit>(d, "value");
+    auto* order = Part<QComboBox>(d, "order");
+    // Selected, so that typing replaces it; a 16-bit value has no order.
+    EXPECT_EQ(value->text(), "17142");
+    EXPECT_EQ(value->selectedText(), value->text());
+    EXPECT_FALSE(order->isEnabled());
+    EXPECT_EQ(order->currentIndex(), -1);
+    EXPECT_EQ(order->placeholderText(), "\u2014");
+
+    // Until the user types, the value follows the type and order.
+    const std::pair<const char*, QString> follows[] = {
+        {"hex16", "0x42F6"}, {"bin16", "0100001011110110"}, {"float32", "123.456"}, {"u64", "4825300756674379777"}};
+    for (const auto& [type, text] : follows) {
+        Choose(d, "type", type);
+        EXPECT_EQ(value->text(), text) << type;
+        EXPECT_EQ(Shown(d, "reason"), "-") << type;
+    }
+    EXPECT_EQ(Entries(d, "order"), (QStringList{"ABCDEFGH (big-endian)", "GHEFCDAB (word swap)", "BADCFEHG (byte swap)",
+                                                "HGFEDCBA (little-endian)"}));
+    Choose(d, "order", "HGFEDCBA (little-endian)");
+    EXPECT_EQ(value->text(), "72057596083304002");
+    Choose(d, "type", "float32");
+    EXPECT_EQ(Entries(d, "order")[3], "DCBA (little-endian)");
+    EXPECT_EQ(order->currentText(), "DCBA (little-endian)");
+
+    d.show();
+    QApplication::setActiveWindow(&d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    value->setFocus();
+    QTest::keyClicks(value, "0x1F");
+    Choose(d, "type", "u16");
+    EXPECT_EQ(value->text(), "0x1F");
+    EXPECT_EQ(Shown(d, "frame"), "POKE ->: 12 bytes 00 00 00 00 00 06 01 06 00 0A 00 1F");
+
+    // A coil starts on its state.
+    std::unique_ptr<QDialog> coil = OpenFor(true, TypeCoil, true);
+    EXPECT_EQ(Part<QLineEdit>(*coil, "value")->text(), "1");
 }
