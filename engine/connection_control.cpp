@@ -1,12 +1,10 @@
 #include "engine/connection_control.h"
 
 #include <string>
-#include <vector>
 
 #include "common/colours.h"
 #include "common/number_rule.h"
 #include "common/scan_rate.h"
-#include "common/table_numbers.h"
 #include "common/tick.h"
 #include "connection/connect_attempt.h"
 #include "connection/line_settings.h"
@@ -14,47 +12,25 @@
 #include "connection/reconnect_backoff.h"
 #include "connection/serial_port.h"
 #include "connection/transport.h"
-#include "dataview/value_formats.h"
+#include "engine/control_states.h"
 #include "engine/counter_tips.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/scan_tick.h"
 #include "engine/settings.h"
+#include "engine/transport_choice.h"
 #include "modbus/log_format.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
-#include "ui/editable_list.h"
 #include "ui/gui_call.h"
 #include "ui/message_box.h"
 #include "ui/window_timer.h"
 
 namespace {
 
-constexpr const char* kStatusConnected = "Read Status: Connected";
-constexpr const char* kStatusNotConnected = "Read Status: Not Connected";
-constexpr const char* kStatusConnecting = "Read Status: Connecting...";
 constexpr const char* kConnectFailed = "Can't find the server (Is it launched ?).";
 constexpr const char* kNoSerialPort = "Choose the serial port first.";
-
-// Fixed while connected, so the request parameters and the table layout
-// stay those the tables were built for.
-constexpr int kParameterControls[] = {
-    IdTransportLabel, IdTransportSelector, IdUnitLabel,   IdUnitField,  IdStartLabel,
-    IdStartField,     IdLengthLabel,       IdLengthField, IdScanLabel,  IdScanField,
-    IdFormatLabel,    IdSelectorDI,        IdSelectorCO,  IdSelectorIR, IdSelectorHR,
-};
-// Fixed while connected too, and used only by the TCP transports: the
-// server's address.
-constexpr int kTcpControls[] = {IdHostLabel, IdHostField, IdPortLabel, IdPortField};
-// The server command, on a TCP connection of its own: Modbus/TCP only, as
-// through an RTU converter its text would go onto the serial bus.
-constexpr int kCommandControls[] = {IdCommandLabel, IdCommandField, IdSendCommand};
-// Fixed while connected, and used only by RTU on a serial port.
-constexpr int kSerialControls[] = {
-    IdSerialPortLabel, IdSerialPortField, IdBaudLabel,     IdBaudSelector,
-    IdParityLabel,     IdParitySelector,  IdStopBitsLabel, IdStopBitsSelector,
-};
 
 // What the link goes to, for the log: host and port, or the serial port.
 std::string LinkName()
@@ -65,28 +41,12 @@ std::string LinkName()
     return target.host + ":" + std::to_string(target.port);
 }
 
-constexpr int kConnectButtons[] = {IdConnectComms, IdConnectData, IdConnectMessages};
-
-void EnableConnectButtons(bool enabled)
-{
-    for (int id : kConnectButtons)
-        EnableControl(id, enabled);
-}
-
 // Only called while no worker runs: the worker uses the connection without
 // a lock.
 void CloseCurrentConnection()
 {
     Connection* connection = program.link.connection.exchange(nullptr);
     CloseConnection(connection);
-}
-
-std::string LinkDownStatus()
-{
-    const int attempts = program.link.reconnectAttempts;
-    if (attempts == 0)
-        return "Status: Link Down, reconnecting";
-    return "Status: Link Down, reconnecting (attempt " + std::to_string(attempts) + ")";
 }
 
 // Runs on the attempt's thread: main finishes the attempt.
@@ -318,32 +278,6 @@ void ToggleConnection()
     }
 }
 
-void UpdateConnectionControls()
-{
-    const LinkState state = program.link.state;
-    const bool connected = state == LinkUp || state == LinkDown;
-    switch (state) {
-    case LinkOff:
-        SetStatusField(StatusText, kStatusNotConnected);
-        break;
-    case LinkConnecting:
-        SetStatusField(StatusText, kStatusConnecting);
-        break;
-    case LinkUp:
-        SetStatusField(StatusText, kStatusConnected);
-        break;
-    case LinkDown:
-        SetStatusField(StatusText, LinkDownStatus());
-        break;
-    }
-    for (int id : kParameterControls)
-        EnableControl(id, state == LinkOff);
-    EnableTransportFields();
-    // Switching editing off commits an edit that is open right now.
-    SetColumnEditable(IdDataList, ValueColumnOf(TableCoils), connected);
-    SetColumnEditable(IdDataList, ValueColumnOf(TableHoldingRegisters), connected);
-}
-
 void FinishDeferredDisconnect()
 {
     EndSession();
@@ -398,65 +332,4 @@ void AbandonConnecting()
 {
     AbandonConnectAttempt(program.link.attempt);
     program.link.attempt = nullptr;
-}
-
-TransportKind ChosenTransport()
-{
-    const int index = GetSelectorIndex(IdTransportSelector);
-    return index == TransportRtuOverTcp || index == TransportRtuSerial ? static_cast<TransportKind>(index)
-                                                                       : TransportModbusTcp;
-}
-
-// The serial line as the Communications page shows it.
-SerialSettings ChosenSerialLine()
-{
-    SerialSettings line;
-    line.port = GetControlText(IdSerialPortField);
-    const int baud = GetSelectorIndex(IdBaudSelector);
-    if (baud >= 0 && baud < static_cast<int>(kStandardBauds.size()))
-        line.baud = kStandardBauds[static_cast<size_t>(baud)];
-    const int parity = GetSelectorIndex(IdParitySelector);
-    if (parity >= ParityNone && parity <= ParityOdd)
-        line.parity = static_cast<SerialParity>(parity);
-    line.stopBits = GetSelectorIndex(IdStopBitsSelector) == 1 ? 2 : 1;
-    return line;
-}
-
-void EnableTransportFields()
-{
-    const bool off = program.link.state == LinkOff;
-    const TransportKind chosen = ChosenTransport();
-    for (int id : kTcpControls)
-        EnableControl(id, off && chosen != TransportRtuSerial);
-    for (int id : kCommandControls)
-        EnableControl(id, off && chosen == TransportModbusTcp);
-    for (int id : kSerialControls)
-        EnableControl(id, off && chosen == TransportRtuSerial);
-}
-
-void TransportChosen()
-{
-    // Main only: the device offered when serial was chosen, until the user
-    // types another or takes it back.
-    static std::string offered;
-    EnableTransportFields();
-    const std::string port = GetControlText(IdSerialPortField);
-    if (ChosenTransport() != TransportRtuSerial) {
-        // Only looked at: a Modbus/TCP user's settings file keeps no serial
-        // keys for it.
-        if (!offered.empty() && port == offered)
-            SetControlText(IdSerialPortField, "");
-        offered.clear();
-        return;
-    }
-    // Offer a port with a device plugged in rather than an empty field; a
-    // built-in port, which opens whether or not anything is wired to it, is
-    // only chosen by the user.
-    if (port.empty()) {
-        const std::string offer = SerialPortToOffer(ListSerialPorts());
-        if (!offer.empty()) {
-            offered = offer;
-            SetControlText(IdSerialPortField, offered);
-        }
-    }
 }

@@ -117,7 +117,7 @@ TEST_F(ConnectionTest, TheTimerRunsOnlyWhenThereIsSomethingToPoll)
     SetControlText(IdLengthField, "1");
     SetControlText(IdScanField, "0");
     Connect();
-    EXPECT_EQ(WindowTimerInterval(kScanTimerId), kMinTimerInterval);
+    EXPECT_EQ(WindowTimerInterval(kScanTimerId), kLookAgainMs);
     EXPECT_EQ(GetControlText(IdScanField), "10");
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 3; }));
     Click(IdConnectComms);

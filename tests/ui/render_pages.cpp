@@ -54,6 +54,7 @@
 #include "dataview/sample_handover.h"
 #include "dataview/value_formats.h"
 #include "engine/connection_control.h"
+#include "engine/control_states.h"
 #include "engine/counter_tips.h"
 #include "engine/csv_recording.h"
 #include "engine/data_tables.h"
