@@ -66,8 +66,10 @@ enum ControlId {
     IdParitySelector = 57,
     IdStopBitsLabel = 58,
     IdStopBitsSelector = 59,
+    // Communications: opens the Scan window.
+    IdScanButton = 60,
     // One past the highest control id: the registry's size.
-    kControlIdEnd = 60
+    kControlIdEnd = 61
 };
 
 // The scan timer's id among the window's timers.
