@@ -6,6 +6,7 @@
 #include "engine/message_log.h"
 #include "engine/scan_tick.h"
 #include "engine/server_command.h"
+#include "engine/transport_choice.h"
 #include "ui/control_ids.h"
 #include "ui/open_link.h"
 

@@ -22,7 +22,7 @@ void Shutdown()
     StopDeviceScan();
     // A connect in progress is broken off; its thread closes what it opened.
     AbandonConnecting();
-    if (Connection* connection = program.connection.load()) {
+    if (Connection* connection = program.link.connection.load()) {
         if (workerRunning) {
             // The worker may be inside a send or receive on this record:
             // end the TCP connection under it (its calls fail at once) but
@@ -30,7 +30,7 @@ void Shutdown()
             if (connection->fd >= 0)
                 ::shutdown(connection->fd, SHUT_RDWR);
         } else {
-            program.connection.store(nullptr);
+            program.link.connection.store(nullptr);
             CloseConnection(connection);
         }
     }

@@ -39,6 +39,9 @@ void Rebuild(QLineEdit* length, int rows)
     QApplication::processEvents();  // the view's layout and paint belong to the cost
 }
 
+// The value bytes of a reply that fills a 512-byte cycle buffer.
+constexpr int kValueBytes = 512 - 9;
+
 // Milliseconds for one ShowReadValues of `rows` registers, called from a
 // worker thread (as the poll worker does) or on the GUI thread itself.
 double TimeShow(const uint8_t* buffer, int rows, bool fromWorker)
@@ -48,14 +51,14 @@ double TimeShow(const uint8_t* buffer, int rows, bool fromWorker)
     if (fromWorker) {
         std::atomic<bool> done{false};
         std::thread worker([&] {
-            ShowReadValues(4, buffer, 512, rows, 0, 0, 0, 2);
+            ShowReadValues(4, buffer, kValueBytes, rows, 0, 0, 0, 2);
             done = true;
         });
         while (!done)
             QApplication::processEvents(QEventLoop::AllEvents, 1);
         worker.join();
     } else {
-        ShowReadValues(4, buffer, 512, rows, 0, 0, 0, 2);
+        ShowReadValues(4, buffer, kValueBytes, rows, 0, 0, 0, 2);
     }
     QApplication::processEvents();
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
@@ -106,10 +109,10 @@ int main(int argc, char** argv)
     std::printf("  65535 -> 65535 rows  median %8.2f ms\n", Median(relabel));
     std::printf("  65535 -> 10 rows     median %8.2f ms\n", Median(shrink));
 
-    // A full cycle buffer: 251 registers, Hex.
-    uint8_t buffer[512];
-    for (int i = 0; i < 512; i++)
-        buffer[i] = static_cast<uint8_t>(i * 7);
+    // The values a full cycle buffer holds: 251 registers, Hex.
+    uint8_t buffer[kValueBytes];
+    for (int i = 0; i < kValueBytes; i++)
+        buffer[i] = static_cast<uint8_t>((i + 9) * 7);
     constexpr int kValues = 251;
     Rebuild(length, kValues);
     SetValuePause([] {});

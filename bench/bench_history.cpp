@@ -87,10 +87,9 @@ std::vector<uint8_t> Response(int table, int count)
 {
     const bool bits = table <= 2;
     const int bytes = bits ? (count + 7) / 8 : 2 * count;
-    std::vector<uint8_t> r(static_cast<size_t>(9 + bytes));
-    r[8] = static_cast<uint8_t>(bytes);
-    for (size_t i = 9; i < r.size(); i++)
-        r[i] = static_cast<uint8_t>(Random16());
+    std::vector<uint8_t> r(static_cast<size_t>(bytes));
+    for (uint8_t& b : r)
+        b = static_cast<uint8_t>(Random16());
     return r;
 }
 

@@ -131,8 +131,8 @@ void OneTransactionPerConnection(FakeModbusServer& server)
         return;
     // A write typed while connected: 1234 to holding register 5.
     PendingWrite write;
-    write.Length = BuildWriteRequest(write.Frame.data(), 1, kFunctionWriteRegister, 5, 1234, false);
-    program.pendingWrites.Append(write, program.session.target);
+    write.length = BuildWriteRequest(write.frame.data(), 1, kFunctionWriteRegister, 5, 1234, false);
+    program.link.pendingWrites.Append(write, program.link.target);
     QElapsedTimer clock;
     clock.start();
     int64_t allThreeMs = -1;
@@ -182,7 +182,7 @@ void StrayFrames(FakeModbusServer& server)
         RunLoopUntil([] { return false; }, 300);
         const int64_t clickUs = NowUs();
         DispatchControlEvent(IdConnectComms);
-        RunLoopUntil([] { return program.connection.load() == nullptr; }, 30000);
+        RunLoopUntil([] { return program.link.connection.load() == nullptr; }, 30000);
         disconnects.push_back(static_cast<double>(NowUs() - clickUs) / 1000.0);
         RunLoopUntil(Disconnected, 30000);
     }

@@ -111,7 +111,7 @@ void StatisticsCost()
             if (i % 2)
                 RecordValidResponse(*stats, static_cast<uint32_t>(i % 4000));
             else
-                RecordBadResponse(*stats, BadException, static_cast<uint8_t>(i));
+                RecordBadResponse(*stats, {OutcomeException, FaultNone, LossNone, static_cast<uint8_t>(i)});
         }
         auto end = std::chrono::steady_clock::now();
         perRecord.push_back(std::chrono::duration<double, std::nano>(end - start).count() / kRecords);
@@ -139,7 +139,7 @@ void Reconnect(FakeModbusServer& server, int outages)
     for (int i = 0; i < outages; ++i) {
         RunLoopUntil([] { return program.validCount.load() > 0; }, 5000);
         server.SetListening(false);
-        RunLoopUntil([] { return program.link == LinkDown; }, 5000);
+        RunLoopUntil([] { return program.link.state == LinkDown; }, 5000);
         RunLoopUntil([] { return false; }, 400 + i * 700);
         const int32_t valid = program.validCount.load();
         server.SetListening(true);

@@ -51,7 +51,7 @@ inline void RunLoopUntil(const std::function<bool()>& done, int timeoutMs)
 
 inline bool Connected()
 {
-    return program.connection.load() != nullptr;
+    return program.link.connection.load() != nullptr;
 }
 
 inline bool Disconnected()
@@ -69,7 +69,7 @@ inline bool Connect(int length, int scanMs, const int formats[4])
         SetSelectorIndex(SelectorOfTable(t), formats[t - 1]);
     DispatchControlEvent(IdConnectComms);
     // The connect runs off the GUI thread.
-    RunLoopUntil([] { return program.link != LinkConnecting; }, 10000);
+    RunLoopUntil([] { return program.link.state != LinkConnecting; }, 10000);
     return Connected();
 }
 

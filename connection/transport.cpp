@@ -298,16 +298,6 @@ bool WaitReadable(Connection* connection, uint32_t timeoutMs)
     return PollFor(connection->fd, POLLIN, timeoutMs) != 0;
 }
 
-DataState CheckForData(Connection* connection)
-{
-    if (connection == nullptr)
-        return NoData;
-    int waiting = 0;
-    if (ioctl(connection->fd, FIONREAD, &waiting) < 0)
-        return NoData;
-    return waiting > 0 ? DataReady : NoData;
-}
-
 int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity)
 {
     if (connection == nullptr || buffer == nullptr || capacity <= 0)
@@ -327,25 +317,5 @@ int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity)
         return kReceiveTimedOut;
     if (received < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
-    return static_cast<int>(received);
-}
-
-int ReceiveData(Connection* connection, uint8_t* buffer, int capacity)
-{
-    // A zero-byte receive would return 0 and read as "server closed".
-    if (connection == nullptr || buffer == nullptr || capacity <= 0)
-        return -1;
-    if (connection->kind == ConnectionSerialPort) {
-        // Its descriptor never blocks: wait for the first byte here.
-        pollfd readable{connection->fd, POLLIN, 0};
-        while (poll(&readable, 1, -1) < 0 && errno == EINTR) {
-        }
-    }
-    ssize_t received;
-    do
-        received = connection->kind == ConnectionSerialPort
-                       ? read(connection->fd, buffer, static_cast<size_t>(capacity))
-                       : recv(connection->fd, buffer, static_cast<size_t>(capacity), 0);
-    while (received < 0 && errno == EINTR);
     return static_cast<int>(received);
 }

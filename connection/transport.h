@@ -25,8 +25,6 @@ struct Connection {
 // reports kReceiveTimedOut.
 constexpr unsigned kPeerSilenceLimitMs = 10000;
 
-enum DataState { NoData, DataReady };
-
 // Prepares the sockets layer; false when no IPv4 stream socket can be made.
 bool StartNetwork();
 void StopNetwork();
@@ -80,10 +78,6 @@ int SendAll(Connection* connection, const uint8_t* data, int length, uint32_t ti
 // true when there is, false when the time ran out.
 bool WaitReadable(Connection* connection, uint32_t timeoutMs);
 
-// Never blocks: DataReady when at least one received byte is waiting.
-// A connection the server has closed reports NoData.
-DataState CheckForData(Connection* connection);
-
 // What ReceiveWaiting gives when the server has closed its end, and when
 // the peer went silent for kPeerSilenceLimitMs.
 constexpr int kReceiveClosed = -2;
@@ -95,7 +89,3 @@ constexpr int kReceiveTimedOut = -3;
 // silent, -1 on another error (a reset; a serial adapter pulled out) or
 // when capacity is not positive.
 int ReceiveWaiting(Connection* connection, uint8_t* buffer, int capacity);
-
-// One receive call: bytes placed (1..capacity), 0 when the server has
-// closed the connection, -1 on error or when capacity is not positive.
-int ReceiveData(Connection* connection, uint8_t* buffer, int capacity);

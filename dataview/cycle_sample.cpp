@@ -4,7 +4,6 @@
 
 #include "common/table_numbers.h"
 #include "dataview/value_formats.h"
-#include "modbus/frames.h"
 
 bool TableShown(const SampleBlock& block, int table)
 {
@@ -21,46 +20,48 @@ void BeginCycleSample(CycleSample& sample, int64_t start, int64_t quantity, cons
         sample.block.formats[t] = selectors[t];
 }
 
-void NoteTableRead(CycleSample& sample, int table, const uint8_t* response, int receivedCount)
+void NoteTableRead(CycleSample& sample, int table, const uint8_t* data, int dataCount)
 {
-    if (!TableShown(sample.block, table) || !response)
+    if (!TableShown(sample.block, table) || !data)
         return;
     TableSample& read = sample.tables[static_cast<size_t>(table - 1)];
     const int format = sample.block.formats[static_cast<size_t>(table - 1)];
-    DecodedValues decoded =
-        DecodeReadValues(table, response, receivedCount, sample.block.rows, format, sample.block.rows);
+    DecodedValues decoded = DecodeReadValues(table, data, dataCount, sample.block.rows, format, sample.block.rows);
     read.valid = true;
     read.texts = std::move(decoded.texts);
     // The raw words of exactly the rows that got a text: DecodeReadValues
-    // has checked that the received bytes hold them.
+    // has checked that the data hold them.
     read.words.resize(read.texts.size());
-    const uint8_t* data = response + kResponseDataOffset;
     const bool bits = table == TableDiscreteInputs || table == TableCoils;
     for (size_t r = 0; r < read.words.size(); r++)
         read.words[r] = bits ? static_cast<uint16_t>((data[r / 8] >> (r % 8)) & 1)
                              : static_cast<uint16_t>(data[2 * r] << 8 | data[2 * r + 1]);
 }
 
-void NoteBadResponse(CycleSample& sample, BadCause cause, uint8_t exceptionCode)
+void NoteBadResponse(CycleSample& sample, const Outcome& outcome)
 {
     BadResponseCounts& bad = sample.bad;
-    switch (cause) {
-    case BadTimeout:
+    switch (outcome.kind) {
+    case OutcomeTimeout:
         bad.timeouts++;
         return;
-    case BadWrongLength:
+    case OutcomeIncomplete:
         bad.wrongLength++;
         return;
-    case BadInvalid:
-    case BadCrc:  // the record has no column of its own for it
+    case OutcomeInvalid:  // a wrong CRC too: the record has no column of its own for it
         bad.invalid++;
         return;
-    case BadLinkLost:
+    case OutcomeLinkLost:
         bad.linkLost++;
         return;
-    case BadException:
+    case OutcomeException:
         break;
+    case OutcomeValid:
+    case OutcomeBroadcast:
+    case OutcomeRefused:
+        return;
     }
+    const uint8_t exceptionCode = outcome.exceptionCode;
     auto at = std::lower_bound(bad.exceptions.begin(), bad.exceptions.end(), exceptionCode,
                                [](const auto& entry, uint8_t code) { return entry.first < code; });
     if (at != bad.exceptions.end() && at->first == exceptionCode)

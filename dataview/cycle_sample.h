@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "modbus/response_stats.h"
+#include "modbus/outcome.h"
 
 // The tables and rows a cycle covers. A change of any of it starts a new
 // header block in a recording.
@@ -72,14 +72,15 @@ struct CycleSample {
 // whatever the record held.
 void BeginCycleSample(CycleSample& sample, int64_t start, int64_t quantity, const int selectors[4]);
 
-// After a valid read of table 1..4: its values from the response in
-// response[0 .. receivedCount), decoded as the value column decodes them
+// After a valid read of table 1..4: its values, the data[0 .. dataCount)
+// after the reply's byte count, decoded as the value column decodes them
 // (DecodeReadValues). A table not shown in the block, or another number,
 // is ignored.
-void NoteTableRead(CycleSample& sample, int table, const uint8_t* response, int receivedCount);
+void NoteTableRead(CycleSample& sample, int table, const uint8_t* data, int dataCount);
 
-// After each bad response, read or write; exceptionCode for BadException.
-void NoteBadResponse(CycleSample& sample, BadCause cause, uint8_t exceptionCode = 0);
+// After each bad response, read or write, by its kind (as RecordBadResponse
+// counts it); outcomes that are not bad count nothing.
+void NoteBadResponse(CycleSample& sample, const Outcome& outcome);
 
 // After each valid response, read or write: its response time and the
 // wall-clock time it was taken.

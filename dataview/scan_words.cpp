@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "modbus/reply_judge.h"
 #include "modbus/response_stats.h"
 
 namespace {

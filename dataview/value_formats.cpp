@@ -84,32 +84,26 @@ std::string RegisterText(uint16_t value, int format)
     }
 }
 
-std::string ResponseValueText(int table, const uint8_t* response, int receivedCount, int64_t row, int format)
+std::string ResponseValueText(int table, const uint8_t* data, int dataCount, int64_t row, int format)
 {
-    if (!response || row < 0)
+    if (!data || row < 0 || dataCount <= 0)
         return {};
-    // Bytes past what one receive delivered may be a previous response's.
-    const int64_t received = std::min(receivedCount, kCycleBufferSize);
-    const int64_t dataBytes = received - kResponseDataOffset;
-    if (dataBytes <= 0)
-        return {};
-
     if (table == TableDiscreteInputs || table == TableCoils) {
         const int64_t byte = row / 8;
-        if (byte >= dataBytes)
+        if (byte >= dataCount)
             return {};
-        return BitText((response[kResponseDataOffset + byte] >> (row % 8)) & 1);
+        return BitText((data[byte] >> (row % 8)) & 1);
     }
     if (table == TableInputRegisters || table == TableHoldingRegisters) {
-        if (row >= dataBytes / 2)
+        if (row >= dataCount / 2)
             return {};
-        const uint8_t* at = response + kResponseDataOffset + 2 * row;
+        const uint8_t* at = data + 2 * row;
         return RegisterText(static_cast<uint16_t>(at[0] << 8 | at[1]), format);
     }
     return {};
 }
 
-DecodedValues DecodeReadValues(int table, const uint8_t* response, int receivedCount, int64_t quantity, int format,
+DecodedValues DecodeReadValues(int table, const uint8_t* data, int dataCount, int64_t quantity, int format,
                                int64_t rowLimit)
 {
     DecodedValues decoded;
@@ -117,7 +111,7 @@ DecodedValues DecodeReadValues(int table, const uint8_t* response, int receivedC
     // A response carries its values from the first row on, so the first row
     // without one ends them.
     for (int64_t r = 0; r < decoded.rows; r++) {
-        std::string text = ResponseValueText(table, response, receivedCount, r, format);
+        std::string text = ResponseValueText(table, data, dataCount, r, format);
         if (text.empty())
             break;
         decoded.texts.push_back(std::move(text));

@@ -41,20 +41,20 @@ std::string BitText(bool set);
 // chosen (or any other index) still polls the table, so it shows Decimal.
 std::string RegisterText(uint16_t value, int format);
 
-// Text of list row `row` from a read response of table 1..4 held in
-// response[0 .. receivedCount): bits LSB-first from offset 9, registers
-// big-endian from offset 9. Empty when the received bytes hold no value for
-// the row. Never reads at or beyond receivedCount, nor beyond 512 bytes.
-std::string ResponseValueText(int table, const uint8_t* response, int receivedCount, int64_t row, int format);
+// Text of list row `row` from the values of a read reply of table 1..4,
+// the data[0 .. dataCount) after its byte count: bits LSB-first, registers
+// big-endian. Empty when the data hold no value for the row. Never reads at
+// or beyond dataCount.
+std::string ResponseValueText(int table, const uint8_t* data, int dataCount, int64_t row, int format);
 
-// A read response decoded for the list: rows 0 .. rows - 1 are asked for
-// (min(quantity, rowLimit), none for a negative quantity); the response
-// holds values for the first texts.size() of them, the rest have none.
+// A read reply's values decoded for the list: rows 0 .. rows - 1 are asked
+// for (min(quantity, rowLimit), none for a negative quantity); the data
+// hold values for the first texts.size() of them, the rest have none.
 struct DecodedValues {
     std::vector<std::string> texts;
     int64_t rows = 0;
 };
-DecodedValues DecodeReadValues(int table, const uint8_t* response, int receivedCount, int64_t quantity, int format,
+DecodedValues DecodeReadValues(int table, const uint8_t* data, int dataCount, int64_t quantity, int format,
                                int64_t rowLimit);
 
 // The 16-bit value a typed Holding Registers text stands for, or nothing

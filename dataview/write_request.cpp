@@ -43,7 +43,7 @@ std::optional<PendingWrite> PendingWriteFor(const EncodedValue& encoded)
         encoded.frame.size() > kLongestWriteRequest)
         return std::nullopt;
     PendingWrite write;
-    std::copy(encoded.frame.begin(), encoded.frame.end(), write.Frame.begin());
-    write.Length = static_cast<int32_t>(encoded.frame.size());
+    std::copy(encoded.frame.begin(), encoded.frame.end(), write.frame.begin());
+    write.length = static_cast<int32_t>(encoded.frame.size());
     return write;
 }

@@ -69,8 +69,8 @@ std::string QueueWrite(const EditState& edit)
     }
 
     PendingWrite write;
-    write.Length = BuildWriteRequest(write.Frame.data(), unit, function, address, value, offsetOn);
-    program.pendingWrites.Append(write, program.session.target);
+    write.length = BuildWriteRequest(write.frame.data(), unit, function, address, value, offsetOn);
+    program.link.pendingWrites.Append(write, program.link.target);
     return {};
 }
 

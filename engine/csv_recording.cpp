@@ -24,9 +24,12 @@ constexpr auto kEndWait = std::chrono::milliseconds(3000);
 // Main only; file-local: the recording in progress, its path, and one asked
 // to stop whose end has not been seen yet (it may still fail writing its
 // last rows, and that must be told).
-std::shared_ptr<CsvRecorder> gRecorder;
-std::string gPath;
-std::shared_ptr<CsvRecorder> gEnding;
+struct Recording {
+    std::shared_ptr<CsvRecorder> recorder;
+    std::string path;
+    std::shared_ptr<CsvRecorder> ending;
+};
+Recording gRecording;
 
 // "values-20261208-071503.csv": a new name for each recording, in time order.
 std::string SuggestedFileName()
@@ -59,61 +62,61 @@ void Ended(std::shared_ptr<CsvRecorder>& recorder)
 
 std::string RecordEntryText()
 {
-    if (!gRecorder)
+    if (!gRecording.recorder)
         return "Record to CSV…";
-    const CsvRecordingStatus status = CsvRecordingState(*gRecorder);
+    const CsvRecordingStatus status = CsvRecordingState(*gRecording.recorder);
     return "Stop recording (" + status.fileName + ", " + RowsText(status.rows) + ")";
 }
 
 void ToggleRecording()
 {
-    if (gRecorder) {
-        StopCsvRecording(*gRecorder);
-        gEnding = std::move(gRecorder);
-        gPath.clear();
+    if (gRecording.recorder) {
+        StopCsvRecording(*gRecording.recorder);
+        gRecording.ending = std::move(gRecording.recorder);
+        gRecording.path.clear();
         ShowRecordingMark(MarkHidden, {});
         return;
     }
     // The previous recording ends first: its failure must still be told,
     // and a new file of the same name must not be emptied under its thread.
-    if (gEnding) {
-        if (!AwaitCsvRecordingEnd(*gEnding, kEndWait)) {
+    if (gRecording.ending) {
+        if (!AwaitCsvRecordingEnd(*gRecording.ending, kEndWait)) {
             ShowMessageBox("The previous recording is still writing its last rows: try again in a moment.");
             return;
         }
-        Ended(gEnding);
+        Ended(gRecording.ending);
     }
     const std::string path = AskSaveFileName("Record to CSV", SuggestedFileName(), "CSV files (*.csv);;All files (*)");
     if (path.empty())
         return;
     std::string reason;
-    gRecorder = StartCsvRecording(path, program.samples, reason);
-    if (!gRecorder) {
+    gRecording.recorder = StartCsvRecording(path, program.samples, reason);
+    if (!gRecording.recorder) {
         ShowMessageBox(reason);
         return;
     }
-    gPath = path;
+    gRecording.path = path;
     StartWindowTimer(kRecordTimerId, kTickMs);
     RecordingTick();
 }
 
 void RecordingTick()
 {
-    if (gEnding && CsvRecordingState(*gEnding).ended)
-        Ended(gEnding);
-    if (gRecorder) {
+    if (gRecording.ending && CsvRecordingState(*gRecording.ending).ended)
+        Ended(gRecording.ending);
+    if (gRecording.recorder) {
         // Rows come only from cycles; while the link is not up there are
         // none. Paused, the file is synced at once and the mark says so.
-        const bool paused = program.link != LinkUp;
-        if (CsvRecordingState(*gRecorder).paused != paused)
-            PauseCsvRecording(*gRecorder, paused);
-        const CsvRecordingStatus status = CsvRecordingState(*gRecorder);
+        const bool paused = program.link.state != LinkUp;
+        if (CsvRecordingState(*gRecording.recorder).paused != paused)
+            PauseCsvRecording(*gRecording.recorder, paused);
+        const CsvRecordingStatus status = CsvRecordingState(*gRecording.recorder);
         if (status.ended) {
             ShowRecordingMark(MarkHidden, {});
-            gPath.clear();
-            Ended(gRecorder);
+            gRecording.path.clear();
+            Ended(gRecording.recorder);
         } else {
-            std::string tip = "Recording to " + gPath + ": " + RowsText(status.rows);
+            std::string tip = "Recording to " + gRecording.path + ": " + RowsText(status.rows);
             if (status.paused)
                 tip += ", paused while not connected";
             if (status.dropped > 0)
@@ -121,18 +124,18 @@ void RecordingTick()
             ShowRecordingMark(status.paused ? MarkPaused : MarkRecording, tip);
         }
     }
-    if (!gRecorder && !gEnding)
+    if (!gRecording.recorder && !gRecording.ending)
         StopWindowTimer(kRecordTimerId);
 }
 
 void EndRecordingAtShutdown()
 {
-    for (std::shared_ptr<CsvRecorder>* recorder : {&gRecorder, &gEnding}) {
+    for (std::shared_ptr<CsvRecorder>* recorder : {&gRecording.recorder, &gRecording.ending}) {
         if (!*recorder)
             continue;
         StopCsvRecording(**recorder);
         AwaitCsvRecordingEnd(**recorder, kEndWait);
         recorder->reset();
     }
-    gPath.clear();
+    gRecording.path.clear();
 }

@@ -15,11 +15,11 @@ void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4
         BeginCycleSample(program.cycleSample, startAddress, quantity, selectors);
 }
 
-void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t responseMs)
+void SampleValidRead(int table, const uint8_t* data, int dataCount, uint32_t responseMs)
 {
     if (!program.sampling)
         return;
-    NoteTableRead(program.cycleSample, table, buffer, receivedCount);
+    NoteTableRead(program.cycleSample, table, data, dataCount);
     NoteResponseTime(program.cycleSample, WallClockNow().ms, responseMs);
 }
 
@@ -29,26 +29,10 @@ void SampleValidWrite(uint32_t responseMs)
         NoteResponseTime(program.cycleSample, WallClockNow().ms, responseMs);
 }
 
-void SampleBadOutcome(const ResponseWait& wait, const uint8_t* buffer)
+void SampleBadOutcome(const Outcome& outcome)
 {
-    if (!program.sampling)
-        return;
-    // The same causes ReportBadOutcome counts for the tool tips.
-    switch (wait.outcome) {
-    case WaitAnswered:
-        if (wait.judgement.verdict == ReplyException)
-            NoteBadResponse(program.cycleSample, BadException, buffer[8]);
-        else
-            NoteBadResponse(program.cycleSample, BadInvalid);
-        return;
-    case WaitTimedOut:
-        NoteBadResponse(program.cycleSample, wait.received > 0 ? BadWrongLength : BadTimeout);
-        return;
-    case WaitSendFailed:
-    case WaitLinkLost:
-        NoteBadResponse(program.cycleSample, BadLinkLost);
-        return;
-    }
+    if (program.sampling)
+        NoteBadResponse(program.cycleSample, outcome);
 }
 
 void FinishSampledReads()

@@ -7,18 +7,19 @@
 
 #include <cstdint>
 
-#include "modbus/response_wait.h"
+#include "modbus/outcome.h"
 
 // At the start of a cycle, with its snapshot: start address, Length and the
 // four selectors (Discrete Inputs, Coils, Input Registers, Holding Registers).
 void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4]);
 
-// A valid read of table 1..4: its values and its response time.
-void SampleValidRead(int table, const uint8_t* buffer, int receivedCount, uint32_t responseMs);
+// A valid read of table 1..4: its values (the reply's data[0 .. dataCount)
+// after its byte count) and its response time.
+void SampleValidRead(int table, const uint8_t* data, int dataCount, uint32_t responseMs);
 // A valid write: its response time.
 void SampleValidWrite(uint32_t responseMs);
-// A transaction that did not end valid, by the cause its report gives it.
-void SampleBadOutcome(const ResponseWait& wait, const uint8_t* buffer);
+// A transaction that ended bad, by its kind as the tips count it.
+void SampleBadOutcome(const Outcome& outcome);
 
 // The reads are over: the row's time stamp.
 void FinishSampledReads();

@@ -182,16 +182,16 @@ void RebuildDataTables()
     SetBusyCursor(false);
 }
 
-void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity, int selectorDI,
-                    int selectorCoils, int selectorIR, int selectorHR)
+void ShowReadValues(int table, const uint8_t* data, int dataCount, int32_t quantity, int selectorDI, int selectorCoils,
+                    int selectorIR, int selectorHR)
 {
-    if (!IsTable(table) || !buffer)
+    if (!IsTable(table) || !data)
         return;
     const int selectors[4] = {selectorDI, selectorCoils, selectorIR, selectorHR};
     const int column = ValueColumnOf(table);
     program.tableShownFormat[table - 1].store(selectors[table - 1]);
     const DecodedValues values =
-        DecodeReadValues(table, buffer, receivedCount, quantity, selectors[table - 1], DataListRowCount());
+        DecodeReadValues(table, data, dataCount, quantity, selectors[table - 1], DataListRowCount());
 
     // Each value is handed over after its pause, and the GUI thread writes
     // it during the next one; the worker collects it before handing over the

@@ -13,12 +13,13 @@ void RebuildDataTables();
 
 // Worker thread, after a valid read response: writes the values of table
 // 1..4 into its value column, one cell at a time in row order with a short
-// pause before each. Only the receivedCount bytes of buffer are read (never
-// more than 512); the rows the response holds no data for are then blanked
-// in one update, without pauses, and so are the values not yet shown when
-// program.cycleStop is set; rows beyond the list's rows are ignored.
-void ShowReadValues(int table, const uint8_t* buffer, int receivedCount, int32_t quantity, int selectorDI,
-                    int selectorCoils, int selectorIR, int selectorHR);
+// pause before each. The values are the reply's data[0 .. dataCount) after
+// its byte count, and no byte past them is read; the rows they hold no
+// value for are then blanked in one update, without pauses, and so are the
+// values not yet shown when program.cycleStop is set; rows beyond the
+// list's rows are ignored.
+void ShowReadValues(int table, const uint8_t* data, int dataCount, int32_t quantity, int selectorDI, int selectorCoils,
+                    int selectorIR, int selectorHR);
 
 // A value that no longer comes from the latest read must not look like a
 // live one. These may be called from any thread, the poll worker's every

@@ -7,9 +7,10 @@
 #include "common/number_rule.h"
 #include "dataview/scan_csv.h"
 #include "dataview/scan_words.h"
-#include "engine/connection_control.h"
+#include "engine/control_states.h"
 #include "engine/program_state.h"
 #include "engine/scan_job.h"
+#include "engine/transport_choice.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/file_dialog.h"
@@ -36,7 +37,7 @@ constexpr const char* kWhyConnecting = "A connect is under way.";
 
 std::string WhyNotNow()
 {
-    switch (program.link) {
+    switch (program.link.state) {
     case LinkOff:
         return {};
     case LinkConnecting:
@@ -66,7 +67,7 @@ std::string TargetLine(const ScanTarget& target)
 
 void RefreshWindowState()
 {
-    ShowScanState(gScan.running, program.link == LinkOff, WhyNotNow());
+    ShowScanState(gScan.running, program.link.state == LinkOff, WhyNotNow());
 }
 
 // Why a scan of units first..last (or one unit, a map's) cannot go to
@@ -99,7 +100,7 @@ ScanJob PageJob(const ScanPacing& pacing)
 // or says on the tab why it cannot go.
 void Begin(ScanTab tab, const ScanJob& job, int firstUnit, int lastUnit, int total)
 {
-    if (gScan.running || program.link != LinkOff)
+    if (gScan.running || program.link.state != LinkOff)
         return;
     const std::string refusal = Refusal(job.target, firstUnit, lastUnit);
     if (!refusal.empty()) {
@@ -287,7 +288,7 @@ void UseUnit(int unit)
 {
     // While connected the unit id is fixed: the poll asks the one it was
     // connected with.
-    if (program.link != LinkOff)
+    if (program.link.state != LinkOff)
         return;
     SetControlText(IdUnitField, std::to_string(unit));
     SetScanStatus(ScanTabUnits, "Modbus Unit Id is now " + std::to_string(unit) + ".");

@@ -10,13 +10,10 @@
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
-#include "engine/transaction_report.h"
-#include "engine/wire_exchange.h"
+#include "engine/transaction.h"
 #include "engine/write_transaction.h"
 #include "modbus/frames.h"
 #include "modbus/log_format.h"
-#include "modbus/response_wait.h"
-#include "modbus/rtu_frames.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/gui_call.h"
@@ -52,39 +49,31 @@ CycleSnapshot TakeSnapshot()
 // One read of table; false when it found the link lost.
 bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
 {
-    program.pollCount.fetch_add(1);
     uint8_t request[kRequestLength];
     const int length = BuildReadRequest(request, table, s.unit, s.startAddress, s.quantity, s.offsetOn);
-    StampTransactionId(request, NextTransactionId());
-    uint8_t rtu[kWireRequestCapacity];
-    int wireLength = 0;
-    const uint8_t* wire = WireRequest(request, length, rtu, &wireLength);
-    // Logged before it is sent, so the log shows what was attempted.
-    AppendLogLine(FormatRequestLine(wire, wireLength), kBlue);
-
-    const WireExchange exchange = ExchangeOnWire(wire, wireLength, buffer, kResponseTimeoutMs);
-    const ResponseWait& wait = exchange.wait;
-    if (!AnsweredValid(wait)) {
+    const Transaction t = RunTransaction(request, length, false, buffer);
+    if (t.outcome.kind != OutcomeValid) {
         // The last value read is still shown, but no longer as current.
         MarkTableStale(table);
-        SampleBadOutcome(wait, buffer);
-        return !ReportBadOutcome(exchange, buffer);
+        return !ReportBadOutcome(t, buffer);
     }
-    const uint32_t responseMs = CountValidReply(wait);
+    const uint32_t responseMs = CountValidReply(t);
     SetStatusField(StatusText, kStatusOk);
-    ShowReadValues(table, buffer, exchange.dataEnd, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2],
-                   s.selectors[3]);
+    // The values: after the function code and the byte count.
+    const uint8_t* data = t.reply.pdu + 2;
+    const int dataCount = t.reply.pduLength - 2;
+    ShowReadValues(table, data, dataCount, s.quantity, s.selectors[0], s.selectors[1], s.selectors[2], s.selectors[3]);
     MarkTableFresh(table);
     // The answer's two lines, the cut and the scroll reach the log in one
     // hand-off to the GUI thread instead of four. The log's elapsed time
     // includes showing the values; the response time does not.
     RunOnGui([&] {
-        AppendLogLine(FormatResponseLine(exchange.reply, wait.received), kBlack);
-        AppendElapsedLine(wait.sendTime);
+        AppendLogLine(FormatResponseLine(buffer, t.received), kBlack);
+        AppendElapsedLine(t.sendTime);
         TrimLog();
         ScrollLogToEnd();
     });
-    SampleValidRead(table, buffer, exchange.dataEnd, responseMs);
+    SampleValidRead(table, data, dataCount, responseMs);
     return true;
 }
 
@@ -93,7 +82,7 @@ bool ReadTransaction(int table, const CycleSnapshot& s, uint8_t* buffer)
 // tables grey. Its writes still go out, as broadcasts.
 bool ReadsRefused(const CycleSnapshot& s)
 {
-    if (!RtuSession() || (s.unit & 0xFF) != kRtuBroadcastUnit)
+    if (!program.link.framing.broadcastUnit0 || (s.unit & 0xFF) != 0)
         return false;
     bool anyShown = false;
     for (int t = TableDiscreteInputs; t <= TableHoldingRegisters; ++t) {
@@ -119,8 +108,8 @@ void PollWorker()
 
     // After a reconnect the cycle goes on with the transaction the link was
     // lost in; on a link that holds it always starts with the first read.
-    const CycleResume resume = program.session.resume;
-    program.session.resume = ResumeAtStart;
+    const CycleResume resume = program.link.resume;
+    program.link.resume = ResumeAtStart;
     const int firstTable = resume == ResumeAtStart ? static_cast<int>(TableDiscreteInputs) : static_cast<int>(resume);
 
     bool linkUp = true;
@@ -135,12 +124,12 @@ void PollWorker()
             linkUp = ReadTransaction(t, snapshot, buffer.data());
             RefreshCounterFields();
             if (!linkUp)
-                program.session.resume = static_cast<CycleResume>(t);
+                program.link.resume = static_cast<CycleResume>(t);
         }
     }
     FinishSampledReads();
     if (linkUp && !(linkUp = SendPendingWrites(buffer.data())))
-        program.session.resume = ResumeAtWrites;
+        program.link.resume = ResumeAtWrites;
     PublishCycleSample();
     if (!linkUp)
         ReportLinkLost();

@@ -14,8 +14,8 @@ void PollThread()
 {
     uint32_t served = 0;
     for (;;) {
-        program.cycleRequests.wait(served);
-        served = program.cycleRequests.load();
+        program.cycleNumber.wait(served);
+        served = program.cycleNumber.load();
         PollWorker();
     }
 }
@@ -50,19 +50,15 @@ void ScanTick()
         return;
     }
     // The link timer takes over a lost link.
-    if (program.linkLost.load())
+    if (program.link.lost.load())
         return;
-    if (!program.connection.load())
+    if (!program.link.connection.load())
         return;  // a stray tick after the connection went, or while it is down
 
-    if (!StartPollThread()) {
-        program.pollWorker = 0;
+    if (!StartPollThread())
         return;
-    }
-    static uint32_t lastWorkerNumber = 0;  // main only, behind program.pollWorker
     program.cycleStop.store(false);
     program.workerRunning.store(true);
-    program.pollWorker = ++lastWorkerNumber;
-    program.cycleRequests.fetch_add(1);
-    program.cycleRequests.notify_one();
+    program.cycleNumber.fetch_add(1);
+    program.cycleNumber.notify_one();
 }

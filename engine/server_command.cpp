@@ -9,7 +9,7 @@
 void SendServerCommand()
 {
     // The button is disabled while connected; this is only the guard.
-    if (program.link != LinkOff)
+    if (program.link.state != LinkOff)
         return;
 
     const int64_t port = TextToInt32(GetControlText(IdPortField));

@@ -15,7 +15,7 @@
 #include "common/number_rule.h"
 #include "connection/line_settings.h"
 #include "connection/settings_format.h"
-#include "engine/connection_control.h"
+#include "engine/transport_choice.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 

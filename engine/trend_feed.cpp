@@ -66,7 +66,7 @@ void FeedTrend(SeriesStore& store)
         FeedSeriesStore(store, *sample);
     // Disconnected, connecting or the link down: no cycles, and the chart
     // must not draw the time as if values had been read.
-    if (program.link != LinkUp)
+    if (program.link.state != LinkUp)
         NoteNoCycles(store, WallClockNow().ms);
 }
 

@@ -5,7 +5,7 @@
 
 #include "modbus/pending_writes.h"
 
-// Takes the next entry of program.pendingWrites (newest first, overlapping
+// Takes the next entry of program.link.pendingWrites (newest first, overlapping
 // writes in the order typed) and sends it, until the queue is empty or
 // program.cycleStop is set; entries appended meanwhile are sent too. Each
 // entry is tried once and released whatever the outcome, except one that

@@ -12,8 +12,8 @@
 #include "dataview/write_request.h"
 #include "engine/data_tables.h"
 #include "engine/program_state.h"
-#include "engine/wire_exchange.h"
 #include "modbus/frames.h"
+#include "modbus/framing.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
 #include "ui/data_list.h"
@@ -39,7 +39,7 @@ LastWrite gLast;
 
 bool Connected()
 {
-    return program.link == LinkUp || program.link == LinkDown;
+    return program.link.state == LinkUp || program.link.state == LinkDown;
 }
 
 // The register type that reads as the column shows its values.
@@ -103,7 +103,7 @@ std::string QueueWrite(int row, const WriteValueChoice& choice)
     const std::optional<PendingWrite> pending = PendingWriteFor(encoded);
     if (!pending)
         return encoded.reason.empty() ? "Nothing can be written here." : encoded.reason;
-    program.pendingWrites.Append(*pending, program.session.target);
+    program.link.pendingWrites.Append(*pending, program.link.target);
     RememberChoice(choice);
     return {};
 }
@@ -160,11 +160,11 @@ QDialog* CreateWriteValueDialogFor(int row, int column)
         // an RTU session the RTU frame, CRC included.
         EncodedValue encoded = Encode(row, choice);
         if (!encoded.frame.empty()) {
-            uint8_t wire[kWireRequestCapacity];
-            int wireLength = 0;
-            const uint8_t* bytes =
-                WireRequest(encoded.frame.data(), static_cast<int>(encoded.frame.size()), wire, &wireLength);
-            encoded.frame.assign(bytes, bytes + wireLength);
+            // The transaction id is given as it goes out: 00 00 until then.
+            uint8_t wire[kMaxFrameLength];
+            const int wireLength = FrameRequest(program.link.framing, encoded.frame.data(),
+                                                static_cast<int>(encoded.frame.size()), 0, wire);
+            encoded.frame.assign(wire, wire + wireLength);
         }
         return encoded;
     };

@@ -1,12 +1,7 @@
 #include "modbus/device_id.h"
 
 #include "modbus/frames.h"
-
-namespace {
-
-constexpr int kNumberOfObjectsOffset = 6;
-
-}  // namespace
+#include "modbus/pdu_sizes.h"
 
 int BuildDeviceIdRequest(uint8_t* out, int64_t transactionId, int64_t unit, uint8_t readCode, uint8_t objectId)
 {
@@ -21,30 +16,6 @@ int BuildDeviceIdRequest(uint8_t* out, int64_t transactionId, int64_t unit, uint
     out[9] = readCode;
     out[10] = objectId;
     return kDeviceIdRequestLength;
-}
-
-int DeviceIdPduLength(const uint8_t* pdu, int count)
-{
-    if (count < 1)
-        return 0;
-    if (pdu[0] != kFunctionDeviceId)
-        return -1;
-    if (count < 2)
-        return 0;
-    if (pdu[1] != kMeiDeviceId)
-        return -1;
-    if (count <= kNumberOfObjectsOffset)
-        return 0;
-    // Each object: its id, its length, then that many bytes.
-    int at = kDeviceIdReplyHeader;
-    for (int left = pdu[kNumberOfObjectsOffset]; left > 0; left--) {
-        if (at + 2 > kMaxPduLength)
-            return -1;
-        if (count < at + 2)
-            return 0;
-        at += 2 + pdu[at + 1];
-    }
-    return at <= kMaxPduLength ? at : -1;
 }
 
 bool ParseDeviceIdReply(const uint8_t* pdu, int count, DeviceIdReply* reply)

@@ -20,8 +20,6 @@ constexpr int kDeviceIdRequestLength = 11;
 // Function, MEI type, read code, conformity level, more follows, next
 // object id, number of objects: the PDU before the object list.
 constexpr int kDeviceIdReplyHeader = 7;
-// The longest PDU a Modbus frame carries.
-constexpr int kMaxPduLength = 253;
 
 // The basic objects: 0 vendor name, 1 product code, 2 major-minor revision.
 constexpr int kBasicObjects = 3;
@@ -43,12 +41,6 @@ struct DeviceIdReply {
     uint8_t nextObjectId = 0;
     std::vector<DeviceIdObject> objects;
 };
-
-// The length of a reply PDU (function code first) as its object list tells
-// it: 0 while the count bytes there are too few to tell, -1 when it cannot
-// be such a reply (not function 43 with MEI type 14, or a list that runs
-// past the longest PDU).
-int DeviceIdPduLength(const uint8_t* pdu, int count);
 
 // Parses the count bytes of a reply PDU: true only for function 43 with MEI
 // type 14 whose object list fills the PDU exactly. Any non-zero more-follows

@@ -21,22 +21,6 @@ void Put16(uint8_t* out, int64_t value)
     out[1] = static_cast<uint8_t>(nibble(four[2]) << 4 | nibble(four[3]));
 }
 
-int ReadFunctionCode(int table)
-{
-    switch (table) {
-    case 1:
-        return 2;
-    case 2:
-        return 1;
-    case 3:
-        return 4;
-    case 4:
-        return 3;
-    default:
-        return 0;
-    }
-}
-
 // The subtraction wraps (unsigned) so the lowest int64 cannot overflow.
 int64_t SentAddress(int64_t address, bool offsetOn)
 {

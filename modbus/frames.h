@@ -4,13 +4,14 @@
 
 #include <cstdint>
 
+#include "modbus/pdu_sizes.h"
+
 // Every cycle owns one buffer of this size, into which replies are
-// collected (the longest Modbus/TCP frame is 260 bytes).
+// collected (the longest frame is 260 bytes).
 constexpr int kCycleBufferSize = 512;
 
-constexpr int kRequestLength = 12;      // every read and single write
-constexpr int kExceptionLength = 9;     // MBAP header + function + code
-constexpr int kResponseDataOffset = 9;  // data bytes of a read response
+constexpr int kMbapHeaderLength = 7;  // transaction id, protocol id, length, unit id
+constexpr int kRequestLength = 12;    // every read and single write
 constexpr int kFunctionWriteCoil = 5;
 constexpr int kFunctionWriteRegister = 6;
 constexpr int kFunctionWriteCoils = 15;
@@ -26,10 +27,6 @@ constexpr int kMaxWriteRegisters = 123;
 // four digits, of which the first four are kept. 0..65535 give the ordinary
 // big-endian bytes, -1 gives FF FF, 70000 (0x11170) gives 11 17.
 void Put16(uint8_t* out, int64_t value);
-
-// Read function code of table 1..4 (Discrete Inputs 2, Coils 1,
-// Input Registers 4, Holding Registers 3); 0 for any other number.
-int ReadFunctionCode(int table);
 
 // The address a request carries for an address number: one less when the
 // offset switch is on. Only 0..kHighestAddress goes on the wire unchanged.
@@ -52,11 +49,11 @@ int BuildWriteRequest(uint8_t* out, int64_t unit, int function, int64_t address,
 // values: the 13 bytes up to the byte count, then the data.
 constexpr int WriteCoilsRequestLength(int count)
 {
-    return 13 + (count + 7) / 8;
+    return kMbapHeaderLength + RequestPduLength(kFunctionWriteCoils, count);
 }
 constexpr int WriteRegistersRequestLength(int count)
 {
-    return 13 + 2 * count;
+    return kMbapHeaderLength + RequestPduLength(kFunctionWriteRegisters, count);
 }
 
 // Builds the Write Multiple Registers request (function 16) at out:

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "modbus/frames.h"
+#include "modbus/pdu_sizes.h"
 
 namespace {
 
@@ -16,25 +17,16 @@ struct WriteSpan {
 
 WriteSpan SpanOf(const PendingWrite& write)
 {
-    const uint8_t* frame = write.Frame.data();
-    if (write.Length < kRequestLength)
+    const uint8_t* frame = write.frame.data();
+    if (write.length < kRequestLength || !IsWriteFunction(frame[7]))
         return {};
+    const FunctionSizes sizes = FunctionSizesOf(frame[7]);
     WriteSpan span;
+    span.table = sizes.table;
     span.unit = frame[6];
     span.first = frame[8] << 8 | frame[9];
-    switch (frame[7]) {
-    case kFunctionWriteCoil:
-    case kFunctionWriteRegister:
-        span.count = 1;
-        break;
-    case kFunctionWriteCoils:
-    case kFunctionWriteRegisters:
-        span.count = frame[10] << 8 | frame[11];
-        break;
-    default:
-        return {};
-    }
-    span.table = frame[7] == kFunctionWriteCoil || frame[7] == kFunctionWriteCoils ? 2 : 4;
+    // A single write sets one value; a multiple write says how many.
+    span.count = sizes.request.count == CountNone ? 1 : frame[10] << 8 | frame[11];
     return span;
 }
 

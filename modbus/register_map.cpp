@@ -71,17 +71,17 @@ void Add(RegisterMap& map, int first, int last, RangeStatus status)
 
 RangeStatus StatusOf(const ScanReply& reply)
 {
-    switch (reply.outcome) {
-    case OutcomeReply:
+    switch (reply.outcome.kind) {
+    case OutcomeValid:
         return RangeReadable;
-    case OutcomeSilent:
-        return RangeSilent;
     case OutcomeInvalid:
         return RangeInvalid;
     case OutcomeException:
         break;
+    default:  // no reply
+        return RangeSilent;
     }
-    switch (reply.exceptionCode) {
+    switch (reply.outcome.exceptionCode) {
     case kExceptionIllegalAddress:
     case kExceptionIllegalValue:
         return RangeUnreadable;

@@ -3,97 +3,83 @@
 #include <cstring>
 
 #include "modbus/device_id.h"
-#include "modbus/frames.h"
+#include "modbus/pdu_sizes.h"
 
 namespace {
 
-constexpr int kMinLengthField = 2;    // unit id and function code
-constexpr int kMaxLengthField = 254;  // unit id and the longest PDU
+// Function, address, value or quantity: what a write's echo repeats.
+constexpr int kEchoLength = 5;
 
-int Get16(const uint8_t* bytes)
+Outcome Invalid(ReplyFault fault)
 {
-    return bytes[0] << 8 | bytes[1];
+    Outcome outcome;
+    outcome.kind = OutcomeInvalid;
+    outcome.fault = fault;
+    return outcome;
 }
 
-bool IsRead(int function)
+Outcome Answered(OutcomeKind kind, uint8_t exceptionCode = 0)
 {
-    return function >= 1 && function <= 4;
+    Outcome outcome;
+    outcome.kind = kind;
+    outcome.exceptionCode = exceptionCode;
+    return outcome;
 }
 
-// The byte count a read of the request's quantity needs; -1 for a quantity
-// no reply can carry (more than 255 data bytes).
-int ExpectedByteCount(const uint8_t* request)
+bool SamePdu(const FrameView& a, const FrameView& b, int length)
 {
-    const int function = request[7];
-    const int quantity = Get16(request + 10);
-    const int count = function <= 2 ? (quantity + 7) / 8 : 2 * quantity;
-    return count <= 255 ? count : -1;
+    return a.pduLength >= length && b.pduLength >= length &&
+           std::memcmp(a.pdu, b.pdu, static_cast<size_t>(length)) == 0;
 }
 
-bool SameTransaction(const uint8_t* request, const uint8_t* frame)
+// The PDU of the reply against the PDU of the request.
+Outcome JudgePdu(const FrameView& request, const FrameView& reply)
 {
-    return frame[0] == request[0] && frame[1] == request[1];
-}
+    const int function = request.pdu[0];
+    if (reply.pdu[0] == (function | 0x80)) {
+        if (reply.pduLength == kExceptionPduLength)
+            return Answered(OutcomeException, reply.pdu[1]);
+        return Invalid(FaultLength);
+    }
+    if (reply.pdu[0] != function)
+        return Invalid(FaultFunctionCode);
 
-// Reads and writes are 12 bytes at least, a device identification 11.
-bool LongEnough(const uint8_t* request, int length)
-{
-    if (length > kMbapHeaderLength && request[7] == kFunctionDeviceId)
-        return length >= kDeviceIdRequestLength;
-    return length >= kRequestLength;
+    if (function == kFunctionDeviceId) {
+        DeviceIdReply parsed;
+        if (!ParseDeviceIdReply(reply.pdu, reply.pduLength, &parsed))
+            return Invalid(FaultObjectList);
+        return Answered(OutcomeValid);
+    }
+    if (!IsReadFunction(function)) {
+        const bool echo = reply.pduLength == kEchoLength && SamePdu(reply, request, kEchoLength);
+        return echo ? Answered(OutcomeValid) : Invalid(FaultNotEcho);
+    }
+    if (reply.pduLength == request.pduLength && SamePdu(reply, request, request.pduLength))
+        return Invalid(FaultEcho);
+    const int quantity = request.pdu[3] << 8 | request.pdu[4];
+    const int expected = ReplyPduLength(function, quantity);
+    if (reply.pduLength < 2 || expected > kMaxPduLength || reply.pdu[1] != expected - 2 || reply.pduLength != expected)
+        return Invalid(FaultByteCount);
+    return Answered(OutcomeValid);
 }
 
 }  // namespace
 
-int FrameLength(const uint8_t* bytes, int count)
+Outcome JudgeReply(const Framing& framing, const FrameView& request, const uint8_t* frame, int count)
 {
-    if (count < kMbapHeaderLength)
-        return 0;
-    const int field = Get16(bytes + 4);
-    if (field < kMinLengthField || field > kMaxLengthField)
-        return -1;
-    return 6 + field;
-}
-
-ReplyJudgement JudgeReply(const uint8_t* request, int requestLength, const uint8_t* frame, int count)
-{
-    if (!LongEnough(request, requestLength) || count < 2 || !SameTransaction(request, frame))
-        return {ReplyNotOurs, FaultNone};
-    if (count < 8 || FrameLength(frame, count) != count)
-        return {ReplyInvalid, FaultLength};
-    if (Get16(frame + 2) != 0)
-        return {ReplyInvalid, FaultProtocolId};
-    if (frame[6] != request[6])
-        return {ReplyInvalid, FaultUnitId};
-
-    const int function = request[7];
-    if (frame[7] == (function | 0x80)) {
-        if (count == kExceptionLength)
-            return {ReplyException, FaultNone};
-        return {ReplyInvalid, FaultLength};
-    }
-    if (frame[7] != function)
-        return {ReplyInvalid, FaultFunctionCode};
-
-    if (function == kFunctionDeviceId) {
-        DeviceIdReply parsed;
-        if (!ParseDeviceIdReply(frame + kMbapHeaderLength, count - kMbapHeaderLength, &parsed))
-            return {ReplyInvalid, FaultObjectList};
-        return {ReplyValid, FaultNone};
-    }
-    if (!IsRead(function)) {
-        // The echo: the request's header with a length of 6, then its
-        // function, address and value (or address and quantity).
-        const bool echo = count == kRequestLength && std::memcmp(frame, request, 4) == 0 && Get16(frame + 4) == 6 &&
-                          std::memcmp(frame + 6, request + 6, 6) == 0;
-        return echo ? ReplyJudgement{ReplyValid, FaultNone} : ReplyJudgement{ReplyInvalid, FaultNotEcho};
-    }
-    if (count == requestLength && std::memcmp(frame, request, static_cast<size_t>(count)) == 0)
-        return {ReplyInvalid, FaultEcho};
-    const int expected = ExpectedByteCount(request);
-    if (count < kResponseDataOffset || frame[8] != expected || count != kResponseDataOffset + expected)
-        return {ReplyInvalid, FaultByteCount};
-    return {ReplyValid, FaultNone};
+    // Reads and writes have 5 bytes of PDU at least, a device identification 4.
+    const bool deviceId = request.pduLength >= 1 && request.pdu[0] == kFunctionDeviceId;
+    if (request.pduLength < (deviceId ? 4 : 5))
+        return Invalid(FaultLength);
+    const ReplyFault envelope = EnvelopeFault(framing, frame, count);
+    FrameView reply;
+    if (envelope != FaultNone || !ViewFrame(framing, frame, count, &reply))
+        return Invalid(envelope != FaultNone ? envelope : FaultLength);
+    if (reply.protocolId != 0)
+        return Invalid(FaultProtocolId);
+    if (reply.unit != request.unit)
+        return Invalid(FaultUnitId);
+    return JudgePdu(request, reply);
 }
 
 const char* ReplyFaultText(ReplyFault fault)
@@ -121,24 +107,4 @@ const char* ReplyFaultText(ReplyFault fault)
         break;
     }
     return "";
-}
-
-CollectDecision NextCollectStep(const uint8_t* request, const uint8_t* bytes, int count)
-{
-    const int length = FrameLength(bytes, count);
-    if (length == 0)
-        return {CollectMore, kMbapHeaderLength};
-    if (length > 0)
-        return count < length ? CollectDecision{CollectMore, length} : CollectDecision{CollectFrame, length};
-    // No frame can start here. With the request's transaction id it is a
-    // broken reply to it; otherwise drop up to where the reply could begin.
-    if (SameTransaction(request, bytes))
-        return {CollectFrame, count};
-    const uint8_t start[4] = {request[0], request[1], 0, 0};
-    for (int at = 1; at < count; at++) {
-        const int n = count - at < 4 ? count - at : 4;
-        if (std::memcmp(bytes + at, start, static_cast<size_t>(n)) == 0)
-            return {CollectSkip, at};
-    }
-    return {CollectSkip, count};
 }

@@ -57,26 +57,27 @@ void RecordValidResponse(ResponseStats& stats, uint32_t elapsedMs)
         ;
 }
 
-void RecordBadResponse(ResponseStats& stats, BadCause cause, uint8_t exceptionCode)
+void RecordBadResponse(ResponseStats& stats, const Outcome& outcome)
 {
-    switch (cause) {
-    case BadTimeout:
+    switch (outcome.kind) {
+    case OutcomeTimeout:
         stats.timeouts.fetch_add(1, kRelaxed);
         break;
-    case BadWrongLength:
+    case OutcomeIncomplete:
         stats.wrongLength.fetch_add(1, kRelaxed);
         break;
-    case BadInvalid:
-        stats.invalid.fetch_add(1, kRelaxed);
+    case OutcomeInvalid:
+        (outcome.fault == FaultCrc ? stats.crc : stats.invalid).fetch_add(1, kRelaxed);
         break;
-    case BadCrc:
-        stats.crc.fetch_add(1, kRelaxed);
-        break;
-    case BadLinkLost:
+    case OutcomeLinkLost:
         stats.linkLost.fetch_add(1, kRelaxed);
         break;
-    case BadException:
-        stats.exceptions[exceptionCode].fetch_add(1, kRelaxed);
+    case OutcomeException:
+        stats.exceptions[outcome.exceptionCode].fetch_add(1, kRelaxed);
+        break;
+    case OutcomeValid:
+    case OutcomeBroadcast:
+    case OutcomeRefused:
         break;
     }
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "modbus/outcome.h"
+
 constexpr uint32_t kExactElapsedBins = 2048;   // 0..2047 ms, one bin per millisecond
 constexpr uint32_t kCoarseElapsedBins = 1024;  // then 64 ms each; the last takes the rest
 constexpr uint32_t kCoarseBinWidth = 64;
@@ -29,11 +31,11 @@ struct ResponseStats {
     std::array<std::atomic<uint32_t>, 256> exceptions{};  // by exception code
 };
 
-enum BadCause { BadTimeout, BadWrongLength, BadInvalid, BadCrc, BadLinkLost, BadException };
-
-// Worker thread.
+// Worker thread. A bad response is counted by its kind (an incomplete reply
+// as a wrong length, a wrong CRC apart from other invalid replies, an
+// exception by its code); outcomes that are not bad count nothing.
 void RecordValidResponse(ResponseStats& stats, uint32_t elapsedMs);
-void RecordBadResponse(ResponseStats& stats, BadCause cause, uint8_t exceptionCode = 0);
+void RecordBadResponse(ResponseStats& stats, const Outcome& outcome);
 
 // GUI thread. A transaction ending meanwhile may land on either side.
 void ResetResponseStats(ResponseStats& stats);

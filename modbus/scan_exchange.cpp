@@ -8,53 +8,27 @@
 #include "connection/serial_port.h"
 #include "modbus/device_id.h"
 #include "modbus/frames.h"
-#include "modbus/response_wait.h"
-#include "modbus/rtu_frames.h"
 
 namespace {
 
-// The Modbus/TCP frame of the request at out, with transactionId; its
+// The Modbus/TCP frame of the request at out, with transaction id 0; its
 // length.
-int BuildTcpRequest(uint8_t* out, const ScanRequest& request, uint16_t transactionId)
+int BuildTcpRequest(uint8_t* out, const ScanRequest& request)
 {
     if (request.function == kFunctionDeviceId)
-        return BuildDeviceIdRequest(out, transactionId, request.unit, kReadIdBasic, request.objectId);
+        return BuildDeviceIdRequest(out, 0, request.unit, kReadIdBasic, request.objectId);
     // The table whose read has this function code: its number is the one the
     // frame builder takes.
     int table = TableDiscreteInputs;
     while (table < TableHoldingRegisters && ReadFunctionCode(table) != request.function)
         table++;
-    BuildReadRequest(out, table, request.unit, request.address, request.quantity, false);
-    StampTransactionId(out, transactionId);
-    return kRequestLength;
+    return BuildReadRequest(out, table, request.unit, request.address, request.quantity, false);
 }
 
 void WaitForGap(const ScanLink& link)
 {
     if (const uint32_t left = GapLeftMs(link))
         std::this_thread::sleep_for(std::chrono::milliseconds(left));
-}
-
-// What the judged frame says: its unit id at unitAt, the PDU after it up
-// to pduEnd.
-void Judged(const ResponseWait& wait, const uint8_t* frame, int unitAt, int pduEnd, ScanReply* reply)
-{
-    reply->replyUnit = frame[unitAt];
-    switch (wait.judgement.verdict) {
-    case ReplyValid:
-        reply->outcome = OutcomeReply;
-        reply->pdu.assign(frame + unitAt + 1, frame + pduEnd);
-        break;
-    case ReplyException:
-        reply->outcome = OutcomeException;
-        reply->exceptionCode = frame[unitAt + 2];
-        break;
-    case ReplyInvalid:
-    case ReplyNotOurs:
-        reply->outcome = OutcomeInvalid;
-        reply->fault = wait.judgement.fault;
-        break;
-    }
 }
 
 }  // namespace
@@ -103,42 +77,28 @@ bool ScanTransact(ScanLink& link, const ScanRequest& request, ScanReply* reply)
     *reply = ScanReply{};
     if (!link.connection)
         return false;
-    uint8_t tcp[kMaxFrameLength];
+    const Wire wire{link.connection, FramingOf(link.transport), link.timing};
+    uint8_t tcp[kMaxFrameLength], frame[kMaxFrameLength];
     link.transactionId = static_cast<uint16_t>(link.transactionId == 0xFFFF ? 1 : link.transactionId + 1);
-    const int tcpLength = BuildTcpRequest(tcp, request, link.transactionId);
+    const int length = FrameRequest(wire.framing, tcp, BuildTcpRequest(tcp, request), link.transactionId, frame);
     WaitForGap(link);
     link.requests++;
 
     uint8_t buffer[kCycleBufferSize] = {};
-    ResponseWait wait;
-    const bool rtu = link.transport != TransportModbusTcp;
-    if (rtu) {
-        uint8_t frame[kMaxFrameLength];
-        const int length = BuildRtuRequest(frame, tcp, tcpLength);
-        wait = SendAndAwaitRtuResponse(link.connection, link.timing, frame, length, buffer, sizeof buffer, nullptr,
-                                       link.timeoutMs);
-    } else {
-        wait = SendAndAwaitResponse(link.connection, tcp, tcpLength, buffer, sizeof buffer, nullptr, link.timeoutMs);
-    }
-
-    switch (wait.outcome) {
-    case WaitAnswered:
+    const Transaction t = Transact(wire, frame, length, buffer, sizeof buffer, nullptr, link.timeoutMs);
+    if (Answered(t)) {
         link.quietKnown = true;
         link.quietFrom = MillisecondTick();
-        if (rtu)
-            Judged(wait, buffer, 0, wait.received - kRtuCrcLength, reply);
-        else
-            Judged(wait, buffer, kMbapHeaderLength - 1, wait.received, reply);
+        reply->outcome = t.outcome;
+        reply->replyUnit = t.reply.unit;
+        if (t.outcome.kind == OutcomeValid)
+            reply->pdu.assign(t.reply.pdu, t.reply.pdu + t.reply.pduLength);
         return true;
-    case WaitTimedOut:
-        // Nothing came for the whole wait: that was quiet time enough.
-        link.quietKnown = true;
-        link.quietFrom = wait.sendTime;
-        reply->outcome = OutcomeSilent;
-        return true;
-    case WaitSendFailed:
-    case WaitLinkLost:
-        break;
     }
-    return false;
+    if (t.outcome.kind == OutcomeLinkLost)
+        return false;
+    // Nothing whole came for the whole wait: that was quiet time enough.
+    link.quietKnown = true;
+    link.quietFrom = t.sendTime;
+    return true;
 }

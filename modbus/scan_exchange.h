@@ -9,8 +9,8 @@
 
 #include "connection/line_settings.h"
 #include "connection/transport.h"
-#include "modbus/rtu_wait.h"
 #include "modbus/scan_step.h"
+#include "modbus/transaction.h"
 
 // A probe that has not been answered within this long counts as silent:
 // 247 silent units take under a minute, and a device or gateway on a
@@ -46,7 +46,7 @@ std::string ScanOpenFailureText(const ScanTarget& target, ConnectFailure failure
 struct ScanLink {
     Connection* connection = nullptr;  // the caller's; null when there is none
     TransportKind transport = TransportModbusTcp;
-    RtuTiming timing;        // a serial line's; zero over TCP
+    LineTiming timing;       // a serial line's; zero over TCP
     uint32_t timeoutMs = 0;  // how long to wait for each reply
     uint32_t gapMs = 0;      // the least quiet time before each request
     // The last transaction id sent on this connection: ids count up from 1,

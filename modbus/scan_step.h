@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "modbus/reply_judge.h"
+#include "modbus/outcome.h"
 
 // A request as its PDU names it: a read (functions 1 to 4) of quantity
 // values from address, or a device identification (function 43) of the
@@ -21,21 +21,15 @@ struct ScanRequest {
     uint8_t objectId = 0;
 };
 
-enum ScanOutcome {
-    OutcomeReply,      // a valid reply
-    OutcomeException,  // an exception reply
-    OutcomeSilent,     // no reply within the time-out
-    OutcomeInvalid,    // a reply, but not a valid one (wrong unit id, CRC, ...)
-};
-
 struct ScanReply {
-    ScanOutcome outcome = OutcomeSilent;
-    uint8_t exceptionCode = 0;     // OutcomeException
-    ReplyFault fault = FaultNone;  // OutcomeInvalid
-    // The unit id the reply carried (OutcomeReply, OutcomeException,
-    // OutcomeInvalid): tells which unit a device answers as.
+    // What came of the request: OutcomeValid, OutcomeException (with its
+    // code), OutcomeInvalid (with its fault), or OutcomeTimeout for no
+    // reply within the time-out (nor a whole one).
+    Outcome outcome;
+    // The unit id the reply carried (valid, exception or invalid): tells
+    // which unit a device answers as.
     uint8_t replyUnit = 0;
-    // OutcomeReply: the PDU, function code first (no header, no CRC).
+    // OutcomeValid: the PDU, function code first (no header, no CRC).
     std::vector<uint8_t> pdu;
 };
 

@@ -45,7 +45,7 @@ bool TakeIdentification(UnitScan& scan, const ScanReply& reply)
 {
     DeviceIdReply parsed;
     // Refused, silent or garbled: what was collected so far stands.
-    if (reply.outcome != OutcomeReply ||
+    if (reply.outcome.kind != OutcomeValid ||
         !ParseDeviceIdReply(reply.pdu.data(), static_cast<int>(reply.pdu.size()), &parsed))
         return Identified(scan);
     TakeDeviceIdReply(scan.collection, parsed);
@@ -116,8 +116,8 @@ bool TakeUnitReply(UnitScan& scan, const ScanReply& reply)
 
     UnitResult& unit = scan.current;
     const uint8_t function = kProbeFunctions[scan.probe];
-    switch (reply.outcome) {
-    case OutcomeReply:
+    switch (reply.outcome.kind) {
+    case OutcomeValid:
         unit.function = function;
         unit.exceptionCode = 0;
         unit.replyLength = static_cast<int>(reply.pdu.size());
@@ -125,18 +125,18 @@ bool TakeUnitReply(UnitScan& scan, const ScanReply& reply)
     case OutcomeInvalid:
         unit.function = function;
         unit.exceptionCode = 0;
-        unit.fault = reply.fault;
+        unit.fault = reply.outcome.fault;
         unit.replyUnit = reply.replyUnit;
         return Classified(scan, UnitInvalid);
     case OutcomeException:
         unit.function = function;
-        unit.exceptionCode = reply.exceptionCode;
-        if (IsGatewayException(reply.exceptionCode))
+        unit.exceptionCode = reply.outcome.exceptionCode;
+        if (IsGatewayException(reply.outcome.exceptionCode))
             return Classified(scan, UnitAbsent);
         break;
-    case OutcomeSilent:
-        // A device that is there answers every function, if only with an
-        // exception: one probe is enough to call a unit silent.
+    default:
+        // No reply. A device that is there answers every function, if only
+        // with an exception: one probe is enough to call a unit silent.
         if (scan.probe == 0)
             return Classified(scan, UnitSilent);
         break;

@@ -7,6 +7,7 @@
 #include "connection/serial_port.h"
 #include "dataview/scan_csv.h"
 #include "dataview/scan_words.h"
+#include "modbus/reply_judge.h"
 #include "modbus/scan_exchange.h"
 
 namespace {

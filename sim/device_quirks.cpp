@@ -1,6 +1,7 @@
 #include "sim/device_quirks.h"
 
 #include "modbus/device_id.h"
+#include "modbus/pdu_sizes.h"
 #include "sim/request_framing.h"
 
 namespace {

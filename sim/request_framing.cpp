@@ -1,5 +1,7 @@
 #include "sim/request_framing.h"
 
+#include "modbus/pdu_sizes.h"
+
 namespace {
 
 constexpr size_t kHeaderLength = 7;  // transaction, protocol, length, unit
@@ -14,32 +16,6 @@ int HeaderLengthField(const uint8_t* bytes)
 bool LengthFieldValid(int length)
 {
     return length >= 2 && length <= static_cast<int>(kMaxRequestLength) - 6;
-}
-
-// The length of a request's PDU by its function code: function, address,
-// quantity or value for 1 to 6; then a byte count and that many bytes for
-// 15 and 16; function, MEI type, read device id code and object id for 43.
-// 0 while count bytes are too few to tell, -1 for a function not served.
-int RequestPduLength(const uint8_t* pdu, size_t count)
-{
-    if (count < 1)
-        return 0;
-    switch (pdu[0]) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-        return 5;
-    case 15:
-    case 16:
-        return count < 6 ? 0 : 6 + pdu[5];
-    case 43:
-        return 4;
-    default:
-        return -1;
-    }
 }
 
 }  // namespace
@@ -69,7 +45,7 @@ int NextRequestLength(const uint8_t* bytes, size_t size)
 RequestCheck CheckRequest(const uint8_t* request, int length)
 {
     const int pdu = length - static_cast<int>(kHeaderLength);  // function code onwards
-    const int expected = RequestPduLength(request + kHeaderLength, static_cast<size_t>(pdu));
+    const int expected = RequestPduLengthOf(request + kHeaderLength, pdu);
     if (expected < 0)
         return RequestCheck::BadFunction;
     return expected == pdu ? RequestCheck::Serve : RequestCheck::BadLength;
@@ -79,6 +55,6 @@ int RtuRequestLength(const uint8_t* bytes, size_t size)
 {
     if (size < 2)
         return 0;
-    const int pdu = RequestPduLength(bytes + 1, size - 1);
+    const int pdu = RequestPduLengthOf(bytes + 1, static_cast<int>(size - 1));
     return pdu <= 0 ? pdu : 1 + pdu + 2;  // unit id, PDU, CRC
 }

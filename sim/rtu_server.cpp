@@ -13,7 +13,7 @@
 
 #include <modbus.h>
 
-#include "modbus/rtu_frames.h"
+#include "modbus/framing.h"
 #include "sim/modbus_answer.h"
 #include "sim/request_framing.h"
 

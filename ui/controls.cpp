@@ -24,8 +24,11 @@ namespace {
 
 // GUI thread only; file-local: the registry is reached by id through the
 // operations below. QPointer so a destroyed window reads as "no control".
-std::array<QPointer<QWidget>, kControlIdEnd> gControls;
-std::array<QPointer<QLabel>, 4> gStatusFields;
+struct ControlRegistry {
+    std::array<QPointer<QWidget>, kControlIdEnd> controls;  // by control id
+    std::array<QPointer<QLabel>, 4> statusFields;           // by status field
+};
+ControlRegistry gRegistry;
 
 QString ToQString(std::string_view text)
 {
@@ -79,7 +82,7 @@ void WriteText(QWidget* w, const QString& text)
 void RegisterControl(int id, QWidget* widget)
 {
     if (id >= 0 && id < kControlIdEnd) {
-        gControls[static_cast<size_t>(id)] = widget;
+        gRegistry.controls[static_cast<size_t>(id)] = widget;
         WatchContextMenu(widget, id);
     }
 }
@@ -87,7 +90,7 @@ void RegisterControl(int id, QWidget* widget)
 void RegisterStatusField(int field, QLabel* label)
 {
     if (field >= 0 && field < 4) {
-        gStatusFields[static_cast<size_t>(field)] = label;
+        gRegistry.statusFields[static_cast<size_t>(field)] = label;
         WatchStatusTip(label, field);
         WatchContextMenu(label, StatusFieldMenuId(field));
     }
@@ -95,9 +98,9 @@ void RegisterStatusField(int field, QLabel* label)
 
 void ClearControlRegistry()
 {
-    for (auto& c : gControls)
+    for (auto& c : gRegistry.controls)
         c = nullptr;
-    for (auto& f : gStatusFields)
+    for (auto& f : gRegistry.statusFields)
         f = nullptr;
 }
 
@@ -105,7 +108,7 @@ QWidget* FindControl(int id)
 {
     if (id < 0 || id >= kControlIdEnd)
         return nullptr;
-    return gControls[static_cast<size_t>(id)];
+    return gRegistry.controls[static_cast<size_t>(id)];
 }
 
 std::string GetControlText(int id)
@@ -187,9 +190,9 @@ void SetStatusField(int field, std::string_view text)
 {
     QString q = ToQString(text);
     RunOnGui([field, q] {
-        if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
+        if (field < 0 || field >= 4 || !gRegistry.statusFields[static_cast<size_t>(field)])
             return;
-        QLabel* label = gStatusFields[static_cast<size_t>(field)];
+        QLabel* label = gRegistry.statusFields[static_cast<size_t>(field)];
         // The counters are rewritten after every table, mostly unchanged.
         if (label->text() == q)
             return;
@@ -201,9 +204,9 @@ std::string GetStatusField(int field)
 {
     return CallOnGui<std::string>(
         [field] {
-            if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
+            if (field < 0 || field >= 4 || !gRegistry.statusFields[static_cast<size_t>(field)])
                 return std::string();
-            return ToStdString(gStatusFields[static_cast<size_t>(field)]->text());
+            return ToStdString(gRegistry.statusFields[static_cast<size_t>(field)]->text());
         },
         {});
 }
@@ -212,9 +215,9 @@ void ShowStatusNotice(int field, std::string_view text)
 {
     const QString notice = ToQString(text);
     RunOnGui([field, notice] {
-        if (field < 0 || field >= 4 || !gStatusFields[static_cast<size_t>(field)])
+        if (field < 0 || field >= 4 || !gRegistry.statusFields[static_cast<size_t>(field)])
             return;
-        QLabel* owner = gStatusFields[static_cast<size_t>(field)];
+        QLabel* owner = gRegistry.statusFields[static_cast<size_t>(field)];
         auto* label = owner->findChild<NoticeLabel*>(QLatin1String(kStatusNoticeName), Qt::FindDirectChildrenOnly);
         if (!label)
             label = new NoticeLabel(owner, kStatusNoticeName);

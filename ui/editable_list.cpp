@@ -106,19 +106,22 @@ struct OpenEdit {
 
 // The editing attached to lists. GUI thread only; file-local: reached
 // through the operations of editable_list.h by list id.
-std::optional<Rgb> gEditBackground;
-std::optional<Rgb> gEditText;
-EditCallback gEditCallback = nullptr;
-CompareCallback gCompareCallback = nullptr;
-std::vector<std::unique_ptr<AttachedList>> gLists;
-std::optional<OpenEdit> gOpenEdit;
+struct ListEditing {
+    std::optional<Rgb> editBackground;  // the in-place editor's colours
+    std::optional<Rgb> editText;
+    EditCallback editCallback = nullptr;
+    CompareCallback compareCallback = nullptr;
+    std::vector<std::unique_ptr<AttachedList>> lists;
+    std::optional<OpenEdit> openEdit;  // the editor open now, if any
+};
+ListEditing gEditing;
 
 // The list attached under id, provided the control registered under that id
 // is still the one that was attached.
 AttachedList* FindAttached(int id)
 {
     QWidget* control = FindControl(id);
-    for (auto& list : gLists)
+    for (auto& list : gEditing.lists)
         if (list->id == id && list->view && list->view == control)
             return list.get();
     return nullptr;
@@ -126,7 +129,7 @@ AttachedList* FindAttached(int id)
 
 AttachedList* FindAttachedByView(const QTableView* view)
 {
-    for (auto& list : gLists)
+    for (auto& list : gEditing.lists)
         if (list->view && list->view == view)
             return list.get();
     return nullptr;
@@ -134,7 +137,7 @@ AttachedList* FindAttachedByView(const QTableView* view)
 
 EditAnswer CallEdit(int event, int list, int column, int row, const std::string& text)
 {
-    return gEditCallback ? gEditCallback(event, list, column, row, text) : EditAnswer{};
+    return gEditing.editCallback ? gEditing.editCallback(event, list, column, row, text) : EditAnswer{};
 }
 
 QString ColourCss(Rgb c)
@@ -148,8 +151,8 @@ QString EditorStyle(const QWidget* field)
     const QPalette& p = field->palette();
     const QColor bg = p.color(QPalette::WindowText);
     const QColor fg = p.color(QPalette::Base);
-    const QString background = gEditBackground ? ColourCss(*gEditBackground) : bg.name();
-    const QString text = gEditText ? ColourCss(*gEditText) : fg.name();
+    const QString background = gEditing.editBackground ? ColourCss(*gEditing.editBackground) : bg.name();
+    const QString text = gEditing.editText ? ColourCss(*gEditing.editText) : fg.name();
     return QStringLiteral("QLineEdit { border: none; padding: 0px; margin: 0px; }"
                           "QLineEdit:focus { background-color: %1; color: %2; }")
         .arg(background, text);
@@ -158,18 +161,18 @@ QString EditorStyle(const QWidget* field)
 // An edit whose list is gone has nothing left to write into or report on.
 void DropOrphanEdit()
 {
-    if (gOpenEdit && (!gOpenEdit->view || !gOpenEdit->field))
-        gOpenEdit.reset();
+    if (gEditing.openEdit && (!gEditing.openEdit->view || !gEditing.openEdit->field))
+        gEditing.openEdit.reset();
 }
 
 void PlaceEditor()
 {
-    if (!gOpenEdit || !gOpenEdit->view || !gOpenEdit->field)
+    if (!gEditing.openEdit || !gEditing.openEdit->view || !gEditing.openEdit->field)
         return;
-    QTableView* view = gOpenEdit->view;
-    const QModelIndex index = view->model()->index(gOpenEdit->row, gOpenEdit->column);
+    QTableView* view = gEditing.openEdit->view;
+    const QModelIndex index = view->model()->index(gEditing.openEdit->row, gEditing.openEdit->column);
     const QRect cell = view->visualRect(index);
-    const bool choice = !gOpenEdit->choices.empty();
+    const bool choice = !gEditing.openEdit->choices.empty();
 
     // Hidden while its row lies above the first visible row, and also while
     // it is below the last one or scrolled off sideways, so that it never
@@ -178,30 +181,30 @@ void PlaceEditor()
     QRect field(cell.left() + 1, cell.top(), cell.width() - 1, cell.height() - 1);
     if (choice)
         field.setWidth(field.width() - 2 * kChoiceButtonWidth);
-    gOpenEdit->field->setGeometry(field);
-    if (!visible && view->window()->focusWidget() == gOpenEdit->field)
+    gEditing.openEdit->field->setGeometry(field);
+    if (!visible && view->window()->focusWidget() == gEditing.openEdit->field)
         view->setFocus(Qt::OtherFocusReason);
-    gOpenEdit->field->setVisible(visible);
-    if (choice && gOpenEdit->up && gOpenEdit->down) {
-        gOpenEdit->up->setGeometry(field.right() + 1, field.top(), kChoiceButtonWidth, field.height());
-        gOpenEdit->down->setGeometry(cell.right() + 1 - kChoiceButtonWidth, field.top(), kChoiceButtonWidth,
-                                     field.height());
-        gOpenEdit->up->setVisible(visible);
-        gOpenEdit->down->setVisible(visible);
+    gEditing.openEdit->field->setVisible(visible);
+    if (choice && gEditing.openEdit->up && gEditing.openEdit->down) {
+        gEditing.openEdit->up->setGeometry(field.right() + 1, field.top(), kChoiceButtonWidth, field.height());
+        gEditing.openEdit->down->setGeometry(cell.right() + 1 - kChoiceButtonWidth, field.top(), kChoiceButtonWidth,
+                                             field.height());
+        gEditing.openEdit->up->setVisible(visible);
+        gEditing.openEdit->down->setVisible(visible);
     }
     if (visible)
-        gOpenEdit->field->setFocus(Qt::OtherFocusReason);
+        gEditing.openEdit->field->setFocus(Qt::OtherFocusReason);
 }
 
 void StepChoice(int delta)
 {
-    if (!gOpenEdit || gOpenEdit->choices.empty() || !gOpenEdit->field)
+    if (!gEditing.openEdit || gEditing.openEdit->choices.empty() || !gEditing.openEdit->field)
         return;
-    const auto last = static_cast<long>(gOpenEdit->choices.size()) - 1;
-    const long next = std::clamp(static_cast<long>(gOpenEdit->choice) + delta, 0L, last);
-    gOpenEdit->choice = static_cast<size_t>(next);
-    gOpenEdit->field->setText(gOpenEdit->choices[gOpenEdit->choice]);
-    gOpenEdit->field->setFocus(Qt::OtherFocusReason);
+    const auto last = static_cast<long>(gEditing.openEdit->choices.size()) - 1;
+    const long next = std::clamp(static_cast<long>(gEditing.openEdit->choice) + delta, 0L, last);
+    gEditing.openEdit->choice = static_cast<size_t>(next);
+    gEditing.openEdit->field->setText(gEditing.openEdit->choices[gEditing.openEdit->choice]);
+    gEditing.openEdit->field->setFocus(Qt::OtherFocusReason);
 }
 
 // Closes the editor's widgets. Called from inside the field's own event
@@ -230,7 +233,7 @@ public:
     {
         switch (event->type()) {
         case QEvent::KeyPress:
-            if (gOpenEdit && watched == gOpenEdit->field)
+            if (gEditing.openEdit && watched == gEditing.openEdit->field)
                 return EditorKey(static_cast<QKeyEvent*>(event));
             break;
         case QEvent::MouseButtonPress:
@@ -243,11 +246,11 @@ public:
             break;
         case QEvent::FocusIn:
             // Tabbing onto the list while an edit is open lands in the editor.
-            if (watched == view_ && gOpenEdit && gOpenEdit->view == view_ && gOpenEdit->field &&
-                gOpenEdit->field->isVisible()) {
+            if (watched == view_ && gEditing.openEdit && gEditing.openEdit->view == view_ && gEditing.openEdit->field &&
+                gEditing.openEdit->field->isVisible()) {
                 const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
                 if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
-                    gOpenEdit->field->setFocus(reason);
+                    gEditing.openEdit->field->setFocus(reason);
             }
             break;
         default:
@@ -263,15 +266,15 @@ private:
     // Every key reaching the editor is reported before the editor sees it.
     bool EditorKey(QKeyEvent* key)
     {
-        OpenEdit& edit = *gOpenEdit;
+        OpenEdit& edit = *gEditing.openEdit;
         const bool choice = !edit.choices.empty();
         const EditAnswer answer =
             CallEdit(EditKey, edit.listId, edit.column, edit.row, edit.field->text().toStdString());
-        if (!gOpenEdit || !gOpenEdit->field)
+        if (!gEditing.openEdit || !gEditing.openEdit->field)
             return true;
         if (answer.hasText) {
-            gOpenEdit->field->setText(QString::fromStdString(answer.text));
-            gOpenEdit->field->end(false);
+            gEditing.openEdit->field->setText(QString::fromStdString(answer.text));
+            gEditing.openEdit->field->end(false);
         }
         switch (key->key()) {
         case Qt::Key_Return:
@@ -328,11 +331,11 @@ private:
             return;
         const QModelIndex cell = view_->indexAt(mouse->position().toPoint());
         if (!cell.isValid() || cell.column() >= kColumnLimit || !list->editable[static_cast<size_t>(cell.column())] ||
-            gOpenEdit)
+            gEditing.openEdit)
             return;
 
         const EditAnswer answer = CallEdit(EditBegin, list->id, cell.column(), cell.row(), {});
-        if (answer.refuse || gOpenEdit || !view_)
+        if (answer.refuse || gEditing.openEdit || !view_)
             return;
         Open(*list, cell, answer);
     }
@@ -381,7 +384,7 @@ private:
             edit.down = makeButton(QStringLiteral("\u2193"), +1);
         }
 
-        gOpenEdit = std::move(edit);
+        gEditing.openEdit = std::move(edit);
         PlaceEditor();  // places, shows and focuses the new widgets
     }
 };
@@ -391,7 +394,7 @@ void HeaderClicked(AttachedList* list, int column)
     CancelEdit();
     if (!list || !list->view || column < 0 || column >= kColumnLimit)
         return;
-    if (list->sortType[static_cast<size_t>(column)] != SortByCallback || !gCompareCallback)
+    if (list->sortType[static_cast<size_t>(column)] != SortByCallback || !gEditing.compareCallback)
         return;
 
     if (list->lastSortColumn == column) {
@@ -416,7 +419,9 @@ void HeaderClicked(AttachedList* list, int column)
     const int id = list->id;
     // Stable: rows that compare equal keep their relative order.
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return gCompareCallback(id, column, keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]) * direction < 0;
+        return gEditing.compareCallback(id, column, keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]) *
+                   direction <
+               0;
     });
     if (std::is_sorted(order.begin(), order.end()))
         return;
@@ -440,11 +445,11 @@ int RegisterEditableList(int listId, int /*headerMode*/)
     if (!view)
         return ListNoControl;
 
-    if (gOpenEdit && gOpenEdit->listId == listId)
+    if (gEditing.openEdit && gEditing.openEdit->listId == listId)
         CancelEdit();
-    gLists.erase(std::remove_if(gLists.begin(), gLists.end(),
-                                [&](const auto& l) { return l->id == listId || !l->view || l->view == view; }),
-                 gLists.end());
+    gEditing.lists.erase(std::remove_if(gEditing.lists.begin(), gEditing.lists.end(),
+                                        [&](const auto& l) { return l->id == listId || !l->view || l->view == view; }),
+                         gEditing.lists.end());
 
     auto list = std::make_unique<AttachedList>();
     list->id = listId;
@@ -480,26 +485,26 @@ int RegisterEditableList(int listId, int /*headerMode*/)
     view->setSortingEnabled(false);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    gLists.push_back(std::move(list));
+    gEditing.lists.push_back(std::move(list));
     return ListDone;
 }
 
 void SetEditColours(Rgb background, Rgb text)
 {
-    gEditBackground = background;
-    gEditText = text;
+    gEditing.editBackground = background;
+    gEditing.editText = text;
 }
 
 void SetEditCallback(EditCallback callback)
 {
     if (callback)
-        gEditCallback = callback;
+        gEditing.editCallback = callback;
 }
 
 void SetCompareCallback(CompareCallback callback)
 {
     if (callback)
-        gCompareCallback = callback;
+        gEditing.compareCallback = callback;
 }
 
 namespace {
@@ -541,10 +546,10 @@ int SetColumnEditable(int listId, int column, bool editable)
 void CommitEdit()
 {
     DropOrphanEdit();
-    if (!gOpenEdit)
+    if (!gEditing.openEdit)
         return;
-    OpenEdit edit = std::move(*gOpenEdit);
-    gOpenEdit.reset();
+    OpenEdit edit = std::move(*gEditing.openEdit);
+    gEditing.openEdit.reset();
     if (edit.view && edit.field) {
         QAbstractItemModel* model = edit.view->model();
         const QModelIndex cell = model->index(edit.row, edit.column);
@@ -558,10 +563,10 @@ void CommitEdit()
 void CancelEdit()
 {
     DropOrphanEdit();
-    if (!gOpenEdit)
+    if (!gEditing.openEdit)
         return;
-    OpenEdit edit = std::move(*gOpenEdit);
-    gOpenEdit.reset();
+    OpenEdit edit = std::move(*gEditing.openEdit);
+    gEditing.openEdit.reset();
     DestroyEditor(edit);
     CallEdit(EditCancel, -1, -1, -1, {});
 }
@@ -569,14 +574,14 @@ void CancelEdit()
 QLineEdit* OpenEditorField()
 {
     DropOrphanEdit();
-    return gOpenEdit ? gOpenEdit->field.data() : nullptr;
+    return gEditing.openEdit ? gEditing.openEdit->field.data() : nullptr;
 }
 
 QToolButton* OpenEditorButton(int which)
 {
-    if (!gOpenEdit)
+    if (!gEditing.openEdit)
         return nullptr;
-    return which == 0 ? gOpenEdit->up.data() : which == 1 ? gOpenEdit->down.data() : nullptr;
+    return which == 0 ? gEditing.openEdit->up.data() : which == 1 ? gEditing.openEdit->down.data() : nullptr;
 }
 
 int CompareCells(int, int, const std::string&, const std::string&)

@@ -7,8 +7,11 @@ namespace {
 // GUI thread only; file-local: handed out by NormalFont and TableFont.
 // Live until the process ends: a QFont must not outlive the application in a
 // static destructor, so these are never deleted.
-QFont* gNormal = nullptr;
-QFont* gTable = nullptr;
+struct Fonts {
+    QFont* normal = nullptr;  // Verdana 10 pt
+    QFont* table = nullptr;   // Tahoma 8 pt
+};
+Fonts gFonts;
 
 QFont* MakeFont(const char* family, int points)
 {
@@ -27,22 +30,22 @@ QFont* MakeFont(const char* family, int points)
 
 void CreateFonts()
 {
-    delete gNormal;
-    delete gTable;
-    gNormal = MakeFont("Verdana", 10);
-    gTable = MakeFont("Tahoma", 8);
+    delete gFonts.normal;
+    delete gFonts.table;
+    gFonts.normal = MakeFont("Verdana", 10);
+    gFonts.table = MakeFont("Tahoma", 8);
 }
 
 const QFont& NormalFont()
 {
-    if (!gNormal)
+    if (!gFonts.normal)
         CreateFonts();
-    return *gNormal;
+    return *gFonts.normal;
 }
 
 const QFont& TableFont()
 {
-    if (!gTable)
+    if (!gFonts.table)
         CreateFonts();
-    return *gTable;
+    return *gFonts.table;
 }

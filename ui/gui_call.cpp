@@ -23,41 +23,53 @@ struct GuiWaker {
 
 namespace {
 
-// The globals below are the hand-off itself, shared by every thread (atomics,
-// and a lock for the free words only); file-local: nothing else may touch
-// them but the operations of gui_call.h.
-
 // A GuiHandOff's state; the record stays on its caller's stack until it
 // leaves CallPending.
 enum CallState : uint32_t { CallPending, CallDone, CallReleased };
 
 // Why queued calls are not run; none while a GUI thread runs them.
 enum : uint32_t { kReleased = 1, kNoGuiThread = 2 };
-std::atomic<uint32_t> gClosed{kNoGuiThread};
 
-// Calls waiting for the GUI thread, newest first. Callers push without a
-// lock; whoever takes them takes them all at once.
-std::atomic<GuiHandOff*> gQueue{nullptr};
+class QueueRunner;
 
-// Callers between pushing a call and waking the GUI thread for it. The
-// event loop is not taken down under them (CloseGuiCalls).
-std::atomic<int> gWaking{0};
+// The hand-off itself, shared by every thread: atomics, and a lock for the
+// free words only. File-local: nothing else may touch it but the
+// operations of gui_call.h.
+struct HandOffState {
+    // Why queued calls are not run (kReleased, kNoGuiThread), or 0.
+    std::atomic<uint32_t> closed{kNoGuiThread};
+    // Calls waiting for the GUI thread, newest first. Callers push without
+    // a lock; whoever takes them takes them all at once.
+    std::atomic<GuiHandOff*> queue{nullptr};
+    // Callers between pushing a call and waking the GUI thread for it. The
+    // event loop is not taken down under them (CloseGuiCalls).
+    std::atomic<int> waking{0};
+    // Words of threads that have ended, for threads to come. The lock is
+    // taken only at a thread's first hand-off and at its end.
+    std::mutex wakersLock;
+    GuiWaker* freeWakers = nullptr;
+    // Counts the wake-up events made. Qt's queue orders an event's making
+    // before its delivery, but inside a library the race detector does not
+    // see; the receiver acquires this count before it reads the event,
+    // which says so where the detector can see it.
+    std::atomic<uint32_t> wakesMade{0};
+    // Set and cleared on the GUI thread; read by callers only while closed
+    // is clear and they are counted in waking.
+    std::atomic<QueueRunner*> runner{nullptr};
+};
+HandOffState gHandOff;
 
-// Words of threads that have ended, for threads to come. The lock is taken
-// only at a thread's first hand-off and at its end.
-std::mutex gWakersLock;
-GuiWaker* gFreeWakers = nullptr;
-
-// The calling thread's word, given back when the thread ends.
+// The calling thread's word, given back when the thread ends. Each thread
+// owns its own.
 struct ThreadWaker {
     GuiWaker* waker = nullptr;
     ~ThreadWaker()
     {
         if (!waker)
             return;
-        std::lock_guard lock(gWakersLock);
-        waker->nextFree = gFreeWakers;
-        gFreeWakers = waker;
+        std::lock_guard lock(gHandOff.wakersLock);
+        waker->nextFree = gHandOff.freeWakers;
+        gHandOff.freeWakers = waker;
     }
 };
 thread_local ThreadWaker tWaker;
@@ -65,10 +77,10 @@ thread_local ThreadWaker tWaker;
 GuiWaker* ThisThreadsWaker()
 {
     if (!tWaker.waker) {
-        std::lock_guard lock(gWakersLock);
-        if (gFreeWakers) {
-            tWaker.waker = gFreeWakers;
-            gFreeWakers = gFreeWakers->nextFree;
+        std::lock_guard lock(gHandOff.wakersLock);
+        if (gHandOff.freeWakers) {
+            tWaker.waker = gHandOff.freeWakers;
+            gHandOff.freeWakers = gHandOff.freeWakers->nextFree;
         } else {
             tWaker.waker = new GuiWaker;
         }
@@ -91,7 +103,7 @@ void LetGo(GuiHandOff* call, CallState state)
 // Takes every queued call, oldest first.
 GuiHandOff* TakeQueuedCalls()
 {
-    GuiHandOff* newestFirst = gQueue.exchange(nullptr);
+    GuiHandOff* newestFirst = gHandOff.queue.exchange(nullptr);
     GuiHandOff* oldestFirst = nullptr;
     while (newestFirst) {
         GuiHandOff* next = newestFirst->next;
@@ -121,7 +133,7 @@ void RunQueuedCalls()
     GuiHandOff* call = TakeQueuedCalls();
     while (call) {
         GuiHandOff* next = call->next;
-        const bool run = gClosed.load() == 0;
+        const bool run = gHandOff.closed.load() == 0;
         if (run)
             call->call(call->context);
         LetGo(call, run ? CallDone : CallReleased);
@@ -131,16 +143,10 @@ void RunQueuedCalls()
 
 const QEvent::Type kWakeType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// Counts the wake-up events made. Qt's queue orders an event's making
-// before its delivery, but inside a library the race detector does not
-// see; the receiver acquires this count before it reads the event, which
-// says so where the detector can see it.
-std::atomic<uint32_t> gWakesMade{0};
-
 void PostWake(QObject* runner)
 {
     QEvent* wake = new QEvent(kWakeType);
-    gWakesMade.fetch_add(1, std::memory_order_release);
+    gHandOff.wakesMade.fetch_add(1, std::memory_order_release);
     QCoreApplication::postEvent(runner, wake);
 }
 
@@ -149,7 +155,7 @@ class QueueRunner : public QObject {
 protected:
     bool event(QEvent* event) override
     {
-        (void)gWakesMade.load(std::memory_order_acquire);
+        (void)gHandOff.wakesMade.load(std::memory_order_acquire);
         if (event->type() != kWakeType)
             return QObject::event(event);
         RunQueuedCalls();
@@ -157,32 +163,28 @@ protected:
     }
 };
 
-// Set and cleared on the GUI thread; read by callers only while gClosed is
-// clear and they are counted in gWaking.
-std::atomic<QueueRunner*> gRunner{nullptr};
-
 // Called as the application is destroyed, before its event loop goes: no
 // call is run from now on.
 void CloseGuiCalls()
 {
-    gClosed.fetch_or(kNoGuiThread);
+    gHandOff.closed.fetch_or(kNoGuiThread);
     // A caller that pushed before it could see that may be posting its
     // wake-up now. A post never waits for this thread, so this is short.
-    while (gWaking.load() != 0)
+    while (gHandOff.waking.load() != 0)
         std::this_thread::yield();
     DropQueuedCalls();
-    delete gRunner.exchange(nullptr);
+    delete gHandOff.runner.exchange(nullptr);
 }
 
 }  // namespace
 
 void InitGuiCalls()
 {
-    if (!gRunner.load()) {
-        gRunner.store(new QueueRunner);
+    if (!gHandOff.runner.load()) {
+        gHandOff.runner.store(new QueueRunner);
         qAddPostRoutine(CloseGuiCalls);
     }
-    gClosed.store(0);
+    gHandOff.closed.store(0);
 }
 
 bool OnGuiThread()
@@ -206,7 +208,7 @@ void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context)
     handOff.call = call;
     handOff.context = context;
     handOff.next = nullptr;
-    const uint32_t closed = gClosed.load();
+    const uint32_t closed = gHandOff.closed.load();
     if (closed & kReleased) {
         handOff.state.store(CallReleased, std::memory_order_relaxed);
         return;
@@ -223,25 +225,26 @@ void StartOnGuiThread(GuiHandOff& handOff, void (*call)(void*), void* context)
     }
     handOff.waker = ThisThreadsWaker();
     handOff.state.store(CallPending, std::memory_order_relaxed);
-    GuiHandOff* head = gQueue.load(std::memory_order_relaxed);
+    GuiHandOff* head = gHandOff.queue.load(std::memory_order_relaxed);
     do {
         handOff.next = head;
-    } while (!gQueue.compare_exchange_weak(head, &handOff, std::memory_order_seq_cst, std::memory_order_relaxed));
+    } while (
+        !gHandOff.queue.compare_exchange_weak(head, &handOff, std::memory_order_seq_cst, std::memory_order_relaxed));
 
     // Calls may have stopped being run since the look above. Then whoever
     // stopped them may already have dropped the queue, so the call is
     // dropped here; otherwise it is still queued when they drop it.
-    gWaking.fetch_add(1);
-    if (gClosed.load() != 0) {
-        gWaking.fetch_sub(1);
+    gHandOff.waking.fetch_add(1);
+    if (gHandOff.closed.load() != 0) {
+        gHandOff.waking.fetch_sub(1);
         DropQueuedCalls();
         return;
     }
     // Only the call that finds the queue empty wakes the GUI thread; the
     // others are taken with it.
     if (!head)
-        PostWake(gRunner.load());
-    gWaking.fetch_sub(1);
+        PostWake(gHandOff.runner.load());
+    gHandOff.waking.fetch_sub(1);
 }
 
 bool FinishOnGuiThread(GuiHandOff& handOff)
@@ -270,11 +273,11 @@ bool RunOnGuiThread(void (*call)(void*), void* context)
 
 void ReleaseGuiCallers()
 {
-    gClosed.fetch_or(kReleased);
+    gHandOff.closed.fetch_or(kReleased);
     DropQueuedCalls();
 }
 
 void ResetGuiCalls()
 {
-    gClosed.fetch_and(~uint32_t{kReleased});
+    gHandOff.closed.fetch_and(~uint32_t{kReleased});
 }

@@ -87,9 +87,12 @@ bool DecodeSteps(png_structp png, png_infop info, DecodeResult* out)
 }
 
 // GUI thread only; file-local: decoded once, handed out by the functions below.
-QImage gLogo;
-QImage gLogo2x;
-QImage gIcon;
+struct Pictures {
+    QImage logo;
+    QImage logo2x;  // decoded when first asked for
+    QImage icon;
+};
+Pictures gPictures;
 
 }  // namespace
 
@@ -116,13 +119,13 @@ QImage DecodePng(const unsigned char* data, size_t size)
 
 void DecodeLogo()
 {
-    gLogo = DecodePng(kLogoPng, kLogoPng_size);
-    gIcon = DecodePng(kIconPng, kIconPng_size);
+    gPictures.logo = DecodePng(kLogoPng, kLogoPng_size);
+    gPictures.icon = DecodePng(kIconPng, kIconPng_size);
 }
 
 const QImage& LogoImage()
 {
-    return gLogo;
+    return gPictures.logo;
 }
 
 const QImage& LargeLogoImage()
@@ -131,13 +134,13 @@ const QImage& LargeLogoImage()
     // screen: decoded when first asked for, not at start-up.
     static bool decoded = false;
     if (!decoded) {
-        gLogo2x = DecodePng(kLogo2xPng, kLogo2xPng_size);
+        gPictures.logo2x = DecodePng(kLogo2xPng, kLogo2xPng_size);
         decoded = true;
     }
-    return gLogo2x;
+    return gPictures.logo2x;
 }
 
 const QImage& IconImage()
 {
-    return gIcon;
+    return gPictures.icon;
 }

@@ -13,8 +13,11 @@
 namespace {
 
 // GUI thread only; file-local: the one mark, reached through the calls above.
-QPointer<QLabel> gMark;
-RecordingMarkState gState = MarkHidden;
+struct Mark {
+    QPointer<QLabel> label;
+    RecordingMarkState state = MarkHidden;
+};
+Mark gMark;
 
 constexpr Rgb kMarkGrey{128, 128, 128};
 
@@ -27,7 +30,7 @@ void AddRecordingMark(QTabWidget* panel)
     QWidget* window = panel->parentWidget();
     const int tabsEnd = panel->tabBar()->sizeHint().width();
     const int height = panel->tabBar()->sizeHint().height();
-    gState = MarkHidden;
+    gMark.state = MarkHidden;
     auto* mark = new QLabel(window);
     mark->setTextFormat(Qt::RichText);
     mark->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -35,31 +38,32 @@ void AddRecordingMark(QTabWidget* panel)
     // the whole mark inside it.
     mark->setGeometry(panel->x() + tabsEnd + 2, panel->y(), std::max(0, panel->width() - tabsEnd - 6), height);
     mark->hide();
-    gMark = mark;
+    gMark.label = mark;
 }
 
 void ShowRecordingMark(RecordingMarkState state, const std::string& tip)
 {
-    if (!gMark)
+    if (!gMark.label)
         return;
-    gState = state;
+    gMark.state = state;
     if (state == MarkHidden) {
-        gMark->hide();
-        gMark->clear();
+        gMark.label->hide();
+        gMark.label->clear();
         return;
     }
     const QColor dot = ToQColor(state == MarkRecording ? kRed : kMarkGrey);
-    const QColor text = gMark->palette().color(QPalette::WindowText);
-    gMark->setText(QStringLiteral("<span style=\"color:%1\">&#9679;</span><span style=\"color:%2\">&nbsp;REC</span>")
-                       .arg(dot.name(), text.name()));
-    gMark->setToolTip(QString::fromStdString(tip));
-    gMark->show();
-    gMark->raise();
+    const QColor text = gMark.label->palette().color(QPalette::WindowText);
+    gMark.label->setText(
+        QStringLiteral("<span style=\"color:%1\">&#9679;</span><span style=\"color:%2\">&nbsp;REC</span>")
+            .arg(dot.name(), text.name()));
+    gMark.label->setToolTip(QString::fromStdString(tip));
+    gMark.label->show();
+    gMark.label->raise();
 }
 
 RecordingMarkState ShownRecordingMark(std::string* tip)
 {
     if (tip)
-        *tip = gMark ? gMark->toolTip().toStdString() : std::string();
-    return gState;
+        *tip = gMark.label ? gMark.label->toolTip().toStdString() : std::string();
+    return gMark.state;
 }

@@ -4,41 +4,44 @@ namespace {
 
 // GUI thread only, set before the window exists; file-local: the kit calls
 // up through them and nothing else may.
-ControlEventHandler gControlEvent = nullptr;
-TimerEventHandler gTimerEvent = nullptr;
-CloseHandler gClose = nullptr;
+struct WindowHandlers {
+    ControlEventHandler controlEvent = nullptr;
+    TimerEventHandler timerEvent = nullptr;
+    CloseHandler close = nullptr;
+};
+WindowHandlers gHandlers;
 
 }  // namespace
 
 void SetControlEventHandler(ControlEventHandler handler)
 {
-    gControlEvent = handler;
+    gHandlers.controlEvent = handler;
 }
 
 void SetTimerEventHandler(TimerEventHandler handler)
 {
-    gTimerEvent = handler;
+    gHandlers.timerEvent = handler;
 }
 
 void SetCloseHandler(CloseHandler handler)
 {
-    gClose = handler;
+    gHandlers.close = handler;
 }
 
 void ReportControlEvent(int id)
 {
-    if (gControlEvent)
-        gControlEvent(id);
+    if (gHandlers.controlEvent)
+        gHandlers.controlEvent(id);
 }
 
 void ReportTimerEvent(int timerId)
 {
-    if (gTimerEvent)
-        gTimerEvent(timerId);
+    if (gHandlers.timerEvent)
+        gHandlers.timerEvent(timerId);
 }
 
 void ReportCloseRequest()
 {
-    if (gClose)
-        gClose();
+    if (gHandlers.close)
+        gHandlers.close();
 }

@@ -2,12 +2,9 @@
 // ReportTimerEvent(id). GUI thread only.
 #pragma once
 
-#include "common/field_limits.h"
-
 // Shortest interval a timer runs at, in milliseconds; shorter or negative
 // intervals are raised to it so a zero interval cannot spin the GUI thread.
-// It is the lowest scan rate the scan-rate field holds.
-constexpr int kMinTimerInterval = static_cast<int>(kLowestScanRate);
+constexpr int kMinTimerInterval = 10;
 
 // Starts (or restarts) timer id with the interval in milliseconds.
 void StartWindowTimer(int id, long long intervalMs);

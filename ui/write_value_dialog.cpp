@@ -24,8 +24,11 @@ namespace {
 
 // GUI thread only; file-local: the program's handlers for the data list's
 // entry, set through SetWriteValueHandlers.
-WritableCellTest gWritable = nullptr;
-WriteValueOpener gOpen = nullptr;
+struct WriteValueHandlers {
+    WritableCellTest writable = nullptr;
+    WriteValueOpener open = nullptr;
+};
+WriteValueHandlers gHandlers;
 
 constexpr ValueType kRegisterTypes[] = {TypeU16, TypeS16,     TypeHex16, TypeBin16, TypeU32,
                                         TypeS32, TypeFloat32, TypeU64,   TypeS64,   TypeFloat64};
@@ -295,17 +298,17 @@ QDialog* CreateWriteValueDialog(QWidget* parent, const WriteValueSetup& setup)
 
 void SetWriteValueHandlers(WritableCellTest writable, WriteValueOpener open)
 {
-    gWritable = writable;
-    gOpen = open;
+    gHandlers.writable = writable;
+    gHandlers.open = open;
 }
 
 bool IsWritableCell(int row, int column)
 {
-    return gWritable && gWritable(row, column);
+    return gHandlers.writable && gHandlers.writable(row, column);
 }
 
 void OpenWriteValue(int row, int column)
 {
-    if (IsWritableCell(row, column) && gOpen)
-        gOpen(row, column);
+    if (IsWritableCell(row, column) && gHandlers.open)
+        gHandlers.open(row, column);
 }

@@ -147,7 +147,7 @@ TEST_F(Application, ShutdownEndsTheConnectionUnderARunningWorker)
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
     auto* connection = new Connection{pair[0]};
-    program.connection = connection;
+    program.link.connection = connection;
     program.workerRunning = true;
     StartWindowTimer(kScanTimerId, 1000);
 
@@ -157,13 +157,13 @@ TEST_F(Application, ShutdownEndsTheConnectionUnderARunningWorker)
     // worker that may still hold it.
     char byte;
     EXPECT_EQ(read(pair[1], &byte, 1), 0);
-    EXPECT_EQ(program.connection.load(), connection);
+    EXPECT_EQ(program.link.connection.load(), connection);
     EXPECT_FALSE(IsWindowTimerActive(kScanTimerId));
     // A worker's later control updates return without waiting.
     EXPECT_FALSE(RunOnGui([] {}));
 
     program.workerRunning = false;
-    program.connection = nullptr;
+    program.link.connection = nullptr;
     close(pair[0]);
     close(pair[1]);
     delete connection;
@@ -174,10 +174,10 @@ TEST_F(Application, ShutdownWithoutWorkerClosesAndForgetsTheConnection)
     TestWindow();
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-    program.connection = new Connection{pair[0]};
+    program.link.connection = new Connection{pair[0]};
     program.workerRunning = false;
     Shutdown();
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
     close(pair[1]);
 }
 

@@ -55,9 +55,9 @@ void ConnectAndCloseWhenBusy()
         SetSelectorIndex(SelectorOfTable(t), 1);
     ToggleConnection();
     // The connect runs off the GUI thread.
-    while (program.link == LinkConnecting)
+    while (program.link.state == LinkConnecting)
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    if (!program.connection.load()) {
+    if (!program.link.connection.load()) {
         std::fprintf(stderr, "shutdown_probe: cannot connect\n");
         std::fflush(stderr);
         _exit(3);

@@ -37,9 +37,10 @@ TEST(CsvRecord, HeaderAndRowHoldTheShownTablesInOrder)
     // Holding Registers 00AF 0001 FFFE, the other two failed.
     CycleSample sample =
         MakeSample(kTime, 1, 3, {1, 1, 3, 2}, {{2, {0x05}}, {4, {0x00, 0xAF, 0x00, 0x01, 0xFF, 0xFE}}});
-    for (BadCause cause : {BadException, BadTimeout, BadException, BadLinkLost, BadWrongLength, BadInvalid})
-        NoteBadResponse(sample, cause, cause == BadException ? 11 : 0);
-    NoteBadResponse(sample, BadException, 2);
+    for (OutcomeKind kind : {OutcomeException, OutcomeTimeout, OutcomeException, OutcomeLinkLost, OutcomeIncomplete,
+                             OutcomeInvalid, OutcomeValid})
+        NoteBadResponse(sample, {kind, FaultNone, LossNone, uint8_t{11}});
+    NoteBadResponse(sample, {OutcomeException, FaultNone, LossNone, 2});
     EXPECT_EQ(CsvHeaderLine(sample.block),
               "\"Time\",\"Discrete Input 10001\",\"Discrete Input 10002\",\"Discrete Input 10003\","
               "\"Coil 0001\",\"Coil 0002\",\"Coil 0003\",\"Input Register 30001\",\"Input Register 30002\","
@@ -87,8 +88,8 @@ TEST(CycleSample, ValuesAreTakenAsTheColumnShowsThemAndRaw)
     EXPECT_EQ(sample.tables[3].texts, (std::vector<std::string>{"1000000000000000", "0000000000000001"}));
     EXPECT_EQ(sample.tables[3].words, (std::vector<uint16_t>{0x8000, 0x0001}));
     // A hidden table takes nothing; Begin clears the record.
-    const std::vector<uint8_t> response = ReadResponse(1, {0xFF});
-    NoteTableRead(sample, 1, response.data(), static_cast<int>(response.size()));
+    const uint8_t bits = 0xFF;
+    NoteTableRead(sample, 1, &bits, 1);
     EXPECT_FALSE(sample.tables[0].valid);
     const int selectors[4] = {0, 0, 0, 3};
     BeginCycleSample(sample, 7, -4, selectors);

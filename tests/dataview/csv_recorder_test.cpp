@@ -31,7 +31,7 @@ CycleSample Cycle(int i, int64_t start = 1)
     CycleSample sample =
         MakeSample(1796710503123 + 10 * i, start, 3, {0, 1, 0, 2}, {{2, {b}}, {4, {0, b, 1, b, 2, b}}});
     if (i % 5 == 0)
-        NoteBadResponse(sample, BadTimeout);
+        NoteBadResponse(sample, {OutcomeTimeout});
     return sample;
 }
 

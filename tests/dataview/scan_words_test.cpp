@@ -4,6 +4,7 @@
 #include <set>
 
 #include "dataview/scan_words.h"
+#include "modbus/reply_judge.h"
 
 namespace {
 

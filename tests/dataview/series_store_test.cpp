@@ -162,7 +162,7 @@ TEST(SeriesStore, NoValueBreaksTheLineAndTimeWithoutCyclesIsAnOutage)
         if (valid)
             NoteResponseTime(sample, t, 9);
         else
-            NoteBadResponse(sample, BadTimeout);
+            NoteBadResponse(sample, {OutcomeTimeout});
         return sample;
     };
     FeedSeriesStore(store, read(1000, true));

@@ -18,8 +18,8 @@ TEST(WriteRequest, AWriteIsQueuedWithItsWholeFrameAndLabels)
     EXPECT_EQ(e.registers, (std::vector<uint16_t>{0xC004, 0, 0, 0}));
     const std::optional<PendingWrite> queued = PendingWriteFor(e);
     ASSERT_TRUE(queued);
-    ASSERT_EQ(queued->Length, 21);
-    EXPECT_EQ(std::vector<uint8_t>(queued->Frame.begin(), queued->Frame.end()), e.frame);
+    ASSERT_EQ(queued->length, 21);
+    EXPECT_EQ(std::vector<uint8_t>(queued->frame.begin(), queued->frame.end()), e.frame);
 
     write.text = "x";
     EXPECT_FALSE(PendingWriteFor(EncodeValue(write)));

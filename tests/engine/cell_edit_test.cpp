@@ -522,9 +522,9 @@ TEST_F(CellEditTest, EditsCommittedWhileTheWorkerDrainsAreSentOnce)
     std::thread worker([&] {
         for (;;) {
             const bool last = !editing;
-            while (auto w = program.pendingWrites.TakeNext()) {
-                const int address = w->write.Frame[8] << 8 | w->write.Frame[9];
-                const int value = w->write.Frame[10] << 8 | w->write.Frame[11];
+            while (auto w = program.link.pendingWrites.TakeNext()) {
+                const int address = w->write.frame[8] << 8 | w->write.frame[9];
+                const int value = w->write.frame[10] << 8 | w->write.frame[11];
                 if (address >= 1 && address <= kEdits && value == address + 7)
                     seen[static_cast<size_t>(address - 1)]++;
             }

@@ -44,7 +44,7 @@ TEST_F(ConnectionTest, AFailedConnectShowsTheMessageAndChangesNothingElse)
     ASSERT_EQ(gShownMessages.size(), 1u);
     EXPECT_EQ(gShownMessages[0].title, "Zedudu ZUD Uredav");
     EXPECT_EQ(gShownMessages[0].text, "Can't find the server (Is it launched ?).");
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
     EXPECT_EQ(Status(), "Read Status: Not Connected");
     EXPECT_EQ(Status(StatusPolls), "Polls: 5");
     EXPECT_FALSE(IsWindowTimerActive(kScanTimerId));
@@ -56,7 +56,7 @@ TEST_F(ConnectionTest, AFailedConnectShowsTheMessageAndChangesNothingElse)
     SetControlText(IdPortField, "");
     ClickConnect(IdConnectData);
     EXPECT_EQ(gShownMessages.size(), 2u);
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
     EXPECT_FALSE(SettingsFileExists());
 }
 
@@ -84,7 +84,7 @@ TEST_F(ConnectionTest, ConnectAndDisconnectSwitchTheControlsAndSaveTheSettings)
 
     // Any of the three buttons disconnects.
     Click(IdConnectMessages);
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
     EXPECT_EQ(Status(), "Read Status: Not Connected");
     EXPECT_FALSE(IsWindowTimerActive(kScanTimerId));
     ExpectParametersEnabled(true);
@@ -117,11 +117,11 @@ TEST_F(ConnectionTest, TheTimerRunsOnlyWhenThereIsSomethingToPoll)
     SetControlText(IdLengthField, "1");
     SetControlText(IdScanField, "0");
     Connect();
-    EXPECT_EQ(WindowTimerInterval(kScanTimerId), kMinTimerInterval);
+    EXPECT_EQ(WindowTimerInterval(kScanTimerId), kLookAgainMs);
     EXPECT_EQ(GetControlText(IdScanField), "10");
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 3; }));
     Click(IdConnectComms);
-    EXPECT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
+    EXPECT_TRUE(WaitUntil([] { return program.link.connection.load() == nullptr; }));
     for (const Bytes& request : Unstamped(server.Requests()))
         EXPECT_EQ(request, ReadRequest(4, 1, 1));
 }
@@ -145,10 +145,10 @@ TEST_F(ConnectionTest, AConnectThatHangsLeavesTheWindowLiveAndASecondClickGivesI
     EXPECT_EQ(Status(), "Read Status: Connecting...");
     ExpectParametersEnabled(false);
     QTest::qWait(100);  // the event loop runs on
-    EXPECT_EQ(program.link, LinkConnecting);
+    EXPECT_EQ(program.link.state, LinkConnecting);
 
     Click(IdConnectData);
-    EXPECT_EQ(program.link, LinkOff);
+    EXPECT_EQ(program.link.state, LinkOff);
     EXPECT_EQ(Status(), "Read Status: Not Connected");
     ExpectParametersEnabled(true);
     QTest::qWait(100);

@@ -27,11 +27,11 @@ protected:
 
     // Runs ShowReadValues on a worker thread, as the poll worker does, while
     // this (GUI) thread keeps delivering its cell updates.
-    void ShowFromWorker(int table, const uint8_t* buffer, int received, int32_t quantity, std::array<int, 4> formats)
+    void ShowFromWorker(int table, const uint8_t* data, int count, int32_t quantity, std::array<int, 4> formats)
     {
         std::atomic<bool> done{false};
         std::thread worker([&] {
-            ShowReadValues(table, buffer, received, quantity, formats[0], formats[1], formats[2], formats[3]);
+            ShowReadValues(table, data, count, quantity, formats[0], formats[1], formats[2], formats[3]);
             done = true;
         });
         QElapsedTimer hang;
@@ -43,12 +43,11 @@ protected:
     }
 };
 
-// A read response of exactly the received size on the heap.
+// The values of a read reply, exactly their size on the heap.
 std::unique_ptr<uint8_t[]> Response(const std::vector<uint8_t>& data)
 {
-    auto bytes = std::make_unique<uint8_t[]>(9 + data.size());
-    std::memset(bytes.get(), 0, 9);
-    std::memcpy(bytes.get() + 9, data.data(), data.size());
+    auto bytes = std::make_unique<uint8_t[]>(data.size());
+    std::memcpy(bytes.get(), data.data(), data.size());
     return bytes;
 }
 
@@ -123,17 +122,17 @@ TEST_F(DataTablesTest, WorkerShowsValuesInTheTablesFormat)
 {
     Connect(1, 10, {1, 1, 2, 3});
     auto coils = Response({0x05, 0x02});
-    ShowFromWorker(2, coils.get(), 11, 10, {1, 1, 2, 3});
+    ShowFromWorker(2, coils.get(), 2, 10, {1, 1, 2, 3});
     EXPECT_EQ(ColumnTexts(3), (Column{"1", "0", "1", "0", "0", "0", "0", "0", "0", "1"}));
 
     auto regs = Response({0xFF, 0xFE, 0x00, 0x00});
-    ShowFromWorker(4, regs.get(), 13, 2, {1, 1, 2, 3});
+    ShowFromWorker(4, regs.get(), 4, 2, {1, 1, 2, 3});
     EXPECT_EQ(Cell(0, 7), "65534");
     EXPECT_EQ(Cell(1, 7), "0");
-    ShowFromWorker(3, regs.get(), 13, 2, {1, 1, 2, 3});
+    ShowFromWorker(3, regs.get(), 4, 2, {1, 1, 2, 3});
     EXPECT_EQ(Cell(0, 5), "FFFE");
     EXPECT_EQ(Cell(1, 5), "0000");
-    ShowFromWorker(3, regs.get(), 13, 2, {1, 1, 1, 3});
+    ShowFromWorker(3, regs.get(), 4, 2, {1, 1, 1, 3});
     EXPECT_EQ(Cell(0, 5), "1111111111111110");
     // The address columns are never touched.
     EXPECT_EQ(Cell(0, 4), "30001");
@@ -146,12 +145,12 @@ TEST_F(DataTablesTest, ShortResponseAfterALongOneShowsNoStaleValues)
     // the long one's bytes behind its end.
     uint8_t buffer[512] = {};
     for (int r = 0; r < 10; r++)
-        buffer[9 + 2 * r + 1] = static_cast<uint8_t>(100 + r);
-    ShowFromWorker(4, buffer, 9 + 20, 10, {0, 0, 0, 3});
+        buffer[2 * r + 1] = static_cast<uint8_t>(100 + r);
+    ShowFromWorker(4, buffer, 20, 10, {0, 0, 0, 3});
     EXPECT_EQ(Cell(9, 7), "109");
 
-    buffer[10] = 7;
-    ShowFromWorker(4, buffer, 9 + 4, 10, {0, 0, 0, 3});
+    buffer[1] = 7;
+    ShowFromWorker(4, buffer, 4, 10, {0, 0, 0, 3});
     EXPECT_EQ(ColumnTexts(7), (Column{"7", "101", "", "", "", "", "", "", "", ""}));
 }
 
@@ -160,20 +159,20 @@ TEST_F(DataTablesTest, QuantityBeyondTheRowsAndTheBufferIsHarmless)
     Connect(1, 5, {0, 0, 1, 0});
     SetValuePause([] {});
     auto regs = Response({0x00, 0x2A});
-    ShowFromWorker(3, regs.get(), 11, 300, {0, 0, 1, 0});
+    ShowFromWorker(3, regs.get(), 2, 300, {0, 0, 1, 0});
     EXPECT_EQ(ColumnTexts(5), (Column{"0000000000101010", "", "", "", ""}));
     EXPECT_EQ(DataListRowCount(), 5);
 
-    // A full 512-byte buffer holds 251 registers of 300 asked for.
+    // 503 bytes hold 251 registers of 300 asked for.
     Connect(1, 300, {0, 0, 2, 0});
-    auto full = std::make_unique<uint8_t[]>(512);
-    std::memset(full.get(), 0x11, 512);
-    ShowFromWorker(3, full.get(), 512, 300, {0, 0, 2, 0});
+    auto full = std::make_unique<uint8_t[]>(503);
+    std::memset(full.get(), 0x11, 503);
+    ShowFromWorker(3, full.get(), 503, 300, {0, 0, 2, 0});
     EXPECT_EQ(Cell(250, 5), "1111");
     EXPECT_EQ(Cell(251, 5), "");
     EXPECT_EQ(Cell(299, 5), "");
 
-    ShowFromWorker(3, full.get(), 512, -3, {0, 0, 2, 0});
+    ShowFromWorker(3, full.get(), 503, -3, {0, 0, 2, 0});
     EXPECT_EQ(Cell(0, 5), "1111");
 }
 

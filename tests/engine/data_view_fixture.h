@@ -73,7 +73,7 @@ protected:
         for (int c = 0; c < 8; c++)
             SetColumnSortType(IdDataList, c, SortByCallback);
 
-        program.pendingWrites.Clear();
+        program.link.pendingWrites.Clear();
         gRecorded.clear();
         window_->show();
         QApplication::setActiveWindow(window_.get());
@@ -130,12 +130,12 @@ protected:
     std::vector<std::vector<uint8_t>> Drain()
     {
         std::vector<std::vector<uint8_t>> frames;
-        while (auto queued = program.pendingWrites.TakeNext()) {
+        while (auto queued = program.link.pendingWrites.TakeNext()) {
             const PendingWrite& w = queued->write;
-            EXPECT_EQ(w.Length, 12);
+            EXPECT_EQ(w.length, 12);
             for (size_t i = 12; i < 16; i++)
-                EXPECT_EQ(w.Frame[i], 0) << "byte " << i;
-            frames.emplace_back(w.Frame.begin(), w.Frame.begin() + 12);
+                EXPECT_EQ(w.frame[i], 0) << "byte " << i;
+            frames.emplace_back(w.frame.begin(), w.frame.begin() + 12);
         }
         return frames;
     }

@@ -142,7 +142,7 @@ TEST_F(DeviceScanTest, ScansUnitsSavesTheCsvAndUsesTheChosenUnit)
 
     // Connected, the line is the connection's: no scan, no unit change.
     ClickConnect();
-    ASSERT_EQ(program.link, LinkUp);
+    ASSERT_EQ(program.link.state, LinkUp);
     EXPECT_FALSE(IsControlEnabled(IdScanButton));
     EXPECT_FALSE(Part<QPushButton>("unitsStart")->isEnabled());
     EXPECT_FALSE(Part<QPushButton>("mapStart")->isEnabled());
@@ -150,7 +150,7 @@ TEST_F(DeviceScanTest, ScansUnitsSavesTheCsvAndUsesTheChosenUnit)
     EXPECT_EQ(Part<QPushButton>("unitsStart")->toolTip().toStdString(),
               "Disconnect first: a scan uses the connection itself.");
     Click(IdConnectComms);
-    ASSERT_EQ(program.link, LinkOff);
+    ASSERT_EQ(program.link.state, LinkOff);
     EXPECT_TRUE(IsControlEnabled(IdScanButton));
     EXPECT_TRUE(Part<QPushButton>("unitsStart")->isEnabled());
 }

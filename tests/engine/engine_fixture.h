@@ -31,9 +31,11 @@
 #include "app/dispatch.h"
 #include "common/colours.h"
 #include "engine/connection_control.h"
+#include "engine/control_states.h"
 #include "engine/data_tables.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
+#include "engine/transport_choice.h"
 #include "tests/support/fake_modbus_server.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -75,7 +77,7 @@ protected:
         ASSERT_TRUE(server.Listening());
         gShownMessages.clear();
         SetMessageBoxHook(RecordMessage);
-        program.pendingWrites.Clear();
+        program.link.pendingWrites.Clear();
         program.pollCount = 0;
         program.validCount = 0;
         program.badCount = 0;
@@ -99,15 +101,15 @@ protected:
         // Leave no worker, connection or timer to the next test.
         EXPECT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }, 15000));
         AbandonConnecting();
-        CloseConnection(program.connection.exchange(nullptr));
-        program.link = LinkOff;
-        program.linkLost = false;
+        CloseConnection(program.link.connection.exchange(nullptr));
+        program.link.state = LinkOff;
+        program.link.lost = false;
         program.stopRequest = false;
         StopAllWindowTimers();
         window.reset();
         ClearControlRegistry();
         SetMessageBoxHook(nullptr);
-        program.pendingWrites.Clear();
+        program.link.pendingWrites.Clear();
         std::filesystem::current_path(oldDir_);
         std::filesystem::remove_all(dir_);
     }
@@ -145,14 +147,14 @@ protected:
     void ClickConnect(int buttonId = IdConnectComms)
     {
         Click(buttonId);
-        EXPECT_TRUE(WaitUntil([] { return program.link != LinkConnecting; }, 10000));
+        EXPECT_TRUE(WaitUntil([] { return program.link.state != LinkConnecting; }, 10000));
     }
 
     void Connect(int buttonId = IdConnectComms)
     {
         const int before = server.Accepted();
         ClickConnect(buttonId);
-        ASSERT_NE(program.connection.load(), nullptr);
+        ASSERT_NE(program.link.connection.load(), nullptr);
         ASSERT_TRUE(server.WaitForAccepted(before + 1));
     }
 
@@ -263,9 +265,9 @@ inline std::vector<Bytes> Unstamped(std::vector<Bytes> frames)
 inline void QueueWrite(const Bytes& frame)
 {
     PendingWrite write;
-    std::copy(frame.begin(), frame.end(), write.Frame.begin());
-    write.Length = static_cast<int32_t>(frame.size());
-    program.pendingWrites.Append(write, program.session.target);
+    std::copy(frame.begin(), frame.end(), write.frame.begin());
+    write.length = static_cast<int32_t>(frame.size());
+    program.link.pendingWrites.Append(write, program.link.target);
 }
 
 inline bool StartsWith(const std::string& text, const std::string& prefix)

@@ -195,7 +195,7 @@ TEST_F(PollingTest, ALostLinkSaysSoAndComesBackByItself)
     // The server goes away: closed connections, refused connects.
     server.SetListening(false);
     ASSERT_TRUE(WaitUntil([&] { return StartsWith(Status(), "Status: Link Down, reconnecting (attempt 2)"); }));
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
     // Still connected as the user sees it.
     EXPECT_FALSE(IsControlEnabled(IdHostField));
     EXPECT_TRUE(IsControlEnabled(IdConnectComms));
@@ -230,7 +230,7 @@ TEST_F(PollingTest, ALostLinkSaysSoAndComesBackByItself)
     Click(IdConnectComms);
     EXPECT_EQ(Status(), "Read Status: Not Connected");
     EXPECT_FALSE(IsWindowTimerActive(kLinkTimerId));
-    EXPECT_EQ(program.link, LinkOff);
+    EXPECT_EQ(program.link.state, LinkOff);
 }
 
 TEST_F(PollingTest, DisconnectDuringACycleEndsItAfterTheTransactionInProgress)
@@ -250,16 +250,16 @@ TEST_F(PollingTest, DisconnectDuringACycleEndsItAfterTheTransactionInProgress)
     EXPECT_FALSE(IsControlEnabled(IdConnectComms));
     EXPECT_FALSE(IsControlEnabled(IdConnectData));
     EXPECT_FALSE(IsControlEnabled(IdConnectMessages));
-    EXPECT_NE(program.connection.load(), nullptr);
+    EXPECT_NE(program.link.connection.load(), nullptr);
     Click(IdConnectComms);  // disabled: nothing happens
     Tick();                 // the worker still runs: nothing happens either
 
     // The read under way ends as usual; no further read or write follows,
     // and the disconnect comes with the first tick after it.
-    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
+    ASSERT_TRUE(WaitUntil([] { return program.link.connection.load() == nullptr; }, 10000));
     EXPECT_EQ(server.RequestCount(), 1u);
     EXPECT_EQ(Counters(), "Polls: 1 Valid: 1 Bad: 0");
-    EXPECT_EQ(program.pendingWrites.Size(), 1u);  // sent after the next connect
+    EXPECT_EQ(program.link.pendingWrites.Size(), 1u);  // sent after the next connect
     EXPECT_FALSE(program.stopRequest);
     EXPECT_EQ(Status(), "Read Status: Not Connected");
     EXPECT_TRUE(IsControlEnabled(IdConnectComms));
@@ -289,7 +289,7 @@ TEST_F(PollingTest, AHugeBlockAnsweredWithOneValueShowsNothingAndDisconnectsProm
     Tick();
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() >= 2; }));
     Click(IdConnectComms);
-    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
+    ASSERT_TRUE(WaitUntil([] { return program.link.connection.load() == nullptr; }, 10000));
     EXPECT_EQ(server.RequestCount(), 2u);
 }
 
@@ -305,7 +305,7 @@ TEST_F(PollingTest, ADisconnectDuringALongTableFillShowsTheRestAtOnce)
     Tick();
     ASSERT_TRUE(WaitUntil([] { return !GetCellText(1, 3).empty(); }));
     Click(IdConnectComms);
-    EXPECT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 10000));
+    EXPECT_TRUE(WaitUntil([] { return program.link.connection.load() == nullptr; }, 10000));
     SetValuePause(nullptr);
     EXPECT_EQ(GetCellText(1999, 3), "1");
     EXPECT_EQ(server.RequestCount(), 1u);
@@ -339,7 +339,7 @@ TEST_F(PollingTest, TheRealTimerPollsRepeatedlyAndClearingMidCycleIsHarmless)
         Click(IdClearLog);
     }
     Click(IdConnectComms);  // deferred or direct, whichever the moment gives
-    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
+    ASSERT_TRUE(WaitUntil([] { return program.link.connection.load() == nullptr; }));
 
     // With no transaction under way and no clear since the last one began,
     // every poll has exactly one outcome.
@@ -349,7 +349,7 @@ TEST_F(PollingTest, TheRealTimerPollsRepeatedlyAndClearingMidCycleIsHarmless)
     Connect();
     ASSERT_TRUE(WaitUntil([&] { return program.pollCount.load() >= 12; }));
     Click(IdConnectComms);
-    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }));
+    ASSERT_TRUE(WaitUntil([] { return program.link.connection.load() == nullptr; }));
     EXPECT_EQ(program.pollCount.load(), program.validCount.load() + program.badCount.load());
     EXPECT_EQ(program.badCount.load(), 0);
 }
@@ -418,7 +418,7 @@ TEST_F(PollingTest, ALinkThatNeverAnswersIsRetriedOneThenTwoSecondsApartStartToS
                 Status() == "Status: Connection Lost")
         << Status();
     Click(IdConnectComms);
-    EXPECT_TRUE(WaitUntil([] { return program.link == LinkOff; }, 5000));
+    EXPECT_TRUE(WaitUntil([] { return program.link.state == LinkOff; }, 5000));
 }
 
 TEST_F(PollingTest, ADeviceThatAllowsOneTransactionPerConnectionGetsEveryTableAndTheWriteOnce)
@@ -435,10 +435,10 @@ TEST_F(PollingTest, ADeviceThatAllowsOneTransactionPerConnectionGetsEveryTableAn
     };
     ASSERT_TRUE(WaitUntil([&] { return reads(2) >= 3 && reads(1) >= 3 && reads(4) >= 3 && reads(3) >= 3; }, 20000));
     Click(IdConnectComms);
-    ASSERT_TRUE(WaitUntil([] { return program.link == LinkOff; }, 5000));
+    ASSERT_TRUE(WaitUntil([] { return program.link.state == LinkOff; }, 5000));
     EXPECT_EQ(reads(6), 1);
     EXPECT_EQ(server.Value(4, 2), 4242);
-    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 0u);
     // Every table was read on some connection of its own.
     for (int column : {1, 3, 5, 7})
         EXPECT_FALSE(GetCellText(0, column).empty()) << column;

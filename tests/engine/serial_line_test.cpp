@@ -16,9 +16,9 @@
 #include "common/table_numbers.h"
 #include "connection/serial_port.h"
 #include "engine/write_value.h"
+#include "modbus/framing.h"
 #include "modbus/log_format.h"
 #include "modbus/response_stats.h"
-#include "modbus/rtu_frames.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/socat.h"
 
@@ -111,7 +111,7 @@ TEST_F(SerialLine, OnlyTheChosenTransportsFieldsAreEnabledAndConnectedNoneIs)
     // A port that cannot be opened says why, in the usual message box.
     ChooseSerialPort("/dev/sorbel-no-such-tty");
     ClickConnect();
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
     ASSERT_EQ(gShownMessages.size(), 1u);
     EXPECT_EQ(gShownMessages[0].title, "Zedudu ZUD Uredav");
     EXPECT_EQ(gShownMessages[0].text,
@@ -131,14 +131,14 @@ TEST_F(SerialLine, PollsWritesAndLogsEachFrameWithItsCrcOnAPseudoTerminalPair)
     Connection* holder = OpenSerialPort({pair.Path("b"), 19200, ParityNone, 1}, nullptr);
     ASSERT_NE(holder, nullptr);
     ClickConnect();
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
     ASSERT_EQ(gShownMessages.size(), 1u);
     EXPECT_EQ(gShownMessages[0].text, pair.Path("b") + " is busy: another program has it open.");
     CloseConnection(holder);
 
     ClickConnect();
-    ASSERT_NE(program.connection.load(), nullptr);
-    EXPECT_EQ(program.rtuTiming.silenceMicros, SerialLineTiming({"", 19200, ParityNone, 1}).silenceMicros);
+    ASSERT_NE(program.link.connection.load(), nullptr);
+    EXPECT_EQ(program.link.timing.silenceMicros, SerialLineTiming({"", 19200, ParityNone, 1}).silenceMicros);
 
     RunCycle();
     EXPECT_EQ(Status(), "Read Status: OK");
@@ -173,7 +173,7 @@ TEST_F(SerialLine, PollsWritesAndLogsEachFrameWithItsCrcOnAPseudoTerminalPair)
     const std::string a = pair.Path("a"), b = pair.Path("b");
     pair.Stop();
     RunCycle();
-    ASSERT_TRUE(WaitUntil([] { return program.link == LinkDown; }));
+    ASSERT_TRUE(WaitUntil([] { return program.link.state == LinkDown; }));
     EXPECT_TRUE(LogHas("Serial port lost: "));
     EXPECT_TRUE(program.tableStale[TableHoldingRegisters - 1].load());
     ASSERT_TRUE(WaitUntil([this] { return LogHas("Reconnect attempt 1 failed: no such device"); }));
@@ -185,7 +185,7 @@ TEST_F(SerialLine, PollsWritesAndLogsEachFrameWithItsCrcOnAPseudoTerminalPair)
     ASSERT_TRUE(WaitUntil([&] { return access(a.c_str(), F_OK) == 0 && access(b.c_str(), F_OK) == 0; }));
     SimProcess sim2({"--rtu", a, "--parity", "N"});
     ASSERT_TRUE(sim2.Listening());
-    ASSERT_TRUE(WaitUntil([] { return program.link == LinkUp; }, 10000));
+    ASSERT_TRUE(WaitUntil([] { return program.link.state == LinkUp; }, 10000));
     EXPECT_TRUE(LogHas("Reconnected to " + b));
     ASSERT_TRUE(WaitUntil([] { return !program.workerRunning.load(); }));
     RunCycle();
@@ -205,7 +205,7 @@ TEST_F(SerialLine, UnitZeroWritesAreBroadcastAndItsReadsAreNotSent)
     ChooseSerialPort(pair.Path("b"));
     SetControlText(IdUnitField, "0");
     ClickConnect();
-    ASSERT_NE(program.connection.load(), nullptr);
+    ASSERT_NE(program.link.connection.load(), nullptr);
 
     // Refused: one notice for the cycle, nothing counted, the values grey.
     RunCycle();
@@ -246,14 +246,14 @@ TEST_F(SerialLine, RtuOverTcpThroughABridgeReadsTheSameValues)
     SetControlText(IdPortField, std::to_string(port));
     // The bridge takes one connection: no probe, the connect is retried
     // until it listens.
-    for (int i = 0; i < 100 && !program.connection.load(); i++) {
+    for (int i = 0; i < 100 && !program.link.connection.load(); i++) {
         ClickConnect();
-        if (!program.connection.load())
+        if (!program.link.connection.load())
             QTest::qWait(20);
     }
-    ASSERT_NE(program.connection.load(), nullptr);
+    ASSERT_NE(program.link.connection.load(), nullptr);
     gShownMessages.clear();
-    EXPECT_EQ(program.rtuTiming.silenceMicros, 0u);
+    EXPECT_EQ(program.link.timing.silenceMicros, 0u);
     ASSERT_TRUE(bridge.WaitFor("pty"));
     SimProcess sim({"--rtu", bridge.Path("pty"), "--parity", "N"});
     ASSERT_TRUE(sim.Listening());
@@ -304,7 +304,7 @@ TEST_F(SerialLine, AReplyCorruptedOnTheWayIsCountedBadAndNeverShown)
     SetFormats({0, 0, 0, 2});
     ChooseSerialPort(clientLine.Path("a"));
     ClickConnect();
-    ASSERT_NE(program.connection.load(), nullptr);
+    ASSERT_NE(program.link.connection.load(), nullptr);
     RunCycle();
     EXPECT_EQ(Status(), "Status: Invalid Response (wrong CRC)");
     EXPECT_EQ(Counters(), "Polls: 1 Valid: 0 Bad: 1");
@@ -336,7 +336,7 @@ TEST_F(SerialLine, APortOnWhichNothingAnswersIsToldOnce)
     SetFormats({0, 0, 0, 2});
     ChooseSerialPort(pair.Path("b"));
     ClickConnect();
-    ASSERT_NE(program.connection.load(), nullptr);
+    ASSERT_NE(program.link.connection.load(), nullptr);
     auto told = [this, &pair] {
         int lines = 0;
         for (const std::string& line : LogTexts())

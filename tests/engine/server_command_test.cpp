@@ -15,7 +15,7 @@ TEST_F(ServerCommandTest, SendsExactlyTheTextOnAConnectionOfItsOwn)
     Click(IdSendCommand);
     ASSERT_TRUE(server.WaitForClosed(1));
     EXPECT_EQ(server.ConnectionBytes(0), (Bytes{'q', 'u', 'i', 't'}));
-    EXPECT_EQ(program.connection.load(), nullptr);
+    EXPECT_EQ(program.link.connection.load(), nullptr);
 
     // An empty text: connected, nothing sent, closed.
     SetControlText(IdCommandField, "");
@@ -51,5 +51,5 @@ TEST_F(ServerCommandTest, NoServerShowsNothingAndConnectedClicksDoNothing)
     DispatchControlEvent(IdSendCommand);  // the action's own guard
     QTest::qWait(100);
     EXPECT_EQ(server.Accepted(), 1);
-    EXPECT_NE(program.connection.load(), nullptr);
+    EXPECT_NE(program.link.connection.load(), nullptr);
 }

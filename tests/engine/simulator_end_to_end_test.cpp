@@ -42,7 +42,7 @@ protected:
     void ConnectToSim()
     {
         ClickConnect(IdConnectComms);
-        ASSERT_NE(program.connection.load(), nullptr);
+        ASSERT_NE(program.link.connection.load(), nullptr);
         ASSERT_EQ(Status(), "Read Status: Connected");
     }
 
@@ -149,7 +149,7 @@ TEST_F(SimulatorEndToEnd, ScanTimerKeepsPollingAndSendCommandStopsTheSimulator)
     EXPECT_EQ(program.badCount.load(), 0);
 
     Click(IdConnectComms);  // disconnect
-    ASSERT_TRUE(WaitUntil([] { return program.connection.load() == nullptr; }, 15000));
+    ASSERT_TRUE(WaitUntil([] { return program.link.connection.load() == nullptr; }, 15000));
     ASSERT_EQ(GetControlText(IdCommandField), "quit");
     Click(IdSendCommand);
     EXPECT_EQ(sim.WaitExit(5000), 0);

@@ -41,13 +41,11 @@ protected:
         SetValuePause(NoPause);
     }
 
-    // A response of the data bytes for table, shown as the worker shows it.
+    // The values of a reply for table, shown as the worker shows them.
     void Show(int table, const std::vector<uint8_t>& data, int quantity, std::array<int, 4> formats)
     {
-        std::vector<uint8_t> response(9, 0);
-        response.insert(response.end(), data.begin(), data.end());
-        ShowReadValues(table, response.data(), static_cast<int>(response.size()), quantity, formats[0], formats[1],
-                       formats[2], formats[3]);
+        ShowReadValues(table, data.data(), static_cast<int>(data.size()), quantity, formats[0], formats[1], formats[2],
+                       formats[3]);
     }
 
     std::string Tip(int row, int column)
@@ -77,8 +75,8 @@ protected:
 
 // The link as the connection control sets it; back to off after the test.
 struct LinkFor {
-    explicit LinkFor(LinkState state) { program.link = state; }
-    ~LinkFor() { program.link = LinkOff; }
+    explicit LinkFor(LinkState state) { program.link.state = state; }
+    ~LinkFor() { program.link.state = LinkOff; }
 };
 
 std::vector<std::pair<int, int>> gOpened;
@@ -248,12 +246,12 @@ TEST_F(TipsAndMenusTest, WriteValueIsOfferedOnCoilAndHoldingValuesWhileConnected
     EXPECT_TRUE(WriteOffered(0, 3));
     for (auto [row, column] : {std::pair{0, 1}, {0, 5}, {0, 2}, {0, 7}, {-1, -1}})  // 7: at No data
         EXPECT_FALSE(WriteOffered(row, column)) << row << "," << column;
-    program.link = LinkDown;  // the write waits in the queue for the link
+    program.link.state = LinkDown;  // the write waits in the queue for the link
     EXPECT_TRUE(WriteOffered(2, 3));
-    program.link = LinkOff;
+    program.link.state = LinkOff;
     EXPECT_FALSE(WriteOffered(2, 3));
 
-    program.link = LinkUp;
+    program.link.state = LinkUp;
     gOpened.clear();
     SetWriteValueHandlers(IsCellWritable, RecordOpen);
     Choose(1, 3, QStringLiteral("Write value\u2026"));
@@ -292,9 +290,9 @@ TEST_F(TipsAndMenusTest, TheDialogQueuesWithTheUnitAndOffsetOfTheMomentWriteIsCl
     dialog.reset(CreateWriteValueDialogFor(0, 7));
     EXPECT_EQ(dialog->findChild<QComboBox*>(QStringLiteral("type"))->currentText(), "float32");
     dialog->findChild<QLineEdit*>(QStringLiteral("value"))->setText(QStringLiteral("1"));
-    program.link = LinkOff;
+    program.link.state = LinkOff;
     dialog->findChild<QPushButton*>(QStringLiteral("write"))->click();
-    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 0u);
     EXPECT_NE(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("reason"))->text(), "Not connected: nothing can be sent.");
 }

@@ -120,7 +120,7 @@ protected:
     void ConnectToSim()
     {
         ClickConnect(IdConnectComms);
-        ASSERT_EQ(program.link, LinkUp);
+        ASSERT_EQ(program.link.state, LinkUp);
     }
 
     SimProcess sim;
@@ -147,7 +147,7 @@ TEST_F(ValuesOverTime, RecordsOneRowPerCycleAsTheListShowedItAcrossADisconnect)
 
     // Not connected: no cycles, the recording waits in the same file.
     Click(IdConnectComms);
-    ASSERT_TRUE(WaitUntil([] { return program.link == LinkOff; }));
+    ASSERT_TRUE(WaitUntil([] { return program.link.state == LinkOff; }));
     DispatchTimerEvent(kRecordTimerId);
     std::string tip;
     EXPECT_EQ(ShownRecordingMark(&tip), MarkPaused);

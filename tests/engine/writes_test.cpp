@@ -31,7 +31,7 @@ TEST_F(WritesTest, ACoilEditGoesOutAfterTheReadsAndTheNextReadShowsIt)
     ASSERT_EQ(GetCellText(0, 3), "0");
 
     EditCell(0, 3, [](QLineEdit* editor) { QTest::keyClick(editor, Qt::Key_Up); });
-    EXPECT_EQ(program.pendingWrites.Size(), 1u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 1u);
     EXPECT_EQ(GetCellText(0, 3), "0");  // the old value until it is read back
 
     program.pollCount = 0;
@@ -42,7 +42,7 @@ TEST_F(WritesTest, ACoilEditGoesOutAfterTheReadsAndTheNextReadShowsIt)
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1], ReadRequest(2, 1, 3));
     EXPECT_EQ(requests[2], WriteRequest(5, 1, 0xFF00));
-    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 0u);
 
     // The write is given the next id as it goes out, and logged with it.
     std::vector<LogLine> log = Log();
@@ -93,7 +93,7 @@ TEST_F(WritesTest, EveryOutcomeReleasesTheEntryAndNothingIsRetried)
     RunCycle();
     EXPECT_EQ(Status(), "Status: Timeout Error");
     EXPECT_EQ(Counters(), "Polls: 3 Valid: 1 Bad: 2");
-    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 0u);
     std::vector<LogLine> log = Log();
     ASSERT_GE(log.size(), 8u);
     EXPECT_EQ(log[4].text, "<-: 9 bytes 00 02 00 00 00 03 01 86 02");
@@ -140,8 +140,8 @@ TEST_F(WritesTest, AWriteQueuedBeforeADisconnectGoesOutAfterTheNextConnect)
     Connect();
     QueueWrite(WriteRequest(5, 2, 0));
     Click(IdConnectComms);
-    ASSERT_EQ(program.connection.load(), nullptr);
-    EXPECT_EQ(program.pendingWrites.Size(), 1u);
+    ASSERT_EQ(program.link.connection.load(), nullptr);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 1u);
     EXPECT_EQ(server.RequestCount(), 0u);
 
     Connect();
@@ -162,10 +162,10 @@ TEST_F(WritesTest, AWriteLeftUnansweredByALostLinkIsNotSentAgain)
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "Connection lost: the server closed it");
     EXPECT_EQ(log.back(), "POKE sent, but the connection was lost before its answer: not sent again");
-    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 0u);
 
     // Back by itself; the next cycles read and write nothing else.
-    ASSERT_TRUE(WaitUntil([] { return program.link == LinkUp && !program.workerRunning.load(); }));
+    ASSERT_TRUE(WaitUntil([] { return program.link.state == LinkUp && !program.workerRunning.load(); }));
     RunCycle();
     int writes = 0;
     for (const Bytes& request : server.Requests())
@@ -202,18 +202,18 @@ TEST_F(WritesTest, AWriteTypedForOneDeviceNeverReachesAnother)
     RunCycle();
     server.SetListening(false);
     RunCycle();
-    ASSERT_TRUE(WaitUntil([] { return program.link == LinkDown; }));
+    ASSERT_TRUE(WaitUntil([] { return program.link.state == LinkDown; }));
     TypeRegister(0, "42");
-    ASSERT_EQ(program.pendingWrites.Size(), 1u);
+    ASSERT_EQ(program.link.pendingWrites.Size(), 1u);
     Click(IdConnectComms);
-    ASSERT_EQ(program.link, LinkOff);
+    ASSERT_EQ(program.link.state, LinkOff);
 
     FakeModbusServer b;
     SetControlText(IdPortField, std::to_string(b.Port()));
     ClickConnect();
-    ASSERT_EQ(program.link, LinkUp);
+    ASSERT_EQ(program.link.state, LinkUp);
     RunCycle();
-    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 0u);
     EXPECT_EQ(Unstamped(b.Requests()), std::vector<Bytes>{ReadRequest(4, 1, 3)});
     const std::string dropped = "POKE dropped: typed for 127.0.0.1:" + std::to_string(server.Port()) +
                                 " unit 1, connecting to 127.0.0.1:" + std::to_string(b.Port()) +
@@ -231,7 +231,7 @@ TEST_F(WritesTest, AWriteTypedForOneDeviceNeverReachesAnother)
     SetControlText(IdUnitField, "2");
     ClickConnect();
     RunCycle();
-    EXPECT_EQ(program.pendingWrites.Size(), 0u);
+    EXPECT_EQ(program.link.pendingWrites.Size(), 0u);
     for (const Bytes& request : server.Requests())
         EXPECT_NE(request[7], 6);
 }

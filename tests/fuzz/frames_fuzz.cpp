@@ -1,9 +1,10 @@
 // Request frames and reply judging over arbitrary field values and
 // replies: frames are exactly 12 bytes with the fixed header, 16-bit fields
-// match an independent digit count, a reply is taken only with its
-// request's ids, and collecting never overruns what it was given. The same
-// for RTU: requests carry the PDU and a CRC that checks, a reply is taken
-// only whole, with a right CRC and the request's unit and function. A device
+// match an independent digit count; on the wire, a Modbus/TCP request
+// carries its id, an RTU one its PDU and a CRC that checks; in either
+// framing a reply is taken only whole, with a right CRC where there is one,
+// the request's unit and function, and collecting never overruns what it
+// was given nor takes a frame of another transaction. A device
 // identification's object list is taken only when it fills its frame, and
 // collecting objects from any reply ends.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -15,8 +16,9 @@
 
 #include "modbus/device_id.h"
 #include "modbus/frames.h"
+#include "modbus/framing.h"
+#include "modbus/pdu_sizes.h"
 #include "modbus/reply_judge.h"
-#include "modbus/rtu_frames.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -44,8 +46,66 @@ void CheckHeader(const uint8_t* frame, int64_t unit, int function)
     FUZZ_CHECK(frame[7] == function);
 }
 
-// The reply, as a bare PDU and as a Modbus/TCP and an RTU frame, against a
-// device identification request.
+// The view of a wire frame the builders and FrameRequest made.
+FrameView Sent(const Framing& framing, const uint8_t* wire, int length)
+{
+    FrameView view;
+    FUZZ_CHECK(ViewFrame(framing, wire, length, &view));
+    return view;
+}
+
+// The reply judged against request, as it went on the wire in framing:
+// an outcome of a reply, and only then a valid or an exception reply when
+// the envelope and the PDU say so.
+void CheckJudgement(const Framing& framing, const FrameView& request, const uint8_t* reply, int n)
+{
+    const Outcome o = JudgeReply(framing, request, reply, n);
+    FUZZ_CHECK(o.kind == OutcomeValid || o.kind == OutcomeException || o.kind == OutcomeInvalid);
+    FUZZ_CHECK((o.kind == OutcomeInvalid) == (o.fault != FaultNone));
+    if (o.kind == OutcomeInvalid)
+        return;
+    // Taken only whole: its length as its framing tells it, a right CRC.
+    FUZZ_CHECK(FrameLength(framing, reply, n) == n);
+    FUZZ_CHECK(framing.checksumLength == 0 || RtuCrcValid(reply, n));
+    FrameView got;
+    FUZZ_CHECK(ViewFrame(framing, reply, n, &got) && got.unit == request.unit && got.protocolId == 0);
+    const int function = request.pdu[0];
+    if (o.kind == OutcomeException) {
+        FUZZ_CHECK(got.pduLength == 2 && got.pdu[0] == (function | 0x80) && o.exceptionCode == got.pdu[1]);
+        return;
+    }
+    FUZZ_CHECK(got.pdu[0] == function);
+    if (IsReadFunction(function))
+        FUZZ_CHECK(got.pduLength == 2 + got.pdu[1]);
+    else if (IsWriteFunction(function))
+        FUZZ_CHECK(got.pduLength == 5 && std::memcmp(got.pdu, request.pdu, 5) == 0);
+    else {
+        DeviceIdReply parsed;
+        FUZZ_CHECK(ParseDeviceIdReply(got.pdu, got.pduLength, &parsed));
+    }
+}
+
+// Collecting never asks for less than it has, nor takes more; only a
+// framing without ids waits for the line to fall silent.
+void CheckCollecting(const Framing& framing, const FrameView& request, const uint8_t* reply, int n)
+{
+    const CollectDecision d = NextCollectStep(framing, request, reply, n);
+    if (d.step == CollectMore)
+        FUZZ_CHECK(d.bytes > n && d.bytes <= kMaxFrameLength);
+    else if (d.step == CollectUntilQuiet)
+        FUZZ_CHECK(!framing.transactionIds && d.bytes == kMaxFrameLength);
+    else
+        FUZZ_CHECK(d.bytes > 0 && d.bytes <= n);
+    if (d.step == CollectFrame && framing.transactionIds && n >= 2)
+        FUZZ_CHECK(!OfAnotherTransaction(framing, request, reply, n));
+
+    const int length = FrameLength(framing, reply, n);
+    FUZZ_CHECK(length >= -1 && length <= kMaxFrameLength);
+    FUZZ_CHECK(length <= 0 || length >= framing.headerLength + 1 + framing.checksumLength);
+}
+
+// The reply, as a bare PDU and in both framings, against a device
+// identification request.
 void CheckDeviceId(const uint8_t* reply, int n, uint16_t transactionId, int64_t unit, uint8_t objectId)
 {
     auto request = std::make_unique<uint8_t[]>(kDeviceIdRequestLength);
@@ -73,16 +133,12 @@ void CheckDeviceId(const uint8_t* reply, int n, uint16_t transactionId, int64_t 
     if (length > 0 && length <= n)
         FUZZ_CHECK(DeviceIdPduLength(reply, length) == length);
 
-    const ReplyJudgement j = JudgeReply(request.get(), kDeviceIdRequestLength, reply, n);
-    if (j.verdict == ReplyValid)
-        FUZZ_CHECK(FrameLength(reply, n) == n && reply[6] == request[6] &&
-                   ParseDeviceIdReply(reply + kMbapHeaderLength, n - kMbapHeaderLength, &parsed));
-    uint8_t rtu[kDeviceIdRequestLength];
-    FUZZ_CHECK(BuildRtuRequest(rtu, request.get(), kDeviceIdRequestLength) == kRtuDeviceIdRequestLength);
-    const ReplyJudgement r = JudgeRtuReply(rtu, kRtuDeviceIdRequestLength, reply, n);
-    FUZZ_CHECK(r.verdict != ReplyNotOurs);
-    if (r.verdict == ReplyValid)
-        FUZZ_CHECK(RtuCrcValid(reply, n) && RtuReplyLength(reply, n) == n && reply[0] == rtu[0]);
+    for (const Framing* framing : {&kModbusTcpFraming, &kRtuFraming}) {
+        uint8_t wire[kMaxFrameLength];
+        const int wireLength = FrameRequest(*framing, request.get(), kDeviceIdRequestLength, transactionId, wire);
+        FUZZ_CHECK(wireLength == (framing->transactionIds ? kDeviceIdRequestLength : 7));
+        CheckJudgement(*framing, Sent(*framing, wire, wireLength), reply, n);
+    }
 }
 
 }  // namespace
@@ -113,78 +169,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     FUZZ_CHECK(BuildWriteRequest(frame.get(), unit, function, address, quantity, offsetOn) == kRequestLength);
     FUZZ_CHECK(FieldAt(frame.get(), 0) == 0);
-    StampTransactionId(frame.get(), id);
     CheckHeader(frame.get(), unit, function);
     FUZZ_CHECK(FieldAt(frame.get(), 8) == ExpectedField(sentAddress));
     FUZZ_CHECK(FieldAt(frame.get(), 10) == ExpectedField(quantity));
 
-    // The rest is a reply, judged against the read and the write request.
+    // The rest is a reply, judged against the read and the write request
+    // as they go on the wire in either framing.
     const std::vector<uint8_t> reply = provider.ConsumeRemainingBytes<uint8_t>();
     const int n = static_cast<int>(reply.size());
     uint8_t read[kRequestLength];
     BuildReadRequest(read, table, unit, address, quantity, offsetOn);
-    StampTransactionId(read, id);
     for (const uint8_t* request : {static_cast<const uint8_t*>(read), static_cast<const uint8_t*>(frame.get())}) {
-        const ReplyJudgement j = JudgeReply(request, kRequestLength, reply.data(), n);
-        const bool ours = n >= 2 && reply[0] == request[0] && reply[1] == request[1];
-        FUZZ_CHECK((j.verdict == ReplyNotOurs) == !ours);
-        FUZZ_CHECK((j.verdict == ReplyInvalid) == (j.fault != FaultNone));
-        if (j.verdict == ReplyException)
-            FUZZ_CHECK(n == kExceptionLength && reply[7] == (request[7] | 0x80) && reply[6] == request[6]);
-        if (j.verdict == ReplyValid) {
-            FUZZ_CHECK(reply[6] == request[6] && reply[7] == request[7] && reply[2] == 0 && reply[3] == 0);
-            FUZZ_CHECK(FrameLength(reply.data(), n) == n);
-            if (request == read)
-                FUZZ_CHECK(n == kResponseDataOffset + reply[8]);
-            else
-                FUZZ_CHECK(n == kRequestLength && std::memcmp(reply.data(), request, kRequestLength) == 0);
+        for (const Framing* framing : {&kModbusTcpFraming, &kRtuFraming}) {
+            uint8_t wire[kMaxFrameLength];
+            const int wireLength = FrameRequest(*framing, request, kRequestLength, id, wire);
+            if (framing->transactionIds) {
+                FUZZ_CHECK(wireLength == kRequestLength && FieldAt(wire, 0) == id &&
+                           std::memcmp(wire + 2, request + 2, kRequestLength - 2) == 0);
+            } else {
+                // The PDU and its CRC: a frame followed by its CRC, low byte
+                // first, leaves no remainder.
+                FUZZ_CHECK(wireLength == 8 && std::memcmp(wire, request + 6, 6) == 0);
+                FUZZ_CHECK(RtuCrcValid(wire, wireLength) && RtuCrc(wire, wireLength) == 0);
+            }
+            const FrameView sent = Sent(*framing, wire, wireLength);
+            CheckJudgement(*framing, sent, reply.data(), n);
+            CheckCollecting(*framing, sent, reply.data(), n);
+            FUZZ_CHECK(OfAnotherTransaction(*framing, sent, reply.data(), n) ==
+                       (framing->transactionIds && n >= 2 && FieldAt(reply.data(), 0) != id));
         }
-
-        // Collecting never asks for less than it has, nor takes more.
-        const CollectDecision d = NextCollectStep(request, reply.data(), n);
-        if (d.step == CollectMore)
-            FUZZ_CHECK(d.bytes > n && d.bytes <= kMaxFrameLength);
-        else
-            FUZZ_CHECK(d.bytes > 0 && d.bytes <= n);
     }
-    // RTU: the same requests less the MBAP header, plus the CRC; the reply
-    // judged against both.
-    uint8_t rtuRead[kRtuRequestLength], rtuWrite[kRtuRequestLength];
-    FUZZ_CHECK(BuildRtuRequest(rtuRead, read, kRequestLength) == kRtuRequestLength);
-    FUZZ_CHECK(BuildRtuRequest(rtuWrite, frame.get(), kRequestLength) == kRtuRequestLength);
-    for (const uint8_t* request : {static_cast<const uint8_t*>(rtuRead), static_cast<const uint8_t*>(rtuWrite)}) {
-        // A frame followed by its CRC, low byte first, leaves no remainder.
-        FUZZ_CHECK(RtuCrcValid(request, kRtuRequestLength) && RtuCrc(request, kRtuRequestLength) == 0);
-        const ReplyJudgement j = JudgeRtuReply(request, kRtuRequestLength, reply.data(), n);
-        FUZZ_CHECK(j.verdict != ReplyNotOurs);
-        FUZZ_CHECK((j.verdict == ReplyInvalid) == (j.fault != FaultNone));
-        if (j.verdict != ReplyInvalid || (j.fault != FaultCrc && j.fault != FaultLength))
-            FUZZ_CHECK(RtuCrcValid(reply.data(), n));
-        if (j.verdict == ReplyException)
-            FUZZ_CHECK(n == kRtuExceptionLength && reply[0] == request[0] && reply[1] == (request[1] | 0x80));
-        if (j.verdict == ReplyValid) {
-            FUZZ_CHECK(reply[0] == request[0] && reply[1] == request[1]);
-            FUZZ_CHECK(RtuReplyLength(reply.data(), n) == n);
-            if (request == rtuRead)
-                FUZZ_CHECK(n == kRtuDataOffset + reply[2] + kRtuCrcLength);
-            else
-                FUZZ_CHECK(n == kRtuWriteReplyLength && std::memcmp(reply.data(), request, 6) == 0);
-        }
-        FUZZ_CHECK(RtuReadRefused(request, kRtuRequestLength) ==
-                   (request[0] == 0 && request[1] >= 1 && request[1] <= 4));
-    }
-    const int rtuLength = RtuReplyLength(reply.data(), n);
-    FUZZ_CHECK(rtuLength >= -1 && rtuLength <= kRtuMaxFrameLength);
-    FUZZ_CHECK(rtuLength <= 0 || rtuLength >= kRtuExceptionLength);
-    // Only a device identification needs more than its first three bytes
-    // before it can tell its length.
-    FUZZ_CHECK(rtuLength != 0 || n < kRtuDataOffset || reply[1] == kFunctionDeviceId);
 
     CheckDeviceId(reply.data(), n, id, unit, objectId);
 
-    if (n == kExceptionLength) {
-        const char* status = ExceptionStatusText(reply[8]);
-        const uint8_t code = reply[8];
+    // An exception's code selects the status text, the same for reads and
+    // writes.
+    if (n >= 1) {
+        const char* status = ExceptionStatusText(reply[0]);
+        const uint8_t code = reply[0];
         FUZZ_CHECK((status != nullptr) == (code == 1 || code == 2 || code == 3 || code == 6));
         FUZZ_CHECK(status == nullptr || std::strncmp(status, "Read Error: ", 12) == 0);
     }

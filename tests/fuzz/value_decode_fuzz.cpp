@@ -1,8 +1,7 @@
-// Decoding of read responses into row texts over arbitrary responses,
-// quantities and formats. The response lies in a heap block of exactly the
-// received size, so any read past it is an AddressSanitizer fault; beyond
-// the 512-byte cycle buffer, where a sanitizer could not tell, every row
-// must be blank. Each text is checked against an independent decoding, and
+// Decoding of the values of read replies into row texts over arbitrary
+// values, quantities and formats. The values lie in a heap block of exactly
+// their size, so any read past it is an AddressSanitizer fault, and every
+// row past them must be blank. Each text is checked against an independent decoding, and
 // read back as the data list's tool tip reads it; the tip's float texts
 // must read back to the very same float.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -19,7 +18,6 @@
 
 #include "dataview/value_formats.h"
 #include "dataview/value_views.h"
-#include "modbus/frames.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {
@@ -51,23 +49,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int table = provider.ConsumeIntegralInRange<int>(0, 5);
     const int format = provider.ConsumeIntegralInRange<int>(-1, 4);
     const int32_t quantity = provider.ConsumeIntegral<int32_t>();
-    // Past every row a 512-byte response can fill (503 bytes of 8 bits).
+    // Past every row the values of one reply can fill (255 bytes of 8 bits).
     const int64_t rowLimit = provider.ConsumeIntegralInRange<int64_t>(0, 4100);
 
     const std::vector<uint8_t> bytes = provider.ConsumeRemainingBytes<uint8_t>();
-    const int received = static_cast<int>(bytes.size());
-    auto response = std::make_unique<uint8_t[]>(bytes.size() + 1);  // +1: never a null block
+    const int dataBytes = static_cast<int>(bytes.size());
+    auto values = std::make_unique<uint8_t[]>(bytes.size() + 1);  // +1: never a null block
     if (!bytes.empty())
-        std::memcpy(response.get(), bytes.data(), bytes.size());
+        std::memcpy(values.get(), bytes.data(), bytes.size());
 
-    const DecodedValues decoded = DecodeReadValues(table, response.get(), received, quantity, format, rowLimit);
+    const DecodedValues decoded = DecodeReadValues(table, values.get(), dataBytes, quantity, format, rowLimit);
     const int64_t rows = std::max<int64_t>(0, std::min<int64_t>(quantity, rowLimit));
     FUZZ_CHECK(decoded.rows == rows && static_cast<int64_t>(decoded.texts.size()) <= rows);
     // The rows after the values have none: they read as empty here.
     std::vector<std::string> texts = decoded.texts;
     texts.resize(static_cast<size_t>(rows));
 
-    const int64_t dataBytes = std::max(0, std::min(received, kCycleBufferSize) - 9);
     for (int64_t r = 0; r < rows; r++) {
         const std::string& text = texts[static_cast<size_t>(r)];
         if (table == 1 || table == 2) {
@@ -75,14 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 FUZZ_CHECK(text.empty());
                 continue;
             }
-            const bool set = (bytes[static_cast<size_t>(9 + r / 8)] >> (r % 8)) & 1;
+            const bool set = (bytes[static_cast<size_t>(r / 8)] >> (r % 8)) & 1;
             FUZZ_CHECK(text == (set ? "1" : "0"));
         } else if (table == 3 || table == 4) {
             if (r >= dataBytes / 2) {
                 FUZZ_CHECK(text.empty());
                 continue;
             }
-            const size_t at = static_cast<size_t>(9 + 2 * r);
+            const size_t at = static_cast<size_t>(2 * r);
             const long value = bytes[at] << 8 | bytes[at + 1];
             FUZZ_CHECK(ValueOfText(text, format == 1 || format == 2 ? format : 3) == value);
             FUZZ_CHECK(ShownRegisterValue(text, format) == value);

@@ -15,16 +15,16 @@ const LinkTarget kDevice = MakeLinkTarget(TransportModbusTcp, "10.0.0.5", 502, "
 PendingWrite Numbered(uint32_t id)
 {
     PendingWrite write;
-    write.Frame[0] = static_cast<uint8_t>(id >> 24);
-    write.Frame[1] = static_cast<uint8_t>(id >> 16);
-    write.Frame[2] = static_cast<uint8_t>(id >> 8);
-    write.Frame[3] = static_cast<uint8_t>(id);
+    write.frame[0] = static_cast<uint8_t>(id >> 24);
+    write.frame[1] = static_cast<uint8_t>(id >> 16);
+    write.frame[2] = static_cast<uint8_t>(id >> 8);
+    write.frame[3] = static_cast<uint8_t>(id);
     return write;
 }
 
 uint32_t IdOf(const QueuedWrite& queued)
 {
-    const auto& frame = queued.write.Frame;
+    const auto& frame = queued.write.frame;
     return uint32_t{frame[0]} << 24 | uint32_t{frame[1]} << 16 | uint32_t{frame[2]} << 8 | frame[3];
 }
 
@@ -34,16 +34,16 @@ PendingWrite Registers(int first, int count, uint16_t value)
 {
     PendingWrite write;
     const std::vector<uint16_t> values(static_cast<size_t>(count), value);
-    write.Length = count == 1 ? BuildWriteRequest(write.Frame.data(), 1, kFunctionWriteRegister, first, value, false)
-                              : BuildWriteRegistersRequest(write.Frame.data(), 1, first, values.data(), count, false);
+    write.length = count == 1 ? BuildWriteRequest(write.frame.data(), 1, kFunctionWriteRegister, first, value, false)
+                              : BuildWriteRegistersRequest(write.frame.data(), 1, first, values.data(), count, false);
     return write;
 }
 
 PendingWrite Coil(int address, bool on)
 {
     PendingWrite write;
-    write.Length =
-        BuildWriteRequest(write.Frame.data(), 1, kFunctionWriteCoil, address, on ? kCoilOn : kCoilOff, false);
+    write.length =
+        BuildWriteRequest(write.frame.data(), 1, kFunctionWriteCoil, address, on ? kCoilOn : kCoilOff, false);
     return write;
 }
 
@@ -51,7 +51,7 @@ PendingWrite Coil(int address, bool on)
 // first register.
 int ValueOf(const QueuedWrite& queued)
 {
-    const auto& frame = queued.write.Frame;
+    const auto& frame = queued.write.frame;
     const int at = frame[7] == kFunctionWriteRegisters ? 13 : 10;
     return frame[at] << 8 | frame[at + 1];
 }
@@ -118,7 +118,7 @@ TEST(PendingWrites, EachRegisterAndCoilEndsWithTheValueTypedLast)
     // Another unit, or another device, is another register.
     PendingWriteQueue queue;
     PendingWrite otherUnit = Registers(10, 1, 6);
-    otherUnit.Frame[6] = 2;
+    otherUnit.frame[6] = 2;
     queue.Append(Registers(10, 1, 5), kDevice);
     queue.Append(otherUnit, MakeLinkTarget(TransportModbusTcp, "10.0.0.5", 502, "", 2));
     queue.Append(Registers(10, 1, 7), MakeLinkTarget(TransportModbusTcp, "10.0.0.6", 502, "", 1));
@@ -174,7 +174,7 @@ TEST(PendingWrites, ConcurrentAppendAndDrainLoseAndDuplicateNothing)
             while (auto queued = queue.TakeNext()) {
                 ASSERT_LT(IdOf(*queued), kCount);
                 seen[IdOf(*queued)]++;
-                EXPECT_EQ(queued->write.Length, 12);
+                EXPECT_EQ(queued->write.length, 12);
             }
             if (done)
                 return;

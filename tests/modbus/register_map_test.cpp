@@ -81,17 +81,17 @@ MapRun Map(MapTable table, int first, int last, const Device& device)
         EXPECT_LE(b, last);
         run.longest = std::max(run.longest, static_cast<int>(request.quantity));
         ScanReply reply;
-        reply.outcome = OutcomeException;
+        reply.outcome.kind = OutcomeException;
         if (device.refuseAll)
-            reply.exceptionCode = device.refuseAll;
+            reply.outcome.exceptionCode = device.refuseAll;
         else if (Touches(device.silent, a, b))
-            reply.outcome = OutcomeSilent;
+            reply.outcome.kind = OutcomeTimeout;
         else if (request.quantity > device.cap)
-            reply.exceptionCode = 3;
+            reply.outcome.exceptionCode = 3;
         else if (Touches(device.holes, a, b))
-            reply.exceptionCode = 2;
+            reply.outcome.exceptionCode = 2;
         else
-            reply.outcome = OutcomeReply;
+            reply.outcome.kind = OutcomeValid;
         TakeMapReply(map, reply);
     }
     // In address order, end to end, neighbours of one status joined.

@@ -43,16 +43,20 @@ TEST(ResponseStats, BadResponsesByCauseAndTheReset)
 {
     auto stats = std::make_unique<ResponseStats>();
     RecordValidResponse(*stats, 7);
-    for (BadCause cause : {BadTimeout, BadTimeout, BadWrongLength, BadInvalid, BadInvalid, BadLinkLost})
-        RecordBadResponse(*stats, cause);
+    for (OutcomeKind kind :
+         {OutcomeTimeout, OutcomeTimeout, OutcomeIncomplete, OutcomeInvalid, OutcomeInvalid, OutcomeLinkLost})
+        RecordBadResponse(*stats, {kind});
     for (uint8_t code : {uint8_t{2}, uint8_t{200}, uint8_t{2}})
-        RecordBadResponse(*stats, BadException, code);
+        RecordBadResponse(*stats, {OutcomeException, FaultNone, LossNone, code});
+    // What is not bad counts nothing.
+    for (OutcomeKind kind : {OutcomeValid, OutcomeBroadcast, OutcomeRefused})
+        RecordBadResponse(*stats, {kind});
     EXPECT_EQ(BadCausesText(SummariseResponseStats(*stats)),
               "9 bad responses:\n  time-outs: 2\n  wrong length: 1\n  invalid responses: 2\n  connection lost: 1\n"
               "  exception 2 (Illegal Data Address): 2\n  exception 200: 1");
 
     // A wrong CRC has a line of its own once there is one.
-    RecordBadResponse(*stats, BadCrc);
+    RecordBadResponse(*stats, {OutcomeInvalid, FaultCrc});
     EXPECT_EQ(SummariseResponseStats(*stats).bad(), 10u);
     EXPECT_NE(BadCausesText(SummariseResponseStats(*stats)).find("\n  invalid responses: 2\n  wrong CRC: 1\n"),
               std::string::npos);

@@ -15,9 +15,10 @@
 #include <modbus.h>
 
 #include "common/table_numbers.h"
+#include "connection/device_settings.h"
 #include "connection/serial_port.h"
 #include "modbus/frames.h"
-#include "modbus/rtu_wait.h"
+#include "modbus/transaction.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/socat.h"
 
@@ -39,34 +40,35 @@ SerialSettings Line(const std::string& port)
 
 // One transaction of the Modbus/TCP request tcp, sent as RTU; the reply
 // stays in buffer.
-ResponseWait Exchange(Connection* c, const RtuTiming& timing, const uint8_t* tcp, uint8_t* buffer)
+Transaction Exchange(Connection* c, const LineTiming& timing, const uint8_t* tcp, uint8_t* buffer)
 {
-    uint8_t request[kRtuRequestLength];
-    const int length = BuildRtuRequest(request, tcp, kRequestLength);
-    return SendAndAwaitRtuResponse(c, timing, request, length, buffer, kCycleBufferSize, CollectIgnored,
-                                   kResponseTimeoutMs);
+    uint8_t request[kMaxFrameLength];
+    const int length = FrameRequest(kRtuFraming, tcp, kRequestLength, 0, request);
+    return Transact({c, kRtuFraming, timing}, request, length, buffer, kCycleBufferSize, CollectIgnored,
+                    kResponseTimeoutMs);
 }
 
-bool Valid(const ResponseWait& wait)
+bool Valid(const Transaction& t)
 {
-    return wait.outcome == WaitAnswered && wait.judgement.verdict == ReplyValid;
+    return t.outcome.kind == OutcomeValid || t.outcome.kind == OutcomeBroadcast;
 }
 
 // The bits or registers of a valid read; empty otherwise.
-Values Read(Connection* c, const RtuTiming& timing, int table, int address, int quantity)
+Values Read(Connection* c, const LineTiming& timing, int table, int address, int quantity)
 {
     uint8_t tcp[kRequestLength], buffer[kCycleBufferSize];
     BuildReadRequest(tcp, table, 1, address, quantity, false);
-    if (!Valid(Exchange(c, timing, tcp, buffer)))
+    const Transaction t = Exchange(c, timing, tcp, buffer);
+    if (t.outcome.kind != OutcomeValid)
         return {};
-    const uint8_t* data = buffer + kRtuDataOffset;
+    const uint8_t* data = t.reply.pdu + 2;
     Values values;
     for (int i = 0; i < quantity; i++)
         values.push_back(table <= TableCoils ? (data[i / 8] >> (i % 8)) & 1 : data[2 * i] << 8 | data[2 * i + 1]);
     return values;
 }
 
-bool Write(Connection* c, const RtuTiming& timing, int function, int address, int value, int unit = 1)
+bool Write(Connection* c, const LineTiming& timing, int function, int address, int value, int unit = 1)
 {
     uint8_t tcp[kRequestLength], buffer[kCycleBufferSize];
     BuildWriteRequest(tcp, unit, function, address, value, false);
@@ -75,7 +77,7 @@ bool Write(Connection* c, const RtuTiming& timing, int function, int address, in
 
 // The simulator's start pattern in all four tables, and a write of each
 // kind read back.
-void CheckSimulator(Connection* c, const RtuTiming& timing)
+void CheckSimulator(Connection* c, const LineTiming& timing)
 {
     EXPECT_EQ(Read(c, timing, TableDiscreteInputs, 0, 7), (Values{1, 0, 0, 1, 0, 0, 1}));
     EXPECT_EQ(Read(c, timing, TableCoils, 0, 4), (Values{1, 0, 1, 0}));
@@ -97,7 +99,7 @@ TEST(RtuExchange, SimulatorOnAPseudoTerminalPair)
     ASSERT_TRUE(sim.Listening());
     Connection* c = OpenSerialPort(Line(pair.Path("b")), nullptr);
     ASSERT_NE(c, nullptr);
-    const RtuTiming timing = SerialLineTiming(Line(""));
+    const LineTiming timing = SerialLineTiming(Line(""));
     CheckSimulator(c, timing);
 
     // A broadcast is carried out and not answered: it ends as sent.
@@ -119,7 +121,7 @@ TEST(RtuExchange, RtuOverTcpThroughABridge)
     ASSERT_TRUE(bridge.WaitFor("pty"));
     SimProcess sim({"--rtu", bridge.Path("pty"), "--parity", "N"});
     ASSERT_TRUE(sim.Listening());
-    CheckSimulator(c, RtuTiming{});
+    CheckSimulator(c, LineTiming{});
     CloseConnection(c);
 }
 
@@ -173,7 +175,7 @@ TEST(RtuExchange, AgainstLibmodbusRtuServer)
         }
     });
 
-    const RtuTiming timing = SerialLineTiming(Line(""));
+    const LineTiming timing = SerialLineTiming(Line(""));
     EXPECT_EQ(Read(c, timing, TableDiscreteInputs, 3, 4), (Values{1, 0, 1, 0}));
     EXPECT_EQ(Read(c, timing, TableCoils, 0, 10), Values(10, 0));
     EXPECT_EQ(Read(c, timing, TableInputRegisters, 5, 3), (Values{1005, 1006, 1007}));
@@ -187,9 +189,9 @@ TEST(RtuExchange, AgainstLibmodbusRtuServer)
     corrupt = true;
     uint8_t tcp[kRequestLength], buffer[kCycleBufferSize];
     BuildReadRequest(tcp, TableHoldingRegisters, 1, 0, 2, false);
-    const ResponseWait wait = Exchange(c, timing, tcp, buffer);
-    EXPECT_EQ(wait.outcome, WaitAnswered);
-    EXPECT_EQ(wait.judgement.fault, FaultCrc);
+    const Transaction corrupted = Exchange(c, timing, tcp, buffer);
+    EXPECT_EQ(corrupted.outcome.kind, OutcomeInvalid);
+    EXPECT_EQ(corrupted.outcome.fault, FaultCrc);
     EXPECT_EQ(Read(c, timing, TableHoldingRegisters, 0, 2), (Values{2000, 2001}));
 
     // Stray bytes on the line before a request are read out as ignored.

@@ -43,22 +43,22 @@ TEST(ScanExchange, EachOutcomeOnModbusTcp)
         const char* what;
         FakeReply script;
         ScanRequest request;
-        ScanOutcome outcome;
+        OutcomeKind outcome;
         uint8_t code;
         ReplyFault fault;
         Bytes pdu;
         bool lateBefore = false;  // the request before it is answered too late
     } cases[] = {
-        {"answer", FakeReply::Normal(), Probe(1), OutcomeReply, 0, FaultNone, {3, 2, 0x12, 0x34}},
+        {"answer", FakeReply::Normal(), Probe(1), OutcomeValid, 0, FaultNone, {3, 2, 0x12, 0x34}},
         {"exception", FakeReply::Error(2), Probe(1, 4), OutcomeException, 2, FaultNone, {}},
         {"as another unit", FakeReply::Patched({{6, 0}}), Probe(1), OutcomeInvalid, 0, FaultUnitId, {}},
-        {"nothing", FakeReply::Never(), Probe(1), OutcomeSilent, 0, FaultNone, {}},
+        {"nothing", FakeReply::Never(), Probe(1), OutcomeTimeout, 0, FaultNone, {}},
         // The reply to the request before comes now: it is not this one's.
-        {"late, then nothing", FakeReply::Never(), Probe(1), OutcomeSilent, 0, FaultNone, {}, true},
+        {"late, then nothing", FakeReply::Never(), Probe(1), OutcomeTimeout, 0, FaultNone, {}, true},
         {"identification",
          FakeReply::Raw(idReply),
          identify,
-         OutcomeReply,
+         OutcomeValid,
          0,
          FaultNone,
          {43, 14, 1, 0x81, 0, 0, 1, 1, 0}},
@@ -68,14 +68,14 @@ TEST(ScanExchange, EachOutcomeOnModbusTcp)
             server.Push(FakeReply::Delayed(150));
             ScanReply first;
             ASSERT_TRUE(ScanTransact(link, Probe(2), &first));
-            EXPECT_EQ(first.outcome, OutcomeSilent);
+            EXPECT_EQ(first.outcome.kind, OutcomeTimeout);
         }
         server.Push(c.script);
         ScanReply reply;
         ASSERT_TRUE(ScanTransact(link, c.request, &reply)) << c.what;
-        EXPECT_EQ(reply.outcome, c.outcome) << c.what;
-        EXPECT_EQ(reply.exceptionCode, c.code) << c.what;
-        EXPECT_EQ(reply.fault, c.fault) << c.what;
+        EXPECT_EQ(reply.outcome.kind, c.outcome) << c.what;
+        EXPECT_EQ(reply.outcome.exceptionCode, c.code) << c.what;
+        EXPECT_EQ(reply.outcome.fault, c.fault) << c.what;
         EXPECT_EQ(reply.pdu, c.pdu) << c.what;
     }
     EXPECT_EQ(link.requests, 7u);

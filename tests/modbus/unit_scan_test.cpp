@@ -15,7 +15,7 @@ using Bytes = std::vector<uint8_t>;
 ScanReply Answer(int length = 4)
 {
     ScanReply r;
-    r.outcome = OutcomeReply;
+    r.outcome.kind = OutcomeValid;
     r.pdu.assign(static_cast<size_t>(length), 0);
     r.pdu[0] = 3;
     return r;
@@ -24,16 +24,16 @@ ScanReply Answer(int length = 4)
 ScanReply Refusal(uint8_t code)
 {
     ScanReply r;
-    r.outcome = OutcomeException;
-    r.exceptionCode = code;
+    r.outcome.kind = OutcomeException;
+    r.outcome.exceptionCode = code;
     return r;
 }
 
 ScanReply Garbled(uint8_t unit)
 {
     ScanReply r;
-    r.outcome = OutcomeInvalid;
-    r.fault = FaultUnitId;
+    r.outcome.kind = OutcomeInvalid;
+    r.outcome.fault = FaultUnitId;
     r.replyUnit = unit;
     return r;
 }
@@ -43,7 +43,7 @@ const ScanReply kSilent{};
 ScanReply Identity(uint8_t more, uint8_t next, const std::vector<std::pair<uint8_t, std::string>>& objects)
 {
     ScanReply r;
-    r.outcome = OutcomeReply;
+    r.outcome.kind = OutcomeValid;
     r.pdu = {43, 14, 1, 0x81, more, next, static_cast<uint8_t>(objects.size())};
     for (const auto& [id, value] : objects) {
         r.pdu.push_back(id);

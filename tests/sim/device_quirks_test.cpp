@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "modbus/device_id.h"
+#include "modbus/pdu_sizes.h"
 #include "sim/device_quirks.h"
 
 namespace {

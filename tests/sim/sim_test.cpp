@@ -14,7 +14,7 @@
 
 #include "connection/serial_port.h"
 #include "dataview/value_encode.h"
-#include "modbus/rtu_frames.h"
+#include "modbus/framing.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/socat.h"
 
@@ -449,7 +449,7 @@ TEST(Simulator, ServesRtuOnASerialDevice)
     EXPECT_TRUE(exchange({3, 3, 0, 100, 0, 1}, 7).empty());
     reply = exchange({9, 43, 14, 1, 0}, 19);
     ASSERT_EQ(reply.size(), 19u);
-    EXPECT_EQ(RtuReplyLength(reply.data(), 19), 19);
+    EXPECT_EQ(FrameLength(kRtuFraming, reply.data(), 19), 19);
     EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 17),
               (Bytes{9, 43, 14, 1, 0x81, 0, 0, 3, 0, 1, 'V', 1, 1, 'P', 2, 1, 'R'}));
     CloseConnection(line);

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "engine/message_log.h"
-#include "engine/transaction_report.h"
+#include "engine/transaction.h"
 #include "modbus/frames.h"
 #include "modbus/reply_judge.h"
 #include "tests/ui/dark_palette.h"

@@ -60,6 +60,7 @@
 #include "dataview/scan_words.h"
 #include "dataview/value_formats.h"
 #include "engine/connection_control.h"
+#include "engine/control_states.h"
 #include "engine/counter_tips.h"
 #include "engine/csv_recording.h"
 #include "engine/data_tables.h"
@@ -122,20 +123,20 @@ void AddSampleTables()
     RebuildDataTables();
 
     SetValuePause(NoPause);
-    uint8_t bits[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x81, 0x20, 0x04};
-    ShowReadValues(1, bits, 12, 20, 1, 1, 3, 2);
-    uint8_t coils[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0x55, 0x55, 0x05};
-    ShowReadValues(2, coils, 12, 20, 1, 1, 3, 2);
-    uint8_t registers[9 + 40] = {};
+    uint8_t bits[3] = {0x81, 0x20, 0x04};
+    ShowReadValues(1, bits, 3, 20, 1, 1, 3, 2);
+    uint8_t coils[3] = {0x55, 0x55, 0x05};
+    ShowReadValues(2, coils, 3, 20, 1, 1, 3, 2);
+    uint8_t registers[40] = {};
     for (int r = 0; r < 20; ++r) {
         const int value = 148 + 100 * r;
-        registers[9 + 2 * r] = static_cast<uint8_t>(value >> 8);
-        registers[10 + 2 * r] = static_cast<uint8_t>(value);
+        registers[2 * r] = static_cast<uint8_t>(value >> 8);
+        registers[2 * r + 1] = static_cast<uint8_t>(value);
     }
     ShowReadValues(3, registers, sizeof registers, 20, 1, 1, 3, 2);
     for (int r = 0; r < 20; ++r) {
-        registers[9 + 2 * r] = r == 0 ? 0xAB : 0;
-        registers[10 + 2 * r] = r == 0 ? 0xCD : static_cast<uint8_t>(r + 1);
+        registers[2 * r] = r == 0 ? 0xAB : 0;
+        registers[2 * r + 1] = r == 0 ? 0xCD : static_cast<uint8_t>(r + 1);
     }
     ShowReadValues(4, registers, sizeof registers, 20, 1, 1, 3, 2);
 }
@@ -287,7 +288,7 @@ int RenderValuesOverTime(const std::string& dir)
     }
     while (RecordEntryText().find("1234 rows") == std::string::npos)
         QThread::msleep(10);
-    program.link = LinkUp;
+    program.link.state = LinkUp;
     RecordingTick();
     QApplication::processEvents();
 
@@ -311,7 +312,7 @@ int RenderValuesOverTime(const std::string& dir)
     EndRecordingAtShutdown();
     std::filesystem::remove(gRecordingPath);
     SetSaveFileNameHook(nullptr);
-    program.link = LinkOff;
+    program.link.state = LinkOff;
 
     SetTrendWindowHandlers({FeedPicturePoints, nullptr});
     AddTrendSeries({SeriesU16, 4, 3, 0});
@@ -381,12 +382,12 @@ int RenderConnectedLook(const std::string& dir)
 {
     QWidget* window = BuildSampleWindow();
     static_cast<QTabWidget*>(FindControl(IdTabPanel))->setCurrentIndex(1);
-    program.link = LinkUp;
+    program.link.state = LinkUp;
     UpdateConnectionControls();
     SetStatusField(StatusText, "Read Status: OK");
     for (uint32_t ms : {12u, 14u, 11u})
         RecordValidResponse(program.responseStats, ms);
-    RecordBadResponse(program.responseStats, BadException, 2);
+    RecordBadResponse(program.responseStats, {OutcomeException, FaultNone, LossNone, 2});
     program.figuresStart = FiguresSinceConnect;
     program.figuresStartedAt = WallTime{kPictureEnd - 3'600'000, 0};
     QApplication::processEvents();
@@ -419,7 +420,7 @@ int RenderConnectedLook(const std::string& dir)
     QToolTip::hideText();
     if (notice)
         notice->hide();
-    program.link = LinkOff;
+    program.link.state = LinkOff;
     UpdateConnectionControls();
     ResetResponseStats(program.responseStats);
     program.figuresStart = FiguresSinceStartUp;
@@ -434,12 +435,12 @@ int RenderWriteValueDialog(const std::string& dir)
     QWidget* window = BuildSampleWindow();
     static_cast<QTabWidget*>(FindControl(IdTabPanel))->setCurrentIndex(1);
     // Connected, as the dialog is only then, with the demo's address offset.
-    program.link = LinkUp;
+    program.link.state = LinkUp;
     SetCheckState(IdOffsetCheck, 1);
     QDialog* dialog = CreateWriteValueDialogFor(4, 7);
     if (!dialog) {
         std::fprintf(stderr, "render_pages: no Write value dialog\n");
-        program.link = LinkOff;
+        program.link.state = LinkOff;
         delete window;
         return 1;
     }
@@ -458,7 +459,7 @@ int RenderWriteValueDialog(const std::string& dir)
     if (!saved)
         std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
     QApplication::setCursorFlashTime(flashTime);
-    program.link = LinkOff;
+    program.link.state = LinkOff;
     delete dialog;
     delete window;
     return saved ? 0 : 1;

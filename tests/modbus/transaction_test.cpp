@@ -10,9 +10,10 @@
 
 #include "common/pending_write.h"
 #include "common/tick.h"
+#include "connection/device_settings.h"
 #include "connection/transport.h"
 #include "modbus/frames.h"
-#include "modbus/response_wait.h"
+#include "modbus/transaction.h"
 #include "tests/support/fake_modbus_server.h"
 
 namespace {
@@ -25,7 +26,7 @@ void RecordIgnored(const uint8_t* bytes, int count)
     gIgnored.emplace_back(bytes, bytes + count);
 }
 
-class ResponseWaitTest : public ::testing::Test {
+class TransactionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -39,13 +40,13 @@ protected:
     void TearDown() override { CloseConnection(connection); }
 
     // Each request goes out with an id of its own, as the engine sends them.
-    ResponseWait Transact(uint8_t* frame, uint32_t (*tick)() = nullptr)
+    Transaction Run(uint8_t* frame, uint32_t (*tick)() = nullptr, int length = kRequestLength)
     {
         StampTransactionId(frame, ++lastId);
-        return SendAndAwaitResponse(connection, frame, kRequestLength, buffer, kCycleBufferSize, RecordIgnored,
-                                    kResponseTimeoutMs, tick);
+        return Transact({connection, kModbusTcpFraming, {}}, frame, length, buffer, kCycleBufferSize, RecordIgnored,
+                        kResponseTimeoutMs, tick);
     }
-    ResponseWait Transact(uint32_t (*tick)() = nullptr) { return Transact(request, tick); }
+    Transaction Run(uint32_t (*tick)() = nullptr) { return Run(request, tick); }
 
     FakeModbusServer server;
     Connection* connection = nullptr;
@@ -81,14 +82,13 @@ uint32_t PassTick()
 
 }  // namespace
 
-TEST_F(ResponseWaitTest, AReplyInPiecesIsOneReply)
+TEST_F(TransactionTest, AReplyInPiecesIsOneReply)
 {
     server.SetValue(4, 1, 0xBEEF);
     for (const FakeReply& reply : {FakeReply::Normal(), FakeReply::Split(7, 50), FakeReply::Split(3, 50)}) {
         server.Push(reply);
-        const ResponseWait wait = Transact();
-        ASSERT_EQ(wait.outcome, WaitAnswered);
-        EXPECT_EQ(wait.judgement.verdict, ReplyValid);
+        const Transaction wait = Run();
+        ASSERT_EQ(wait.outcome.kind, OutcomeValid);
         ASSERT_EQ(wait.received, 11);
         EXPECT_EQ(buffer[9], 0xBE);
         EXPECT_EQ(buffer[10], 0xEF);
@@ -98,38 +98,36 @@ TEST_F(ResponseWaitTest, AReplyInPiecesIsOneReply)
 
     // Bytes that never complete a reply end with what there was.
     server.Push(FakeReply::Sized(9 + 1));
-    const ResponseWait cut = Transact();
-    EXPECT_EQ(cut.outcome, WaitTimedOut);
+    const Transaction cut = Run();
+    EXPECT_EQ(cut.outcome.kind, OutcomeIncomplete);
     EXPECT_EQ(cut.received, 10);
 }
 
-TEST_F(ResponseWaitTest, AWriteOfFourRegistersIsSentWholeAndItsEchoTaken)
+TEST_F(TransactionTest, AWriteOfFourRegistersIsSentWholeAndItsEchoTaken)
 {
     const uint16_t values[4] = {0x4009, 0x21FB, 0x5444, 0x2D18};
     uint8_t write[kLongestWriteRequest] = {};
     const int length = BuildWriteRegistersRequest(write, 1, 7, values, 4, false);
     ASSERT_EQ(length, 21);
     StampTransactionId(write, 100);
-    const ResponseWait wait =
-        SendAndAwaitResponse(connection, write, length, buffer, kCycleBufferSize, RecordIgnored, kResponseTimeoutMs);
-    ASSERT_EQ(wait.outcome, WaitAnswered);
-    EXPECT_EQ(wait.judgement.verdict, ReplyValid);
+    const Transaction wait = Transact({connection, kModbusTcpFraming, {}}, write, length, buffer, kCycleBufferSize,
+                                      RecordIgnored, kResponseTimeoutMs);
+    ASSERT_EQ(wait.outcome.kind, OutcomeValid);
     EXPECT_EQ(Bytes(buffer, buffer + wait.received), (Bytes{0, 100, 0, 0, 0, 6, 1, 16, 0, 7, 0, 4}));
     for (int i = 0; i < 4; i++)
         EXPECT_EQ(server.Value(4, 7 + i), values[i]);
 }
 
-TEST_F(ResponseWaitTest, LateAndStrayRepliesAreIgnoredNeverTaken)
+TEST_F(TransactionTest, LateAndStrayRepliesAreIgnoredNeverTaken)
 {
     server.SetValue(4, 1, 7);
     // Late: times out, then waits in the connection and is read out before
     // the next request goes.
     server.Push(FakeReply::Delayed(1300));
-    EXPECT_EQ(Transact().outcome, WaitTimedOut);
+    EXPECT_EQ(Run().outcome.kind, OutcomeTimeout);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    ResponseWait next = Transact();
-    ASSERT_EQ(next.outcome, WaitAnswered);
-    EXPECT_EQ(next.judgement.verdict, ReplyValid);
+    Transaction next = Run();
+    ASSERT_EQ(next.outcome.kind, OutcomeValid);
     ASSERT_EQ(gIgnored.size(), 1u);
     EXPECT_EQ(gIgnored[0].size(), 11u);
 
@@ -137,9 +135,8 @@ TEST_F(ResponseWaitTest, LateAndStrayRepliesAreIgnoredNeverTaken)
     gIgnored.clear();
     const Bytes stray = {0x7F, 3, 0, 0, 0, 5, 1, 4, 2, 0, 9, 0xEE, 0xEE, 0xEE};
     server.Push(FakeReply::StrayFirst(stray));
-    next = Transact();
-    ASSERT_EQ(next.outcome, WaitAnswered);
-    EXPECT_EQ(next.judgement.verdict, ReplyValid);
+    next = Run();
+    ASSERT_EQ(next.outcome.kind, OutcomeValid);
     EXPECT_EQ(buffer[10], 7);
     ASSERT_EQ(gIgnored.size(), 2u);
     EXPECT_EQ(gIgnored[0], Bytes(stray.begin(), stray.begin() + 11));
@@ -152,23 +149,22 @@ TEST_F(ResponseWaitTest, LateAndStrayRepliesAreIgnoredNeverTaken)
     BuildWriteRequest(second, 1, kFunctionWriteRegister, 5, 1, false);
     server.Push(FakeReply::Delayed(1100));
     server.Push(FakeReply::Delayed(200));
-    EXPECT_EQ(Transact(first).outcome, WaitTimedOut);
+    EXPECT_EQ(Run(first).outcome.kind, OutcomeTimeout);
     gIgnored.clear();
-    next = Transact(second);
-    ASSERT_EQ(next.outcome, WaitAnswered);
-    EXPECT_EQ(next.judgement.verdict, ReplyValid);
+    next = Run(second);
+    ASSERT_EQ(next.outcome.kind, OutcomeValid);
     ASSERT_EQ(gIgnored.size(), 1u);
     EXPECT_EQ(gIgnored[0][1], first[1]);
     EXPECT_EQ(buffer[1], second[1]);
 }
 
-TEST_F(ResponseWaitTest, AFloodOfOtherFramesCannotStretchTheTimeOutAndTheResponseTimeIsTheDevicesOwn)
+TEST_F(TransactionTest, AFloodOfOtherFramesCannotStretchTheTimeOutAndTheResponseTimeIsTheDevicesOwn)
 {
     // Far more frames than passes fit in the time-out, and no answer.
     server.Push(FakeReply::Flood(20000, false));
     gPassCount = 0;
-    const ResponseWait flooded = Transact(PassTick);
-    EXPECT_EQ(flooded.outcome, WaitTimedOut);
+    const Transaction flooded = Run(PassTick);
+    EXPECT_EQ(flooded.outcome.kind, OutcomeTimeout);
     EXPECT_GT(gIgnored.size(), 100u);
     EXPECT_LT(gIgnored.size(), 2000u);
 
@@ -178,13 +174,13 @@ TEST_F(ResponseWaitTest, AFloodOfOtherFramesCannotStretchTheTimeOutAndTheRespons
     connection = OpenConnection("127.0.0.1", server.Port());
     ASSERT_NE(connection, nullptr);
     server.Push(FakeReply::Delayed(60));
-    const ResponseWait answered = Transact();
-    ASSERT_EQ(answered.outcome, WaitAnswered);
+    const Transaction answered = Run();
+    ASSERT_EQ(answered.outcome.kind, OutcomeValid);
     EXPECT_GE(ResponseMs(answered), 60u);
     EXPECT_LT(ResponseMs(answered), kResponseTimeoutMs);
 }
 
-TEST_F(ResponseWaitTest, AReplyCompleteAtExactlyTheTimeoutIsTakenOneLaterIsNot)
+TEST_F(TransactionTest, AReplyCompleteAtExactlyTheTimeoutIsTakenOneLaterIsNot)
 {
     gWaitFd = connection->fd;
     for (uint32_t step : {kResponseTimeoutMs + 1, kResponseTimeoutMs}) {
@@ -192,30 +188,30 @@ TEST_F(ResponseWaitTest, AReplyCompleteAtExactlyTheTimeoutIsTakenOneLaterIsNot)
         gFakeStep = step;
         gFakeCalls = 0;
         server.Push(FakeReply::Delayed(20));
-        const ResponseWait wait = Transact(FakeTick);
-        EXPECT_EQ(wait.outcome, step > kResponseTimeoutMs ? WaitTimedOut : WaitAnswered) << step;
+        const Transaction wait = Run(FakeTick);
+        EXPECT_EQ(wait.outcome.kind, step > kResponseTimeoutMs ? OutcomeTimeout : OutcomeValid) << step;
         EXPECT_EQ(wait.sendTime, 0xFFFFFFFFu - 500);
     }
 }
 
-TEST_F(ResponseWaitTest, ALostLinkIsToldFromASilentServer)
+TEST_F(TransactionTest, ALostLinkIsToldFromASilentServer)
 {
-    EXPECT_EQ(
-        SendAndAwaitResponse(nullptr, request, kRequestLength, buffer, kCycleBufferSize, nullptr, kResponseTimeoutMs)
-            .outcome,
-        WaitLinkLost);
+    EXPECT_EQ(Transact({nullptr, kModbusTcpFraming, {}}, request, kRequestLength, buffer, kCycleBufferSize, nullptr,
+                       kResponseTimeoutMs)
+                  .outcome.kind,
+              OutcomeLinkLost);
 
     // Closed while waiting for the reply: the request went out.
     server.Push(FakeReply::Hangup(false));
-    ResponseWait wait = Transact();
-    EXPECT_EQ(wait.outcome, WaitLinkLost);
-    EXPECT_EQ(wait.loss, LossClosed);
+    Transaction wait = Run();
+    EXPECT_EQ(wait.outcome.kind, OutcomeLinkLost);
+    EXPECT_EQ(wait.outcome.loss, LossClosed);
     EXPECT_TRUE(wait.sent);
 
     // Closed before the next request: seen before anything is sent.
     const size_t requests = server.RequestCount();
-    wait = Transact();
-    EXPECT_EQ(wait.outcome, WaitLinkLost);
+    wait = Run();
+    EXPECT_EQ(wait.outcome.kind, OutcomeLinkLost);
     EXPECT_FALSE(wait.sent);
     EXPECT_EQ(server.RequestCount(), requests);
 
@@ -224,7 +220,20 @@ TEST_F(ResponseWaitTest, ALostLinkIsToldFromASilentServer)
     connection = OpenConnection("127.0.0.1", server.Port());
     ASSERT_NE(connection, nullptr);
     server.Push(FakeReply::Hangup(true));
-    wait = Transact();
-    EXPECT_EQ(wait.outcome, WaitLinkLost);
-    EXPECT_EQ(wait.loss, LossReset);
+    wait = Run();
+    EXPECT_EQ(wait.outcome.kind, OutcomeLinkLost);
+    EXPECT_EQ(wait.outcome.loss, LossReset);
+}
+
+TEST_F(TransactionTest, OnRtuAReadFromUnit0IsRefusedAndNotSent)
+{
+    uint8_t read[kRequestLength], wire[kMaxFrameLength];
+    BuildReadRequest(read, 4, 0, 1, 1, false);
+    const int length = FrameRequest(kRtuFraming, read, kRequestLength, 1, wire);
+    const Transaction t = Transact({connection, kRtuFraming, {}}, wire, length, buffer, kCycleBufferSize, RecordIgnored,
+                                   kResponseTimeoutMs);
+    EXPECT_EQ(t.outcome.kind, OutcomeRefused);
+    EXPECT_FALSE(t.sent);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(server.RequestCount(), 0u);
 }
