@@ -65,6 +65,8 @@ void BuildCommunicationsPage(QWidget* page)
     CreateLabel(page, IdUnitLabel, QRect(110, 160, 105, 20), "Modbus Unit Id:", Qt::AlignRight);
     LimitFieldValue(CreateTextField(page, IdUnitField, QRect(220, 160, 210, 20), "1", true), 0, kHighestUnitId);
     CreateButton(page, IdConnectComms, QRect(140, 190, 290, 30), "Connect / Disconnect");
+    // What the device needs: in the free row under Connect, next in the Tab order.
+    CreateButton(page, IdDeviceSettings, QRect(140, 228, 140, 30), "Device settings...");
     CreateLabel(page, IdCommandLabel, QRect(140, 270, 70, 20), "Command:", Qt::AlignRight);
     CreateTextField(page, IdCommandField, QRect(220, 270, 210, 20), "quit", false);
     CreateButton(page, IdSendCommand, QRect(140, 300, 290, 30), "Send Command");

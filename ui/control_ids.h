@@ -66,8 +66,10 @@ enum ControlId {
     IdParitySelector = 57,
     IdStopBitsLabel = 58,
     IdStopBitsSelector = 59,
+    // Communications: the "Device settings..." button.
+    IdDeviceSettings = 61,
     // One past the highest control id: the registry's size.
-    kControlIdEnd = 60
+    kControlIdEnd = 62
 };
 
 // The scan timer's id among the window's timers.
