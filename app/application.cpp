@@ -10,6 +10,7 @@
 #include "app/shutdown.h"
 #include "connection/transport.h"
 #include "engine/cell_edit.h"
+#include "engine/device_scan.h"
 #include "engine/settings.h"
 #include "engine/tips_and_menus.h"
 #include "ui/controls.h"
@@ -36,6 +37,7 @@ void InstallHandlers()
     SetEditCallback(HandleCellEdit);
     SetCompareCallback(CompareCells);
     RegisterTipAndMenuHandlers();
+    RegisterScanWindowHandlers();
 }
 
 int RunApplication(int argc, char** argv, const StartupHooks& hooks)

@@ -2,6 +2,7 @@
 
 #include "engine/connection_control.h"
 #include "engine/csv_recording.h"
+#include "engine/device_scan.h"
 #include "engine/device_setup.h"
 #include "engine/message_log.h"
 #include "engine/scan_tick.h"
@@ -20,6 +21,9 @@ void DispatchControlEvent(int id)
         break;
     case IdSendCommand:
         SendServerCommand();
+        break;
+    case IdScanButton:
+        OpenDeviceScan();
         break;
     case IdTransportSelector:
         TransportChosen();

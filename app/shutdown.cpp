@@ -7,6 +7,7 @@
 #include "connection/transport.h"
 #include "engine/connection_control.h"
 #include "engine/csv_recording.h"
+#include "engine/device_scan.h"
 #include "engine/program_state.h"
 #include "ui/gui_call.h"
 #include "ui/window_timer.h"
@@ -17,6 +18,8 @@ void Shutdown()
     // A worker left running starts no further transaction.
     program.cycleStop.store(true);
 
+    // A scan stops before its next request; it is not waited for.
+    StopDeviceScan();
     // A connect in progress is broken off; its thread closes what it opened.
     AbandonConnecting();
     if (Connection* connection = program.link.connection.load()) {

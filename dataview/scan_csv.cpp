@@ -38,3 +38,19 @@ std::string MapCsvLine(MapTable table, const MapRange& range)
     return std::string(MapTableName(table)) + kCsvSeparator + std::to_string(range.first) + kCsvSeparator +
            std::to_string(range.last) + kCsvSeparator + RangeStatusName(range.status);
 }
+
+std::string UnitCsvText(const std::vector<UnitResult>& results)
+{
+    std::string text = std::string(kUnitCsvHeader) + "\n";
+    for (const UnitResult& r : results)
+        text += UnitCsvLine(r) + "\n";
+    return text;
+}
+
+std::string MapCsvText(MapTable table, const std::vector<MapRange>& ranges)
+{
+    std::string text = std::string(kMapCsvHeader) + "\n";
+    for (const MapRange& range : ranges)
+        text += MapCsvLine(table, range) + "\n";
+    return text;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "modbus/register_map.h"
 #include "modbus/unit_scan.h"
@@ -22,3 +23,8 @@ std::string UnitCsvLine(const UnitResult& result);
 
 // "holding-registers,100,199,unreadable".
 std::string MapCsvLine(MapTable table, const MapRange& range);
+
+// A whole file as the command writes it: the header and a line for each
+// unit or range, each ended by "\n".
+std::string UnitCsvText(const std::vector<UnitResult>& results);
+std::string MapCsvText(MapTable table, const std::vector<MapRange>& ranges);

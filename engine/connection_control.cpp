@@ -16,6 +16,7 @@
 #include "engine/control_states.h"
 #include "engine/counter_tips.h"
 #include "engine/data_tables.h"
+#include "engine/device_scan.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/scan_tick.h"
@@ -40,6 +41,14 @@ std::string LinkName()
     if (target.transport == TransportRtuSerial)
         return target.serialPort;
     return target.host + ":" + std::to_string(target.port);
+}
+
+// The link's state changed: the controls follow it, and so does the Scan
+// window, which may start only while not connected.
+void ShowLinkState()
+{
+    UpdateConnectionControls();
+    DeviceScanFollowsLink();
 }
 
 // Only called while no worker runs: the worker uses the connection without
@@ -150,7 +159,7 @@ void Connect()
     StartLink();
     DropWritesForOtherTargets(program.link.target);
     program.link.state = LinkConnecting;
-    UpdateConnectionControls();
+    ShowLinkState();
     if (!StartAttempt())
         ConnectDone(nullptr, ConnectFailed);
 }
@@ -166,7 +175,7 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
             ShowMessageBox(kNoSerialPort);
         else
             ShowMessageBox(SerialOpenFailureText(failure, link.line.port));
-        UpdateConnectionControls();
+        ShowLinkState();
         StopWindowTimer(kScanTimerId);
         return;
     }
@@ -180,7 +189,7 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
     RestartResponseFigures(FiguresSinceConnect);
     // The counts go on from where they were; only the clear action resets them.
     RefreshCounterFields();
-    UpdateConnectionControls();
+    ShowLinkState();
     SaveSettings();
     RebuildDataTables();
     // Nothing to poll without a row of an enabled table. The timer raises
@@ -227,7 +236,7 @@ void ReconnectDone(Connection* connection, ConnectFailure failure)
                   kDarkGrey);
     // The back-off is not over yet: a device that accepts and closes at
     // once has not answered. It starts afresh only after a valid reply.
-    UpdateConnectionControls();
+    ShowLinkState();
     // Polling resumes now rather than a whole scan period later.
     ScanTick();
 }
@@ -247,7 +256,7 @@ void TakeDownLink()
         link.reconnectAttempts = 0;
         link.failedAttempts = 0;
     }
-    UpdateConnectionControls();
+    ShowLinkState();
     if (answered)
         StartReconnectAttempt();
     else
@@ -300,7 +309,7 @@ void Disconnect()
         program.stopRequest = true;
         program.cycleStop.store(true);
         EnableConnectButtons(false);
-        UpdateConnectionControls();
+        ShowLinkState();
         // The cycle ends after its current transaction; a tick right after
         // that completes the disconnect, whatever the scan rate.
         StartWindowTimer(kScanTimerId, kLookAgainMs);
@@ -308,7 +317,7 @@ void Disconnect()
     }
     EndSession();
     SetStatusField(StatusText, kStatusNotConnected);
-    UpdateConnectionControls();
+    ShowLinkState();
 }
 
 }  // namespace
@@ -317,12 +326,14 @@ void ToggleConnection()
 {
     switch (program.link.state) {
     case LinkOff:
-        Connect();
+        // The scan has the line; its buttons are off meanwhile.
+        if (!DeviceScanRunning())
+            Connect();
         break;
     case LinkConnecting:
         // A second click gives the connect up.
         EndSession();
-        UpdateConnectionControls();
+        ShowLinkState();
         break;
     case LinkUp:
     case LinkDown:
@@ -336,7 +347,7 @@ void FinishDeferredDisconnect()
     EndSession();
     SetStatusField(StatusText, kStatusNotConnected);
     EnableConnectButtons(true);
-    UpdateConnectionControls();
+    ShowLinkState();
 }
 
 void LinkTick()

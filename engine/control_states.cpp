@@ -16,9 +16,23 @@ constexpr const char* kStatusConnecting = "Read Status: Connecting...";
 // Fixed while connected, so the request parameters and the table layout
 // stay those the tables were built for.
 constexpr int kParameterControls[] = {
-    IdTransportLabel, IdTransportSelector, IdUnitLabel,   IdUnitField,  IdStartLabel,
-    IdStartField,     IdLengthLabel,       IdLengthField, IdScanLabel,  IdScanField,
-    IdFormatLabel,    IdSelectorDI,        IdSelectorCO,  IdSelectorIR, IdSelectorHR,
+    IdTransportLabel,
+    IdTransportSelector,
+    IdUnitLabel,
+    IdUnitField,
+    IdStartLabel,
+    IdStartField,
+    IdLengthLabel,
+    IdLengthField,
+    IdScanLabel,
+    IdScanField,
+    IdFormatLabel,
+    IdSelectorDI,
+    IdSelectorCO,
+    IdSelectorIR,
+    IdSelectorHR,
+    // A scan uses the connection itself.
+    IdScanButton,
 };
 
 constexpr int kConnectButtons[] = {IdConnectComms, IdConnectData, IdConnectMessages};

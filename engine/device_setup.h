@@ -4,7 +4,14 @@
 
 #include <string>
 
+#include "connection/device_settings.h"
+
 class QDialog;
+
+// GUI thread: the device settings chosen, from the file or the window: in
+// force from the next cycle, saved at the next connect. A scan starts with
+// the time-out and gap they set, where they set one.
+void ChooseDeviceSettings(const DeviceSettings& chosen);
 
 // GUI thread: the window, built but not shown. The caller owns it.
 QDialog* CreateDeviceSetupWindow();

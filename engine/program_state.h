@@ -13,6 +13,7 @@
 #include "dataview/wall_clock.h"
 #include "engine/link.h"
 #include "modbus/response_stats.h"
+#include "modbus/scan_exchange.h"
 
 // A table's read time before its first valid read.
 constexpr int64_t kNeverRead = std::numeric_limits<int64_t>::min();
@@ -81,6 +82,11 @@ struct ProgramState {
     // kNeverRead before the first since RebuildDataTables: written by the
     // worker, reset by main, read by main for the tool tips.
     std::atomic<int64_t> tableReadAt[4] = {kNeverRead, kNeverRead, kNeverRead, kNeverRead};
+
+    // The time-out and gap the Scan window starts with: a scan's own, short
+    // enough for a scan of 247 units to take under a minute. A device's
+    // settings may put theirs here. Main only.
+    ScanPacing scanPacing;
 
     // Each cycle's values, handed to the CSV recording and the trend window.
     // The worker publishes; main attaches and detaches their queues. With

@@ -15,6 +15,7 @@
 #include "common/number_rule.h"
 #include "connection/line_settings.h"
 #include "connection/settings_format.h"
+#include "engine/device_setup.h"
 #include "engine/program_state.h"
 #include "engine/transport_choice.h"
 #include "ui/control_ids.h"
@@ -148,7 +149,7 @@ void LoadSettings()
     SetSelectorIndex(IdParitySelector, values.Parity);
     SetSelectorIndex(IdStopBitsSelector, values.StopBits - 1);
     EnableTransportFields();
-    program.deviceSettings = values.device;
+    ChooseDeviceSettings(values.device);
 }
 
 void SaveSettings()

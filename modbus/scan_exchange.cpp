@@ -5,6 +5,7 @@
 
 #include "common/table_numbers.h"
 #include "common/tick.h"
+#include "connection/serial_port.h"
 #include "modbus/device_id.h"
 #include "modbus/frames.h"
 
@@ -26,14 +27,50 @@ int BuildTcpRequest(uint8_t* out, const ScanRequest& request)
 
 void WaitForGap(const ScanLink& link)
 {
-    if (!link.quietKnown)
-        return;
-    const uint32_t quiet = ElapsedSince(link.quietFrom);
-    if (quiet < link.gapMs)
-        std::this_thread::sleep_for(std::chrono::milliseconds(link.gapMs - quiet));
+    if (const uint32_t left = GapLeftMs(link))
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
 }
 
 }  // namespace
+
+std::string ScanTargetText(const ScanTarget& target)
+{
+    switch (target.transport) {
+    case TransportRtuSerial:
+        return target.serial.port + " (" + LineSettingsText(target.serial) + ")";
+    case TransportRtuOverTcp:
+        return target.host + ":" + std::to_string(target.port) + " (RTU over TCP)";
+    case TransportModbusTcp:
+        break;
+    }
+    return target.host + ":" + std::to_string(target.port);
+}
+
+std::string ScanOpenFailureText(const ScanTarget& target, ConnectFailure failure)
+{
+    if (target.transport == TransportRtuSerial)
+        return SerialOpenFailureText(failure, target.serial.port);
+    return ConnectFailureText(failure);
+}
+
+ScanLink ScanLinkFor(const ScanTarget& target, const ScanPacing& pacing)
+{
+    ScanLink link;
+    link.transport = target.transport;
+    if (target.transport == TransportRtuSerial)
+        link.timing = SerialLineTiming(target.serial);
+    link.timeoutMs = pacing.timeoutMs;
+    link.gapMs = pacing.gapMs;
+    return link;
+}
+
+uint32_t GapLeftMs(const ScanLink& link)
+{
+    if (!link.quietKnown)
+        return 0;
+    const uint32_t quiet = ElapsedSince(link.quietFrom);
+    return quiet < link.gapMs ? link.gapMs - quiet : 0;
+}
 
 bool ScanTransact(ScanLink& link, const ScanRequest& request, ScanReply* reply)
 {

@@ -5,11 +5,42 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "connection/line_settings.h"
 #include "connection/transport.h"
 #include "modbus/scan_step.h"
 #include "modbus/transaction.h"
+
+// A probe that has not been answered within this long counts as silent:
+// 247 silent units take under a minute, and a device or gateway on a
+// healthy line answers a one-value read far sooner.
+constexpr uint32_t kDefaultProbeTimeoutMs = 200;
+// The least quiet time after a reply before the next request, so that a
+// struggling gateway is not given one request right after another.
+constexpr uint32_t kDefaultScanGapMs = 20;
+
+// How a scan waits for each reply and how long it keeps quiet before each
+// request. Whoever knows the device better (a device's settings) may fill
+// it; the defaults suit a scan of an unknown line.
+struct ScanPacing {
+    uint32_t timeoutMs = kDefaultProbeTimeoutMs;
+    uint32_t gapMs = kDefaultScanGapMs;
+};
+
+// What a scan talks to: a server or converter by host and port, or a
+// serial line.
+struct ScanTarget {
+    TransportKind transport = TransportModbusTcp;
+    std::string host;  // Modbus/TCP and RTU over TCP
+    int64_t port = 502;
+    SerialSettings serial;  // RTU (serial): serial.port is the device
+};
+
+// "10.0.0.5:502", "10.0.0.5:4001 (RTU over TCP)", "/dev/ttyUSB0 (19200 8E1)".
+std::string ScanTargetText(const ScanTarget& target);
+// Why the target could not be opened, in a few words for the user.
+std::string ScanOpenFailureText(const ScanTarget& target, ConnectFailure failure);
 
 // One connection a scan talks over. Owned by the thread that scans.
 struct ScanLink {
@@ -28,6 +59,13 @@ struct ScanLink {
     uint32_t quietFrom = 0;
     uint32_t requests = 0;  // sent on any connection so far
 };
+
+// A link for target, paced so; no connection yet.
+ScanLink ScanLinkFor(const ScanTarget& target, const ScanPacing& pacing);
+
+// How much longer the gap before the next request lasts, in ms: 0 when it
+// is over, or before the first request.
+uint32_t GapLeftMs(const ScanLink& link);
 
 // Sends request once the gap is over and waits for its reply. True with
 // *reply set; false when the link was lost (the connection cannot be used

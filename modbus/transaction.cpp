@@ -162,8 +162,9 @@ Transaction Transact(const Wire& wire, const uint8_t* request, int length, uint8
         return t;
     }
 
-    // A slow line must not eat into the device's time to answer.
-    const uint32_t deadline = timeoutMs + WireMs(wire.timing, length + LongestReplyFrame(framing, sent));
+    // The wait, from the send on: a slow line must not eat into the
+    // device's time to answer.
+    const uint32_t waitLimitMs = timeoutMs + WireMs(wire.timing, length + LongestReplyFrame(framing, sent));
     const uint32_t quietMs = std::max(kUnframedQuietMs, (wire.timing.silenceMicros + 999) / 1000);
     int have = 0;
     uint32_t lastByte = t.sendTime;
@@ -201,7 +202,7 @@ Transaction Transact(const Wire& wire, const uint8_t* request, int length, uint8
         // Every pass, also one that only dropped a frame of another
         // transaction: a flood of them cannot stretch the time-out.
         const uint32_t elapsed = now - t.sendTime;
-        if (elapsed > deadline)
+        if (elapsed > waitLimitMs)
             break;
         if (next.step == CollectSkip)
             continue;
@@ -219,7 +220,7 @@ Transaction Transact(const Wire& wire, const uint8_t* request, int length, uint8
         }
         // Until input comes, the deadline passes, or (a reply of unknown
         // length) the line has been quiet long enough to end it.
-        uint32_t waitMs = deadline - elapsed + 1;
+        uint32_t waitMs = waitLimitMs - elapsed + 1;
         if (next.step == CollectUntilQuiet)
             waitMs = std::min(waitMs, quietMs - (now - lastByte));
         WaitReadable(wire.connection, waitMs);

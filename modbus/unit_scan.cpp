@@ -71,6 +71,16 @@ const char* UnitStatusName(UnitStatus status)
     return "";
 }
 
+int LowestScanUnit(TransportKind transport)
+{
+    return transport == TransportModbusTcp ? 0 : 1;
+}
+
+int HighestScanUnit(TransportKind transport)
+{
+    return transport == TransportModbusTcp ? 255 : 247;
+}
+
 UnitScan StartUnitScan(int first, int last, bool identify)
 {
     UnitScan scan;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/line_settings.h"
 #include "modbus/device_id.h"
 #include "modbus/scan_step.h"
 
@@ -21,6 +22,11 @@ enum UnitStatus {
 
 // "answers", "exception", "absent", "silent", "invalid".
 const char* UnitStatusName(UnitStatus status);
+
+// The unit ids a scan over transport may ask: 0-255 over Modbus/TCP, 1-247
+// over RTU, where 0 is the broadcast that no device answers.
+int LowestScanUnit(TransportKind transport);
+int HighestScanUnit(TransportKind transport);
 
 // The probes, in order: function codes of reads of one value at address 0.
 constexpr std::array<uint8_t, 4> kProbeFunctions = {3, 4, 1, 2};

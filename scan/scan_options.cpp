@@ -3,16 +3,19 @@
 #include <string_view>
 
 #include "common/command_line.h"
+#include "modbus/unit_scan.h"
 
 namespace {
 
 // "HOST" or "HOST:PORT".
-bool ReadHost(std::string_view text, std::string& host, int& port)
+bool ReadHost(std::string_view text, std::string& host, int64_t& port)
 {
     const size_t colon = text.rfind(':');
     if (colon != std::string_view::npos) {
-        if (!ReadOptionNumber(text.substr(colon + 1), 1, 65535, port))
+        int number = 0;
+        if (!ReadOptionNumber(text.substr(colon + 1), 1, 65535, number))
             return false;
+        port = number;
         text = text.substr(0, colon);
     }
     if (text.empty() || text.find_first_of(": \t") != std::string_view::npos)
@@ -80,7 +83,7 @@ std::string ParseScanOptions(int argc, const char* const* argv, ScanOptions& opt
         if (arg.empty() || arg[0] != '-') {
             if (target)
                 return "one target only: " + std::string(arg);
-            if (!ReadHost(arg, options.host, options.port))
+            if (!ReadHost(arg, options.target.host, options.target.port))
                 return "not a HOST or HOST:PORT (port 1-65535): " + std::string(arg);
             target = true;
             continue;
@@ -99,28 +102,28 @@ std::string ParseScanOptions(int argc, const char* const* argv, ScanOptions& opt
             if (name == "--serial") {
                 if (value.empty())
                     return "--serial needs a serial device such as /dev/ttyUSB0";
-                options.transport = TransportRtuSerial;
-                options.serial.port = std::string(value);
+                options.target.transport = TransportRtuSerial;
+                options.target.serial.port = std::string(value);
             } else {
-                if (!ReadHost(value, options.host, options.port))
+                if (!ReadHost(value, options.target.host, options.target.port))
                     return "--rtu-tcp needs HOST or HOST:PORT (port 1-65535), not: " + std::string(value);
-                options.transport = TransportRtuOverTcp;
+                options.target.transport = TransportRtuOverTcp;
             }
         } else if (name == "--baud") {
             int baud = 0;
             if (!ReadOptionNumber(value, 1200, 115200, baud) || !IsStandardBaud(baud))
                 return "--baud needs 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200, not: " + std::string(value);
-            options.serial.baud = baud;
+            options.target.serial.baud = baud;
             serialLine = true;
         } else if (name == "--parity") {
-            if (!ParityFromLetter(value, &options.serial.parity))
+            if (!ParityFromLetter(value, &options.target.serial.parity))
                 return "--parity needs N, E or O, not: " + std::string(value);
             serialLine = true;
         } else if (name == "--stop") {
             int stop = 0;
             if (!ReadOptionNumber(value, 1, 2, stop))
                 return "--stop needs 1 or 2, not: " + std::string(value);
-            options.serial.stopBits = stop;
+            options.target.serial.stopBits = stop;
             serialLine = true;
         } else if (name == "--units") {
             if (!ReadOptionRange(value, 0, 255, options.firstUnit, options.lastUnit))
@@ -147,9 +150,10 @@ std::string ParseScanOptions(int argc, const char* const* argv, ScanOptions& opt
 
     if (!target)
         return "nothing to scan: give HOST[:PORT], --rtu-tcp HOST[:PORT] or --serial DEVICE";
-    if (serialLine && options.transport != TransportRtuSerial)
+    if (serialLine && options.target.transport != TransportRtuSerial)
         return "--baud, --parity and --stop go with --serial DEVICE";
-    if (options.transport != TransportModbusTcp && (options.firstUnit < 1 || options.lastUnit > 247))
+    if (options.firstUnit < LowestScanUnit(options.target.transport) ||
+        options.lastUnit > HighestScanUnit(options.target.transport))
         return "over RTU, unit ids are 1-247 (0 is the broadcast, which no device answers)";
     if (registers) {
         if (!options.unitsGiven || options.firstUnit != options.lastUnit)

@@ -3,23 +3,11 @@
 
 #include <string>
 
-#include "connection/line_settings.h"
 #include "modbus/register_map.h"
-
-// A probe that has not been answered within this long counts as silent:
-// 247 silent units take under a minute, and a device or gateway on a
-// healthy line answers a one-value read far sooner.
-constexpr int kDefaultProbeTimeoutMs = 200;
-// The least quiet time after a reply before the next request, so that a
-// struggling gateway is not given one request right after another.
-constexpr int kDefaultGapMs = 20;
-constexpr int kDefaultScanPort = 502;
+#include "modbus/scan_exchange.h"
 
 struct ScanOptions {
-    TransportKind transport = TransportModbusTcp;
-    std::string host;  // Modbus/TCP and RTU over TCP
-    int port = kDefaultScanPort;
-    SerialSettings serial;  // RTU on a serial port: serial.port is the device
+    ScanTarget target;  // port 502 unless given
     int firstUnit = 1;
     int lastUnit = 247;
     bool unitsGiven = false;
@@ -28,8 +16,8 @@ struct ScanOptions {
     MapTable table = MapHoldingRegisters;
     int firstAddress = 0;
     int lastAddress = 0;
-    int timeoutMs = kDefaultProbeTimeoutMs;
-    int gapMs = kDefaultGapMs;
+    int timeoutMs = static_cast<int>(kDefaultProbeTimeoutMs);
+    int gapMs = static_cast<int>(kDefaultScanGapMs);
     bool help = false;
 };
 

@@ -6,6 +6,7 @@
 
 #include "connection/serial_port.h"
 #include "dataview/scan_csv.h"
+#include "dataview/scan_words.h"
 #include "modbus/reply_judge.h"
 #include "modbus/scan_exchange.h"
 
@@ -66,32 +67,18 @@ double Seconds(const Session& s)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - s.start).count();
 }
 
-std::string TargetText(const ScanOptions& o)
-{
-    switch (o.transport) {
-    case TransportRtuSerial:
-        return o.serial.port + " (" + LineSettingsText(o.serial) + ")";
-    case TransportRtuOverTcp:
-        return o.host + ":" + std::to_string(o.port) + " (RTU over TCP)";
-    case TransportModbusTcp:
-        break;
-    }
-    return o.host + ":" + std::to_string(o.port);
-}
-
 // Opens the connection; false with why when it cannot be made.
 bool Open(Session& s, std::string* why)
 {
     ConnectFailure failure = ConnectFailed;
-    const ScanOptions& o = s.options;
-    Connection* connection = o.transport == TransportRtuSerial ? OpenSerialPort(o.serial, &failure)
-                                                               : OpenConnection(o.host, o.port, -1, &failure);
+    const ScanTarget& t = s.options.target;
+    Connection* connection = t.transport == TransportRtuSerial ? OpenSerialPort(t.serial, &failure)
+                                                               : OpenConnection(t.host, t.port, -1, &failure);
     s.link.connection = connection;
     s.link.transactionId = 0;
     if (connection)
         return true;
-    *why = o.transport == TransportRtuSerial ? SerialOpenFailureText(failure, o.serial.port)
-                                             : std::string(ConnectFailureText(failure));
+    *why = ScanOpenFailureText(t, failure);
     return false;
 }
 
@@ -107,7 +94,7 @@ bool Transact(Session& s, const ScanRequest& request, ScanReply* reply)
         std::string why;
         if (!Open(s, &why)) {
             Note(s, "the connection to %s was lost at unit %d and cannot be made again: %s",
-                 TargetText(s.options).c_str(), request.unit, why.c_str());
+                 ScanTargetText(s.options.target).c_str(), request.unit, why.c_str());
             return false;
         }
     }
@@ -155,14 +142,8 @@ int ScanUnits(Session& s)
     if (AllUnitsAlike(scan.results))
         Note(s, "every unit answered alike: the device probably ignores the unit id");
 
-    int count[UnitInvalid + 1] = {};
-    for (const UnitResult& r : scan.results)
-        count[r.status]++;
-    std::string summary;
-    for (UnitStatus status : {UnitAnswers, UnitException, UnitAbsent, UnitSilent, UnitInvalid})
-        if (count[status] > 0)
-            summary += ", " + std::to_string(count[status]) + " " + UnitStatusName(status);
-    Note(s, "%d units%s; %u requests in %.1f s", total, summary.c_str(), s.link.requests, Seconds(s));
+    Note(s, "%d units, %s; %u requests in %.1f s", total, UnitCountsText(scan.results).c_str(), s.link.requests,
+         Seconds(s));
     return 0;
 }
 
@@ -204,16 +185,12 @@ int MapRegisters(Session& s)
 
 int RunScan(const ScanOptions& options, const ScanOutput& output)
 {
-    Session s{options, output, {}};
-    s.link.transport = options.transport;
-    if (options.transport == TransportRtuSerial)
-        s.link.timing = SerialLineTiming(options.serial);
-    s.link.timeoutMs = static_cast<uint32_t>(options.timeoutMs);
-    s.link.gapMs = static_cast<uint32_t>(options.gapMs);
+    const ScanPacing pacing{static_cast<uint32_t>(options.timeoutMs), static_cast<uint32_t>(options.gapMs)};
+    Session s{options, output, ScanLinkFor(options.target, pacing)};
 
     std::string why;
     if (!Open(s, &why)) {
-        Note(s, "cannot connect to %s: %s", TargetText(options).c_str(), why.c_str());
+        Note(s, "cannot connect to %s: %s", ScanTargetText(options.target).c_str(), why.c_str());
         return 1;
     }
     const int exitCode = options.mapRegisters ? MapRegisters(s) : ScanUnits(s);

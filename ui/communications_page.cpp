@@ -47,8 +47,8 @@ void BuildSerialLine(QWidget* page)
 // Tab goes from the transport through every field of the link to Connect.
 // The controls of the server's address, Connect, the command and the
 // address offset stand where they always have. The row between Connect and
-// "Command:" (y 228 to 258, x 140 to 430) is kept free for buttons that
-// belong with the connection.
+// "Command:" (y 228 to 258, x 140 to 430) holds the buttons that belong
+// with the connection: "Scan..." on its right half.
 void BuildCommunicationsPage(QWidget* page)
 {
     CreateLabel(page, IdTransportLabel, QRect(50, 8, 165, 20), "Transport:", Qt::AlignRight);
@@ -65,8 +65,10 @@ void BuildCommunicationsPage(QWidget* page)
     CreateLabel(page, IdUnitLabel, QRect(110, 160, 105, 20), "Modbus Unit Id:", Qt::AlignRight);
     LimitFieldValue(CreateTextField(page, IdUnitField, QRect(220, 160, 210, 20), "1", true), 0, kHighestUnitId);
     CreateButton(page, IdConnectComms, QRect(140, 190, 290, 30), "Connect / Disconnect");
-    // What the device needs: in the free row under Connect, next in the Tab order.
-    CreateButton(page, IdDeviceSettings, QRect(140, 228, 140, 30), "Device settings...");
+    // What the device needs, then the scan: the free row under Connect,
+    // left to right, next in the Tab order. Alt+D and Alt+S open them.
+    CreateButton(page, IdDeviceSettings, QRect(140, 228, 140, 30), "&Device settings...");
+    CreateButton(page, IdScanButton, QRect(290, 228, 140, 30), "&Scan...");
     CreateLabel(page, IdCommandLabel, QRect(140, 270, 70, 20), "Command:", Qt::AlignRight);
     CreateTextField(page, IdCommandField, QRect(220, 270, 210, 20), "quit", false);
     CreateButton(page, IdSendCommand, QRect(140, 300, 290, 30), "Send Command");

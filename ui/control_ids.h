@@ -66,6 +66,8 @@ enum ControlId {
     IdParitySelector = 57,
     IdStopBitsLabel = 58,
     IdStopBitsSelector = 59,
+    // Communications: opens the Scan window.
+    IdScanButton = 60,
     // Communications: the "Device settings..." button.
     IdDeviceSettings = 61,
     // One past the highest control id: the registry's size.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QSaveFile>
 
 #include "ui/screen_fit.h"
 
@@ -28,4 +29,16 @@ std::string AskSaveFileName(const std::string& title, const std::string& suggest
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front().toStdString();
+}
+
+bool SaveTextFile(const std::string& path, const std::string& text, std::string& error)
+{
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
 }

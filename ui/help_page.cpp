@@ -71,6 +71,7 @@ constexpr const char* kMoreHelpLines[] = {
     "By Communications Tab, you can also:",
     " - Choose the transport: Modbus/TCP, Modbus RTU over TCP, or",
     "    RTU on a serial port with its baud rate, parity and stop bits",
+    " - Find who answers on the line with \"Scan...\" (Alt+S)",
     "",
     "Good to know:",
     " - Values in grey italics are not from the latest read (it failed,",
@@ -84,7 +85,7 @@ constexpr const char* kMoreHelpLines[] = {
 
 // Lines of the whole text: the title of the more help, and its headings.
 constexpr int kMoreTitleLine = 31;
-constexpr int kMoreHeadingLines[] = {33, 42, 45, 48, 52};
+constexpr int kMoreHeadingLines[] = {33, 42, 45, 48, 53};
 
 std::string HelpText()
 {

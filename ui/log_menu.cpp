@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 
 #include <memory>
 
@@ -69,12 +68,5 @@ bool SaveLogFile(const std::string& path, std::string& error)
     if (!log.empty())
         text += log + "\n";
 
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        error = file.errorString().toStdString();
-        return false;
-    }
-    return true;
+    return SaveTextFile(path, text, error);
 }

@@ -18,4 +18,10 @@ TEST(ScanCsv, UnitLinesAndIdentityTexts)
 
     EXPECT_EQ(MapCsvLine(MapHoldingRegisters, {100, 199, RangeUnreadable}), "holding-registers,100,199,unreadable");
     EXPECT_STREQ(kUnitCsvHeader, "unit,status,vendor,product,revision");
+
+    // Whole files, as the command writes them: a header even with nothing found.
+    EXPECT_EQ(UnitCsvText({}), "unit,status,vendor,product,revision\n");
+    EXPECT_EQ(UnitCsvText({unit}), "unit,status,vendor,product,revision\n7,answers,,,R\n");
+    EXPECT_EQ(MapCsvText(MapCoils, {{0, 9, RangeReadable}, {10, 10, RangeSilent}}),
+              "table,first,last,status\ncoils,0,9,readable\ncoils,10,10,silent\n");
 }

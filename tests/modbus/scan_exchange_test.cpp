@@ -7,6 +7,7 @@
 
 #include "modbus/device_id.h"
 #include "modbus/scan_exchange.h"
+#include "modbus/unit_scan.h"
 #include "tests/support/fake_modbus_server.h"
 
 namespace {
@@ -94,4 +95,36 @@ TEST(ScanExchange, EachOutcomeOnModbusTcp)
     ScanReply reply;
     EXPECT_FALSE(ScanTransact(link, Probe(1), &reply));
     CloseConnection(link.connection);
+}
+
+TEST(ScanExchange, TargetsAndTheirLinks)
+{
+    ScanTarget tcp;
+    tcp.host = "10.0.0.5";
+    ScanTarget converter = tcp;
+    converter.transport = TransportRtuOverTcp;
+    converter.port = 4001;
+    ScanTarget line;
+    line.transport = TransportRtuSerial;
+    line.serial.port = "/dev/ttyUSB0";
+    EXPECT_EQ(ScanTargetText(tcp), "10.0.0.5:502");
+    EXPECT_EQ(ScanTargetText(converter), "10.0.0.5:4001 (RTU over TCP)");
+    EXPECT_EQ(ScanTargetText(line), "/dev/ttyUSB0 (19200 8E1)");
+    EXPECT_EQ(ScanOpenFailureText(tcp, ConnectRefused), ConnectFailureText(ConnectRefused));
+    EXPECT_EQ(ScanOpenFailureText(line, ConnectBusy), "/dev/ttyUSB0 is busy: another program has it open.");
+
+    // Over TCP a converter keeps the line's timing; a serial line is timed here.
+    const ScanLink overTcp = ScanLinkFor(converter, {});
+    EXPECT_EQ(overTcp.timeoutMs, kDefaultProbeTimeoutMs);
+    EXPECT_EQ(overTcp.gapMs, kDefaultScanGapMs);
+    EXPECT_EQ(overTcp.timing.silenceMicros, 0u);
+    const ScanLink serial = ScanLinkFor(line, {500, 0});
+    EXPECT_EQ(serial.timeoutMs, 500u);
+    EXPECT_GT(serial.timing.silenceMicros, 0u);
+    EXPECT_EQ(GapLeftMs(serial), 0u);  // nothing sent yet
+
+    EXPECT_EQ(LowestScanUnit(TransportModbusTcp), 0);
+    EXPECT_EQ(HighestScanUnit(TransportModbusTcp), 255);
+    EXPECT_EQ(LowestScanUnit(TransportRtuSerial), 1);
+    EXPECT_EQ(HighestScanUnit(TransportRtuOverTcp), 247);
 }

@@ -100,8 +100,8 @@ TEST(ScanCommand, ConnectsAgainWhenTheLinkIsLostAndStopsWhenAsked)
     FakeModbusServer server;
     ASSERT_TRUE(server.Listening());
     ScanOptions options;
-    options.host = "127.0.0.1";
-    options.port = server.Port();
+    options.target.host = "127.0.0.1";
+    options.target.port = server.Port();
     options.firstUnit = 1;
     options.lastUnit = 3;
     options.gapMs = 0;
@@ -146,19 +146,19 @@ TEST(ScanCommand, CommandLine)
     };
     ScanOptions o;
     EXPECT_EQ(parse({"plc.example"}, o), "");
-    EXPECT_EQ(o.host, "plc.example");
-    EXPECT_EQ(o.port, 502);
+    EXPECT_EQ(o.target.host, "plc.example");
+    EXPECT_EQ(o.target.port, 502);
     EXPECT_EQ(o.firstUnit, 1);
     EXPECT_EQ(o.lastUnit, 247);
-    EXPECT_EQ(o.timeoutMs, kDefaultProbeTimeoutMs);
+    EXPECT_EQ(o.timeoutMs, static_cast<int>(kDefaultProbeTimeoutMs));
 
     ScanOptions serial;
     EXPECT_EQ(parse({"--serial", "/dev/ttyUSB0", "--baud=9600", "--parity", "n", "--stop", "2", "--units", "5", "--id",
                      "--timeout", "500", "--gap=0"},
                     serial),
               "");
-    EXPECT_EQ(serial.transport, TransportRtuSerial);
-    EXPECT_EQ(LineSettingsText(serial.serial), "9600 8N2");
+    EXPECT_EQ(serial.target.transport, TransportRtuSerial);
+    EXPECT_EQ(LineSettingsText(serial.target.serial), "9600 8N2");
     EXPECT_EQ(serial.firstUnit, 5);
     EXPECT_EQ(serial.lastUnit, 5);
     EXPECT_TRUE(serial.identify);
@@ -166,8 +166,8 @@ TEST(ScanCommand, CommandLine)
 
     ScanOptions map;
     EXPECT_EQ(parse({"--rtu-tcp", "10.0.0.9:4001", "--units", "3-3", "--registers", "coils:0-65535"}, map), "");
-    EXPECT_EQ(map.transport, TransportRtuOverTcp);
-    EXPECT_EQ(map.port, 4001);
+    EXPECT_EQ(map.target.transport, TransportRtuOverTcp);
+    EXPECT_EQ(map.target.port, 4001);
     EXPECT_TRUE(map.mapRegisters);
     EXPECT_EQ(map.table, MapCoils);
     EXPECT_EQ(map.lastAddress, 65535);

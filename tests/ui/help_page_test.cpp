@@ -64,7 +64,7 @@ TEST(HelpPage, MoreHelpNamesWhatCameSinceAndTheKeysScrollIt)
     auto* pane = Control<QTextEdit>(IdHelpPane);
     const QString text = pane->toPlainText();
     for (const char* named : {"Write value\u2026", "Record to CSV\u2026", "Plot", "trend window", "RTU", "grey italics",
-                              "lost link", "refuses", "Save Log As\u2026", "response time"})
+                              "lost link", "refuses", "Save Log As\u2026", "response time", "Scan..."})
         EXPECT_TRUE(text.contains(QString::fromUtf8(named))) << named;
     // The keys that scroll a text scroll it, from the page's tab as from
     // the pane.

@@ -16,6 +16,8 @@
 //                                      and the trend window with four
 //                                      series, each on its scale, and a
 //                                      minute without data
+//   OUTPUT_DIR/scan-window.png         the Scan window after a scan of a
+//                                      gateway's units 1 to 8
 // Built with the tests, not run by them:
 //   render_pages docs
 // The pictures come out the same on every machine: the screen, the style,
@@ -23,6 +25,7 @@
 // only, through a fontconfig set-up of the renderer's own), not taken from
 // the desktop.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -32,6 +35,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
@@ -52,12 +56,15 @@
 #include "common/colours.h"
 #include "common/table_numbers.h"
 #include "dataview/sample_handover.h"
+#include "dataview/scan_csv.h"
+#include "dataview/scan_words.h"
 #include "dataview/value_formats.h"
 #include "engine/connection_control.h"
 #include "engine/control_states.h"
 #include "engine/counter_tips.h"
 #include "engine/csv_recording.h"
 #include "engine/data_tables.h"
+#include "engine/device_scan.h"
 #include "engine/message_log.h"
 #include "engine/program_state.h"
 #include "engine/value_tip.h"
@@ -73,6 +80,7 @@
 #include "ui/gui_call.h"
 #include "ui/logo.h"
 #include "ui/main_window.h"
+#include "ui/scan_window.h"
 #include "ui/trend_window.h"
 #include "ui/window_timer.h"
 
@@ -457,6 +465,41 @@ int RenderWriteValueDialog(const std::string& dir)
     return saved ? 0 : 1;
 }
 
+// The Scan window as the README's gateway leaves it: units 1 and 7 answer
+// and tell who they are, nothing is behind 3, the rest are silent.
+int RenderScanWindow(const std::string& dir)
+{
+    QWidget* window = BuildSampleWindow();
+    SetControlText(IdPortField, "1502");
+    OpenDeviceScan();
+    for (int unit = 1; unit <= 8; unit++) {
+        UnitResult r;
+        r.unit = unit;
+        r.status = unit == 1 || unit == 7 ? UnitAnswers : unit == 3 ? UnitAbsent : UnitSilent;
+        r.function = 3;
+        r.exceptionCode = unit == 3 ? 0x0B : 0;
+        r.identified = r.status == UnitAnswers;
+        if (r.identified)
+            r.identity = {"Sorbel", "SIM-1", "1.0"};
+        ScanRow cells = {std::to_string(unit), UnitStatusWords(r)};
+        for (const std::string& object : r.identity)
+            cells.push_back(IdentityText(object));
+        AddScanUnitRow(unit, cells);
+    }
+    SetScanProgress(ScanTabUnits, 1, 1);
+    SetScanStatus(ScanTabUnits, "8 units: 2 answers, 1 absent, 5 silent; 10 requests in 1.3 s.");
+    QWidget* scan = ScanWindow();
+    scan->findChild<QSpinBox*>(QStringLiteral("lastUnit"))->setValue(8);
+    scan->findChild<QCheckBox*>(QStringLiteral("identify"))->setChecked(true);
+    QApplication::processEvents();
+    const std::string path = dir + "/scan-window.png";
+    const bool saved = scan && scan->grab().save(QString::fromStdString(path), "PNG");
+    if (!saved)
+        std::fprintf(stderr, "render_pages: cannot write %s\n", path.c_str());
+    delete window;
+    return saved ? 0 : 1;
+}
+
 // The Help page scrolled to its end: what came after the short help.
 int RenderMoreHelp(const std::string& dir)
 {
@@ -508,6 +551,7 @@ int main(int argc, char** argv)
     failures += RenderConnectedLook(dir);
     failures += RenderWriteValueDialog(dir);
     failures += RenderValuesOverTime(dir);
+    failures += RenderScanWindow(dir);
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());
     failures += RenderPages(dir, {kCommunications, kViewData, kViewMessages}, "-dark");

@@ -1,7 +1,7 @@
 // Every window the program opens fits a 1280 x 1024 screen at scale 2 (640
-// x 512 to the program): the main window, the trend window, the "Write
-// value…" dialog, a message box and a file dialog, each inside the screen's
-// available area. Its own program: the scale is set before Qt starts.
+// x 512 to the program): the main window, the trend window, the Scan window,
+// the "Write value…" dialog, a message box and a file dialog, each inside the
+// screen's available area. Its own program: the scale is set before Qt starts.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +20,7 @@
 #include "ui/file_dialog.h"
 #include "ui/gui_call.h"
 #include "ui/message_box.h"
+#include "ui/scan_window.h"
 #include "ui/trend_window.h"
 #include "ui/write_value_dialog.h"
 
@@ -71,6 +72,10 @@ TEST(ScreenFit, EveryWindowFitsASmallScreenAtScaleTwo)
     AddTrendSeries({SeriesU16, 4, 1, 0});
     ExpectOnScreen(TrendWindow(), "trend window");
     TrendWindow()->close();
+
+    OpenScanWindow({});
+    ExpectOnScreen(ScanWindow(), "scan window");
+    ScanWindow()->close();
 
     WriteValueSetup setup;
     setup.address = "40001";
