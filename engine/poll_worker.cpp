@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/colours.h"
@@ -119,7 +120,7 @@ void AddUnread(std::vector<UnreadRows>& unread, int64_t first, int64_t end, cons
     if (first >= end)
         return;
     // A run of failed parts is told as one range.
-    if (!unread.empty() && unread.back().end == first && unread.back().why == why) {
+    if (!unread.empty() && unread.back().end == first && std::string_view(unread.back().why) == why) {
         unread.back().end = end;
         return;
     }
