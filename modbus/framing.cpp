@@ -76,9 +76,9 @@ ReplyFault EnvelopeFault(const Framing& framing, const uint8_t* frame, int count
 
 int FrameLength(const Framing& framing, const uint8_t* bytes, int count)
 {
+    if (count < framing.headerLength)
+        return 0;
     if (framing.length == LengthInHeader) {
-        if (count < framing.headerLength)
-            return 0;
         const int field = Get16(bytes + 4);
         if (field < kMinLengthField || field > kMaxLengthField)
             return -1;
