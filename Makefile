@@ -8,6 +8,9 @@ TSAN_BUILD_DIR ?= build-tsan
 FUZZ_BUILD_DIR ?= build-fuzz
 JOBS           ?= $(shell nproc)
 FUZZ_SECONDS   ?= 30
+# Options that make the demo's simulator an awkward device, e.g.
+# DEMO_QUIRKS="--max-registers 100" (see the README's Device settings).
+DEMO_QUIRKS    ?=
 
 SAN_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 # The test tree fails on any warning, with shadowing and narrowing too.
@@ -40,7 +43,7 @@ programs: configure
 run:
 	@scripts/check-display "make run"
 	@$(MAKE) --no-print-directory programs
-	BUILD_DIR=$(BUILD_DIR) scripts/run-demo
+	BUILD_DIR=$(BUILD_DIR) SORBEL_SIM_ARGS="$(DEMO_QUIRKS)" scripts/run-demo
 
 # The client alone, for a real device; it keeps its settings in
 # CLIENT_DIR/vidideze.conf and makes CLIENT_DIR when it is missing.

@@ -3,6 +3,7 @@
 #include "engine/connection_control.h"
 #include "engine/csv_recording.h"
 #include "engine/device_scan.h"
+#include "engine/device_setup.h"
 #include "engine/message_log.h"
 #include "engine/scan_tick.h"
 #include "engine/server_command.h"
@@ -26,6 +27,9 @@ void DispatchControlEvent(int id)
         break;
     case IdTransportSelector:
         TransportChosen();
+        break;
+    case IdDeviceSettings:
+        OpenDeviceSettings();
         break;
     case IdClearLog:
         ClearLogAndCounters();

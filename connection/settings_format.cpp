@@ -192,6 +192,9 @@ SettingsValues ReadSettingsText(std::string_view bytes)
     if (const Entry* entry = Find(entries, "Parity"))
         ParityFromLetter(TrimRight(entry->value), &values.Parity);
     ReadChoice(entries, "StopBits", ValidStopBits, values.StopBits);
+    for (int key = 0; key < kDeviceKeyCount; key++)
+        if (const Entry* entry = Find(entries, kDeviceKeys[key].name))
+            SetDeviceValue(values.device, static_cast<DeviceKey>(key), Atoi(entry->value));
     return values;
 }
 
@@ -222,6 +225,11 @@ std::string WriteSettingsText(const SettingsValues& values)
         WriteLine(text, "Baud", std::to_string(values.Baud));
         WriteLine(text, "Parity", std::string(1, ParityLetter(values.Parity)));
         WriteLine(text, "StopBits", std::to_string(values.StopBits));
+    }
+    for (int key = 0; key < kDeviceKeyCount; key++) {
+        const int32_t value = DeviceValue(values.device, static_cast<DeviceKey>(key));
+        if (value != kDeviceKeys[key].fallback)
+            WriteLine(text, kDeviceKeys[key].name, std::to_string(value));
     }
     return text;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "connection/device_settings.h"
 #include "connection/line_settings.h"
 
 constexpr const char* kSettingsFileName = "vidideze.conf";
@@ -30,6 +31,10 @@ struct SettingsValues {
     int32_t Baud = 19200;
     SerialParity Parity = ParityEven;  // written N, E or O
     int32_t StopBits = 1;
+    // What the device needs (Timeout, ConnectDelay, ...): each key read
+    // only when its value is in its range, written only when it is not its
+    // default.
+    DeviceSettings device{};
 };
 
 // Reads the values of the first [Global] group of a file's bytes; every key
@@ -37,13 +42,15 @@ struct SettingsValues {
 // (no "$" or "%"), saturating at the int32 limits. Of the transport and
 // serial keys only valid values are taken, else the default stays:
 // Transport 0, 1 or 2; Baud a standard rate; Parity N, E or O (either
-// case); StopBits 1 or 2; SerialPort any text.
+// case); StopBits 1 or 2; SerialPort any text; the device keys within
+// their ranges (device_settings.h).
 SettingsValues ReadSettingsText(std::string_view bytes);
 
 // The file's exact text: twelve lines, each ending CR LF; five more
 // (Transport, SerialPort, Baud, Parity, StopBits) only when the transport
-// is not Modbus/TCP or a serial setting is not its default, so that a
-// Modbus/TCP user's file stays as it always was. Line breaks in the texts
+// is not Modbus/TCP or a serial setting is not its default, then each
+// device key that is not its default, so that the file of a Modbus/TCP user
+// who never changed one stays as it always was. Line breaks in the texts
 // are left out, since they would start entries of their own.
 std::string WriteSettingsText(const SettingsValues& values);
 

@@ -69,7 +69,16 @@ std::string QueueWrite(const EditState& edit)
     }
 
     PendingWrite write;
-    write.length = BuildWriteRequest(write.frame.data(), unit, function, address, value, offsetOn);
+    if (!program.deviceSettings.singleWrites) {
+        write.length = BuildWriteRequest(write.frame.data(), unit, function, address, value, offsetOn);
+    } else if (function == kFunctionWriteCoil) {
+        // A device that takes only the multiple writes gets one value by them.
+        const bool on = value != kCoilOff;
+        write.length = BuildWriteCoilsRequest(write.frame.data(), unit, address, &on, 1, offsetOn);
+    } else {
+        const auto registerValue = static_cast<uint16_t>(value);
+        write.length = BuildWriteRegistersRequest(write.frame.data(), unit, address, &registerValue, 1, offsetOn);
+    }
     program.link.pendingWrites.Append(write, program.link.target);
     return {};
 }

@@ -7,6 +7,7 @@
 #include "common/scan_rate.h"
 #include "common/tick.h"
 #include "connection/connect_attempt.h"
+#include "connection/device_settings.h"
 #include "connection/line_settings.h"
 #include "connection/link_target.h"
 #include "connection/reconnect_backoff.h"
@@ -77,13 +78,21 @@ bool StartAttempt()
 void ConnectDone(Connection* connection, ConnectFailure failure);
 void ReconnectDone(Connection* connection, ConnectFailure failure);
 
-// A connection was opened for the link: nothing has come on it yet. Only
-// called while no worker runs.
-void LinkIsUp(Connection* connection)
+// A connection was opened for the link: nothing has come on it yet, and
+// the device gets its connect delay. Afresh: not one opened again after a
+// cycle, so the log may tell again what the device needs. Only called
+// while no worker runs.
+void LinkIsUp(Connection* connection, bool afresh)
 {
     Link& link = program.link;
     link.answered.store(false);
     link.silenceTold = false;
+    if (afresh)
+        link.unitHintTold = false;
+    link.connectDelayDue = true;
+    link.connectedAt = MillisecondTick();
+    link.resting = false;
+    link.cycleDone.store(false);
     link.connection.store(connection);
     link.state = LinkUp;
 }
@@ -94,6 +103,8 @@ void EndSession()
 {
     program.stopRequest = false;
     program.link.lost.store(false);
+    program.link.cycleDone.store(false);
+    program.link.resting = false;
     AbandonConnectAttempt(program.link.attempt);
     program.link.attempt = nullptr;
     StopWindowTimer(kScanTimerId);
@@ -134,7 +145,7 @@ void StartLink()
     link.framing = FramingOf(transport);
     // Over TCP a converter at the far end keeps the serial line's timing.
     link.timing = transport == TransportRtuSerial ? SerialLineTiming(link.line) : LineTiming{};
-    link.device = DeviceSettings{};
+    link.device = program.deviceSettings;
     link.nextTransactionId = 1;
     link.resume = ResumeAtStart;
     link.answered.store(false);
@@ -168,7 +179,11 @@ void ConnectDone(Connection* connection, ConnectFailure failure)
         StopWindowTimer(kScanTimerId);
         return;
     }
-    LinkIsUp(connection);
+    LinkIsUp(connection, true);
+    // What the device was set up to need, where it is not the usual.
+    if (!IsDefaultDevice(link.device))
+        AppendLogLine("Connected to " + LinkName() + ", device settings: " + DeviceSettingsText(link.device),
+                      kDarkGrey);
 
     // The response times and causes describe this connection alone.
     RestartResponseFigures(FiguresSinceConnect);
@@ -214,7 +229,7 @@ void ReconnectDone(Connection* connection, ConnectFailure failure)
         AttemptFailed();
         return;
     }
-    LinkIsUp(connection);
+    LinkIsUp(connection, true);
     const int attempts = program.link.reconnectAttempts;
     AppendLogLine("Reconnected to " + LinkName() + " after " + std::to_string(attempts) +
                       (attempts == 1 ? " attempt" : " attempts"),
@@ -246,6 +261,44 @@ void TakeDownLink()
         StartReconnectAttempt();
     else
         AttemptFailed();  // lost before any valid reply: that connect did not bring it back
+}
+
+// The cycle is over on a device that keeps no connection between cycles:
+// closed by choice, not lost; the next scan tick opens it again.
+void RestLink()
+{
+    Link& link = program.link;
+    link.cycleDone.store(false);
+    CloseCurrentConnection();
+    link.resting = true;
+}
+
+// The connection could not be opened again for the next cycle: from here
+// on it is a lost link, brought back with the back-off.
+void ReopenFailed(ConnectFailure failure)
+{
+    Link& link = program.link;
+    link.resting = false;
+    link.state = LinkDown;
+    link.reconnectAttempts = 0;
+    link.failedAttempts = 0;
+    MarkAllTablesStale();
+    AppendLogLine(std::string("Connection lost: opening it again for the next cycle failed: ") +
+                      ConnectFailureText(failure),
+                  kRed);
+    UpdateConnectionControls();
+    AttemptFailed();
+}
+
+void ReopenDone(Connection* connection, ConnectFailure failure)
+{
+    if (!connection) {
+        ReopenFailed(failure);
+        return;
+    }
+    LinkIsUp(connection, false);
+    // The cycle the scan tick asked for runs now.
+    ScanTick();
 }
 
 void Disconnect()
@@ -312,6 +365,8 @@ void LinkTick()
             ConnectDone(connection, failure);
         else if (link.state == LinkDown)
             ReconnectDone(connection, failure);
+        else if (link.state == LinkUp && link.resting)
+            ReopenDone(connection, failure);
         else
             CloseConnection(connection);
         return;
@@ -320,7 +375,7 @@ void LinkTick()
         StartReconnectAttempt();
         return;
     }
-    if (link.state == LinkUp && link.lost.load()) {
+    if (link.state == LinkUp && (link.lost.load() || link.cycleDone.load())) {
         // Until the worker has left the connection alone, look again soon.
         if (program.workerRunning.load()) {
             StartWindowTimer(kLinkTimerId, kLookAgainMs);
@@ -328,9 +383,31 @@ void LinkTick()
         }
         if (program.stopRequest)
             FinishDeferredDisconnect();
-        else
+        else if (link.lost.load())
             TakeDownLink();
+        else
+            RestLink();
     }
+}
+
+bool ReopenForCycle()
+{
+    Link& link = program.link;
+    // The cycle before ended so recently that its close is still to come.
+    if (link.state == LinkUp && link.cycleDone.load())
+        RestLink();
+    if (link.state != LinkUp || !link.resting)
+        return false;
+    // One attempt at a time; ticks while it runs do nothing.
+    if (!link.attempt && !StartAttempt())
+        ReopenFailed(ConnectFailed);
+    return true;
+}
+
+void ReportCycleDone()
+{
+    program.link.cycleDone.store(true);
+    RunOnGui([] { StartWindowTimer(kLinkTimerId, kLookAgainMs); });
 }
 
 void ReportLinkLost()

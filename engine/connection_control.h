@@ -20,6 +20,16 @@ void FinishDeferredDisconnect();
 // starts the next reconnect attempt when its back-off has passed.
 void LinkTick();
 
+// The scan tick of a link resting between cycles (closed after each one):
+// opens it again, and the cycle runs once it is open. False when the link
+// is not resting.
+bool ReopenForCycle();
+
+// Worker thread: the cycle is over and, as the device settings ask, the
+// connection is to be closed until the next; main closes it once the
+// worker is done. Not a lost link.
+void ReportCycleDone();
+
 // Worker thread: the link was lost in this cycle. The connection is not
 // touched; main takes over once the cycle has ended.
 void ReportLinkLost();

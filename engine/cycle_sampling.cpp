@@ -17,13 +17,17 @@ void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4
 
 void SampleValidRead(int table, const uint8_t* data, int dataCount, uint32_t responseMs)
 {
-    if (!program.sampling)
-        return;
-    NoteTableRead(program.cycleSample, table, data, dataCount);
-    NoteResponseTime(program.cycleSample, WallClockNow().ms, responseMs);
+    SampleTableValues(table, data, dataCount);
+    SampleResponseTime(responseMs);
 }
 
-void SampleValidWrite(uint32_t responseMs)
+void SampleTableValues(int table, const uint8_t* data, int dataCount)
+{
+    if (program.sampling)
+        NoteTableRead(program.cycleSample, table, data, dataCount);
+}
+
+void SampleResponseTime(uint32_t responseMs)
 {
     if (program.sampling)
         NoteResponseTime(program.cycleSample, WallClockNow().ms, responseMs);

@@ -16,8 +16,11 @@ void BeginSampling(int64_t startAddress, int64_t quantity, const int selectors[4
 // A valid read of table 1..4: its values (the reply's data[0 .. dataCount)
 // after its byte count) and its response time.
 void SampleValidRead(int table, const uint8_t* data, int dataCount, uint32_t responseMs);
-// A valid write: its response time.
-void SampleValidWrite(uint32_t responseMs);
+// The values of table 1..4 read in several requests, put together as one
+// reply would carry them.
+void SampleTableValues(int table, const uint8_t* data, int dataCount);
+// A valid write, or one request of a table read in several: its response time.
+void SampleResponseTime(uint32_t responseMs);
 // A transaction that ended bad, by its kind as the tips count it.
 void SampleBadOutcome(const Outcome& outcome);
 

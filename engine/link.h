@@ -39,7 +39,8 @@ enum CycleResume {
 
 struct Link {
     // Where the link stands. Main only. The window counts as connected
-    // (parameters fixed, editing on) in LinkUp and LinkDown.
+    // (parameters fixed, editing on) in LinkUp and LinkDown. LinkUp with
+    // resting set has no connection open until the next cycle.
     LinkState state = LinkOff;
 
     // What the user connected to. Written by main at the user's connect,
@@ -54,7 +55,9 @@ struct Link {
     // over TCP).
     Framing framing = kModbusTcpFraming;
     LineTiming timing;
-    // The device's settings in force (the reply time-out).
+    // The device's settings in force: taken from program.deviceSettings at
+    // the user's connect and again before each cycle, by main while no
+    // cycle runs; read by the worker.
     DeviceSettings device;
     // The scan timer's interval in ms: the scan-rate field's number at the
     // user's connect, raised or lowered into the field's range once, there.
@@ -93,6 +96,31 @@ struct Link {
     // current connection. Set by the worker; cleared by main when it stores
     // a new connection, while no cycle runs.
     bool silenceTold = false;
+    // The log has said which unit id the device answers as, for replies
+    // refused for their unit id alone. Set by the worker; cleared by main at
+    // the user's connect and at a reconnect, while no cycle runs (not when
+    // a connection closed after a cycle is opened again).
+    bool unitHintTold = false;
+
+    // Pacing. The connection just opened is left alone for the connect
+    // delay: set by main when it stores a new connection, with the tick
+    // (ms) it did so, while no cycle runs; cleared by the worker once the
+    // delay has passed.
+    bool connectDelayDue = false;
+    uint32_t connectedAt = 0;
+    // Tick (ms) at which the latest transaction ended, for the gap before
+    // the next request; none yet while transactionEnded is false. Worker
+    // only; across reconnects too, the device's pace is the same.
+    bool transactionEnded = false;
+    uint32_t lastTransactionEnd = 0;
+
+    // Closing after each cycle. Set by the worker at the end of a cycle
+    // that leaves the connection to be closed; cleared by main when it
+    // closes it.
+    std::atomic<bool> cycleDone{false};
+    // Connected, the connection closed between cycles by choice: the next
+    // scan tick opens it again. Not a lost link. Main only.
+    bool resting = false;
 
     // The back-off. Main only.
     //

@@ -28,6 +28,9 @@ enum FiguresStart {
 struct ProgramState {
     // The connection and what lives and dies with it.
     Link link;
+    // The device settings as the file gave them and the "Device settings"
+    // window left them: in force from the next cycle (link.device). Main only.
+    DeviceSettings deviceSettings;
 
     // The number of the most recent cycle asked for, from 1 upwards; 0 for
     // none yet. The poll worker, one thread started by the first scan tick

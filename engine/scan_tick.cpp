@@ -52,8 +52,14 @@ void ScanTick()
     // The link timer takes over a lost link.
     if (program.link.lost.load())
         return;
+    // Closed after the last cycle: the cycle starts once it is open again.
+    if (ReopenForCycle())
+        return;
     if (!program.link.connection.load())
         return;  // a stray tick after the connection went, or while it is down
+
+    // Device settings changed while connected are in force from this cycle.
+    program.link.device = program.deviceSettings;
 
     if (!StartPollThread())
         return;

@@ -15,6 +15,8 @@
 #include "common/number_rule.h"
 #include "connection/line_settings.h"
 #include "connection/settings_format.h"
+#include "engine/device_setup.h"
+#include "engine/program_state.h"
 #include "engine/transport_choice.h"
 #include "ui/control_ids.h"
 #include "ui/controls.h"
@@ -147,6 +149,7 @@ void LoadSettings()
     SetSelectorIndex(IdParitySelector, values.Parity);
     SetSelectorIndex(IdStopBitsSelector, values.StopBits - 1);
     EnableTransportFields();
+    ChooseDeviceSettings(values.device);
 }
 
 void SaveSettings()
@@ -169,6 +172,7 @@ void SaveSettings()
     values.Baud = line.baud;
     values.Parity = line.parity;
     values.StopBits = line.stopBits;
+    values.device = program.deviceSettings;
 
     const std::string path = SettingsPath();
     if (!path.empty())

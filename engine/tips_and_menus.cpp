@@ -2,6 +2,7 @@
 
 #include "engine/counter_tips.h"
 #include "engine/csv_recording.h"
+#include "engine/device_setup.h"
 #include "engine/trend_feed.h"
 #include "engine/value_tip.h"
 #include "engine/write_value.h"
@@ -20,6 +21,7 @@ void RegisterTipAndMenuHandlers()
     SetCellTipProvider(ValueCellTip);
     for (int field : {StatusPolls, StatusValid, StatusBad})
         SetStatusTipProvider(field, CounterFieldTip);
+    SetStatusTipProvider(StatusText, StatusTextTip);
     SetContextMenuHandler(IdDataList, ShowDataListMenu);
     SetContextMenuHandler(IdMessageLog, ShowLogMenu);
     SetWriteValueHandlers(IsCellWritable, OpenWriteValueDialog);

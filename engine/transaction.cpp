@@ -1,6 +1,9 @@
 #include "engine/transaction.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "common/colours.h"
 #include "common/tick.h"
@@ -116,7 +119,57 @@ const char* LossText(LinkLoss loss)
     }
 }
 
+// A gateway that answers as another unit id is otherwise a riddle: every
+// reply refused, while the device did act on the writes.
+void NoteUnitHint(const Transaction& transaction)
+{
+    Link& link = program.link;
+    if (!transaction.unitOnly || link.unitHintTold)
+        return;
+    link.unitHintTold = true;
+    const std::string unit = std::to_string(transaction.reply.unit);
+    AppendLogLine("Wrong unit id: the device answers as unit " + unit + ": set Modbus Unit Id to " + unit +
+                      " or accept any unit id in Device settings",
+                  kRed);
+}
+
+// Sleeps ms in short steps; false as soon as the cycle is asked to stop.
+bool PauseUnlessStopped(uint32_t ms)
+{
+    constexpr uint32_t kStepMs = 20;
+    const uint32_t start = MillisecondTick();
+    for (;;) {
+        if (program.cycleStop.load())
+            return false;
+        const uint32_t passed = ElapsedSince(start);
+        if (passed >= ms)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kStepMs, ms - passed)));
+    }
+}
+
+// What is left of ms since the tick since, 0 when it has passed.
+uint32_t Remaining(uint32_t ms, uint32_t since)
+{
+    const uint32_t passed = ElapsedSince(since);
+    return passed >= ms ? 0 : ms - passed;
+}
+
 }  // namespace
+
+bool ReadyForRequest()
+{
+    Link& link = program.link;
+    uint32_t wait = 0;
+    if (link.connectDelayDue)
+        wait = Remaining(link.device.connectDelayMs, link.connectedAt);
+    if (link.transactionEnded)
+        wait = std::max(wait, Remaining(link.device.requestGapMs, link.lastTransactionEnd));
+    if (!PauseUnlessStopped(wait))
+        return false;
+    link.connectDelayDue = false;
+    return true;
+}
 
 Transaction RunTransaction(const uint8_t* request, int length, bool write, uint8_t* buffer)
 {
@@ -126,8 +179,11 @@ Transaction RunTransaction(const uint8_t* request, int length, bool write, uint8
     const int wireLength = FrameRequest(link.framing, request, length, link.nextTransactionId++, wire);
     // Logged before it is sent, so the log shows what was attempted.
     AppendLogLine(write ? FormatWriteRequestLine(wire, wireLength) : FormatRequestLine(wire, wireLength), kBlue);
-    const Transaction transaction = Transact({link.connection.load(), link.framing, link.timing}, wire, wireLength,
-                                             buffer, kCycleBufferSize, LogIgnoredBytes, link.device.timeoutMs);
+    const Transaction transaction =
+        Transact({link.connection.load(), link.framing, link.timing, link.device.anyUnitId}, wire, wireLength, buffer,
+                 kCycleBufferSize, LogIgnoredBytes, link.device.timeoutMs);
+    link.transactionEnded = true;
+    link.lastTransactionEnd = MillisecondTick();
     EndIgnoredBytes();
     return transaction;
 }
@@ -166,6 +222,7 @@ bool ReportBadOutcome(const Transaction& transaction, const uint8_t* buffer)
     case OutcomeInvalid:
         AppendLogLine(FormatResponseLine(buffer, transaction.received), kRed);
         SetStatusField(StatusText, std::string(kStatusInvalid) + " (" + ReplyFaultText(outcome.fault) + ")");
+        NoteUnitHint(transaction);
         AppendElapsedLine(transaction.sendTime);
         return false;
     case OutcomeIncomplete:

@@ -15,6 +15,12 @@ constexpr const char* kStatusInvalid = "Status: Invalid Response";
 constexpr const char* kStatusLinkLost = "Status: Connection Lost";
 constexpr const char* kStatusReadsRefused = "Status: Read Refused (unit 0 is broadcast)";
 
+// Before each request: waits out the connect delay of a connection just
+// opened and the gap since the latest transaction ended, as the device
+// settings in force ask. False, at once or during the wait, once the cycle
+// is asked to stop: nothing more may then be sent.
+bool ReadyForRequest();
+
 // One transaction of request (a Modbus/TCP frame of length bytes as frames.h
 // builds it) on the link: poll + 1; framed for the link's transport with the
 // next transaction id; logged in blue before it is sent ("POKE ->: " for a
@@ -34,7 +40,9 @@ uint32_t CountValidReply(const Transaction& transaction);
 //   code's status text (codes without one leave the status as it is),
 //   elapsed time;
 // - an invalid reply: the reply in red, "Status: Invalid Response" and what
-//   is wrong with it, elapsed time;
+//   is wrong with it, elapsed time; for a reply refused for its unit id
+//   alone, once a connection, which unit id the device answers as and how
+//   to reach it;
 // - an incomplete reply: the wrong length's status text and the elapsed
 //   time (its bytes are not logged);
 // - a time-out: its status text;

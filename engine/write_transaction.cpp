@@ -16,7 +16,10 @@ bool SendPendingWrites(uint8_t* buffer)
 {
     // After a disconnect is asked for, what is still queued waits for the
     // next connection.
-    while (!program.cycleStop.load()) {
+    while (program.link.pendingWrites.Size() > 0) {
+        // Paced like the reads; a stop asked for meanwhile leaves it queued.
+        if (!ReadyForRequest())
+            return true;
         std::optional<QueuedWrite> write = program.link.pendingWrites.TakeNext();
         if (!write)
             return true;
@@ -45,7 +48,7 @@ bool WriteTransaction(const QueuedWrite& queued, uint8_t* buffer)
         SetStatusField(StatusText, kStatusOk);
         AppendLogLine(FormatResponseLine(buffer, t.received), kBlack);
         AppendElapsedLine(t.sendTime);
-        SampleValidWrite(responseMs);
+        SampleResponseTime(responseMs);
     } else if (ReportBadOutcome(t, buffer)) {
         linkUp = false;
         if (!t.sent) {

@@ -32,8 +32,9 @@ constexpr const char* kNotConnected = "Not connected: nothing can be sent.";
 struct LastWrite {
     std::optional<ValueType> registerType;
     ByteOrder order = OrderABCD;
-    int singleRegisterFunction = kFunctionWriteRegister;
-    int coilFunction = kFunctionWriteCoil;
+    // 0 until one is chosen: the device settings' single-write function.
+    int singleRegisterFunction = 0;
+    int coilFunction = 0;
 };
 LastWrite gLast;
 
@@ -73,14 +74,27 @@ ValueWrite WriteFor(int row, const WriteValueChoice& choice)
     return write;
 }
 
+EncodedValue Refused(const std::string& reason)
+{
+    EncodedValue refused;
+    refused.reason = reason;
+    return refused;
+}
+
 EncodedValue Encode(int row, const WriteValueChoice& choice)
 {
-    if (!Connected()) {
-        EncodedValue refused;
-        refused.reason = kNotConnected;
-        return refused;
-    }
-    return EncodeValue(WriteFor(row, choice));
+    if (!Connected())
+        return Refused(kNotConnected);
+    EncodedValue encoded = EncodeValue(WriteFor(row, choice));
+    // A device that takes fewer values a request than the write carries
+    // would refuse it, or worse, take only part of a multi-register value.
+    const DeviceSettings& device = program.deviceSettings;
+    const int values = static_cast<int>(encoded.registers.size());
+    const int limit = choice.type == TypeCoil ? device.maxBits : device.maxRegisters;
+    if (encoded.reason.empty() && values > limit)
+        return Refused(std::to_string(values) + " registers in one request, but Device settings allow at most " +
+                       std::to_string(limit) + ".");
+    return encoded;
 }
 
 void RememberChoice(const WriteValueChoice& choice)
@@ -142,12 +156,16 @@ QDialog* CreateWriteValueDialogFor(int row, int column)
     WriteValueSetup setup;
     setup.address = GetCellText(row, column - 1);
     setup.coil = column == kCoilValueColumn;
+    // Until the user picks one, single values go by the function the device takes.
+    const bool single = program.deviceSettings.singleWrites;
     if (setup.coil) {
         setup.type = TypeCoil;
-        setup.function = gLast.coilFunction;
+        setup.function = gLast.coilFunction ? gLast.coilFunction : single ? kFunctionWriteCoils : kFunctionWriteCoil;
     } else {
         setup.type = gLast.registerType.value_or(TypeOfFormat(GetSelectorIndex(IdSelectorHR)));
-        setup.function = gLast.singleRegisterFunction;
+        setup.function = gLast.singleRegisterFunction ? gLast.singleRegisterFunction
+                         : single                     ? kFunctionWriteRegisters
+                                                      : kFunctionWriteRegister;
     }
     setup.order = gLast.order;
     const WriteValueChoice start{{}, setup.type, setup.order, setup.function};

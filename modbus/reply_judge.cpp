@@ -65,7 +65,7 @@ Outcome JudgePdu(const FrameView& request, const FrameView& reply)
 
 }  // namespace
 
-Outcome JudgeReply(const Framing& framing, const FrameView& request, const uint8_t* frame, int count)
+Outcome JudgeReply(const Framing& framing, const FrameView& request, const uint8_t* frame, int count, bool anyUnit)
 {
     // Reads and writes have 5 bytes of PDU at least, a device identification 4.
     const bool deviceId = request.pduLength >= 1 && request.pdu[0] == kFunctionDeviceId;
@@ -77,9 +77,18 @@ Outcome JudgeReply(const Framing& framing, const FrameView& request, const uint8
         return Invalid(envelope != FaultNone ? envelope : FaultLength);
     if (reply.protocolId != 0)
         return Invalid(FaultProtocolId);
-    if (reply.unit != request.unit)
+    if (reply.unit != request.unit && !anyUnit)
         return Invalid(FaultUnitId);
     return JudgePdu(request, reply);
+}
+
+bool RefusedForUnitOnly(const Framing& framing, const FrameView& request, const uint8_t* frame, int count)
+{
+    const Outcome strict = JudgeReply(framing, request, frame, count);
+    if (strict.kind != OutcomeInvalid || strict.fault != FaultUnitId)
+        return false;
+    const OutcomeKind any = JudgeReply(framing, request, frame, count, true).kind;
+    return any == OutcomeValid || any == OutcomeException;
 }
 
 const char* ReplyFaultText(ReplyFault fault)

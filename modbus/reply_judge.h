@@ -14,7 +14,8 @@
 // its code) or OutcomeInvalid (with its fault), checked in this order:
 // - the envelope: a frame with a function code and, on Modbus/TCP, a length
 //   field that says so; on RTU a right CRC, whatever else is wrong;
-// - the protocol id (0) and the request's unit id;
+// - the protocol id (0) and the request's unit id (any unit id when
+//   anyUnit: a gateway that answers as another unit);
 // - an exception: the request's function code with bit 7 set, and its code
 //   alone after it;
 // - the request's function code;
@@ -24,7 +25,12 @@
 //   value or quantity);
 // - a read: not the request itself, and exactly the byte count its
 //   quantity needs, with that many bytes after it.
-Outcome JudgeReply(const Framing& framing, const FrameView& request, const uint8_t* frame, int count);
+Outcome JudgeReply(const Framing& framing, const FrameView& request, const uint8_t* frame, int count,
+                   bool anyUnit = false);
+
+// True when the reply was refused for its unit id alone: taken from any
+// unit id, it would be valid or an exception.
+bool RefusedForUnitOnly(const Framing& framing, const FrameView& request, const uint8_t* frame, int count);
 
 // "wrong unit id", ...: what makes a reply invalid, for the status text.
 const char* ReplyFaultText(ReplyFault fault);

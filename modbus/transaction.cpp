@@ -185,7 +185,8 @@ Transaction Transact(const Wire& wire, const uint8_t* request, int length, uint8
         if (next.step == CollectUntilQuiet && (have >= kMaxFrameLength || now - lastByte >= quietMs))
             next = {CollectFrame, have};
         if (next.step == CollectFrame) {
-            t.outcome = JudgeReply(framing, sent, buffer, next.bytes);
+            t.outcome = JudgeReply(framing, sent, buffer, next.bytes, wire.anyUnitId);
+            t.unitOnly = t.outcome.fault == FaultUnitId && RefusedForUnitOnly(framing, sent, buffer, next.bytes);
             ViewFrame(framing, buffer, next.bytes, &t.reply);
             t.received = next.bytes;
             t.replyTime = lastByte;

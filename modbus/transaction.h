@@ -32,6 +32,8 @@ struct Wire {
     Connection* connection = nullptr;
     Framing framing = kModbusTcpFraming;
     LineTiming timing;
+    // A reply from another unit id than the request's is taken.
+    bool anyUnitId = false;
 };
 
 // One request and what came of it.
@@ -43,6 +45,9 @@ struct Transaction {
     // Those three: the reply's bytes at the start of the buffer. Otherwise
     // the bytes of a reply to this request that never became whole.
     int received = 0;
+    // Refused for its unit id alone (FaultUnitId): from any unit id it
+    // would have been valid or an exception.
+    bool unitOnly = false;
     bool sent = false;       // the whole request went out
     uint32_t sendTime = 0;   // tick taken right after the request's last byte went
     uint32_t replyTime = 0;  // answered: tick taken right after the reply's last byte came

@@ -65,7 +65,9 @@ void BuildCommunicationsPage(QWidget* page)
     CreateLabel(page, IdUnitLabel, QRect(110, 160, 105, 20), "Modbus Unit Id:", Qt::AlignRight);
     LimitFieldValue(CreateTextField(page, IdUnitField, QRect(220, 160, 210, 20), "1", true), 0, kHighestUnitId);
     CreateButton(page, IdConnectComms, QRect(140, 190, 290, 30), "Connect / Disconnect");
-    // Alt+S opens it.
+    // What the device needs, then the scan: the free row under Connect,
+    // left to right, next in the Tab order. Alt+D and Alt+S open them.
+    CreateButton(page, IdDeviceSettings, QRect(140, 228, 140, 30), "&Device settings...");
     CreateButton(page, IdScanButton, QRect(290, 228, 140, 30), "&Scan...");
     CreateLabel(page, IdCommandLabel, QRect(140, 270, 70, 20), "Command:", Qt::AlignRight);
     CreateTextField(page, IdCommandField, QRect(220, 270, 210, 20), "quit", false);

@@ -68,8 +68,10 @@ enum ControlId {
     IdStopBitsSelector = 59,
     // Communications: opens the Scan window.
     IdScanButton = 60,
+    // Communications: the "Device settings..." button.
+    IdDeviceSettings = 61,
     // One past the highest control id: the registry's size.
-    kControlIdEnd = 61
+    kControlIdEnd = 62
 };
 
 // The scan timer's id among the window's timers.

@@ -212,3 +212,52 @@ TEST(SettingsFormat, SerialKeysRoundTripAndRefuseInvalidValues)
     EXPECT_EQ(back.Baud, 115200);
     EXPECT_EQ(back.Parity, ParityOdd);
 }
+
+TEST(SettingsFormat, DeviceKeysWithinTheirRangesOnlyAndWrittenOnlyWhenChanged)
+{
+    const struct {
+        const char* line;
+        DeviceKey key;
+        int32_t value;  // what reading it gives
+    } cases[] = {
+        {"Timeout = 2500", KeyTimeout, 2500},
+        {"Timeout = 10", KeyTimeout, 10},
+        {"Timeout = 9", KeyTimeout, 1000},  // out of range: the default stays
+        {"timeout = 60001", KeyTimeout, 1000},
+        {"ConnectDelay = 60000", KeyConnectDelay, 60000},
+        {"ConnectDelay = -1", KeyConnectDelay, 0},
+        {"RequestGap = 200", KeyRequestGap, 200},
+        {"MaxRegisters = 100", KeyMaxRegisters, 100},
+        {"MaxRegisters = 126", KeyMaxRegisters, 125},
+        {"MaxRegisters = 0", KeyMaxRegisters, 125},
+        {"MaxBits = 1", KeyMaxBits, 1},
+        {"MaxBits = 2001", KeyMaxBits, 2000},
+        {"MaxBits = 99999999999", KeyMaxBits, 2000},  // saturates, then refused
+        {"SingleWrites = 1", KeySingleWrites, 1},
+        {"SingleWrites = 2", KeySingleWrites, 0},
+        {"AnyUnitId = 1x", KeyAnyUnitId, 1},
+        {"CloseAfterCycle = 1", KeyCloseAfterCycle, 1},
+        {"CloseAfterCycle =", KeyCloseAfterCycle, 0},
+    };
+    for (const auto& c : cases) {
+        const SettingsValues values = ReadSettingsText(std::string("[Global]\n") + c.line);
+        EXPECT_EQ(DeviceValue(values.device, c.key), c.value) << c.line;
+        // Written back only when not the default, and then as read.
+        const std::string text = WriteSettingsText(values);
+        const std::string written = std::string(kDeviceKeys[c.key].name) + " = " + std::to_string(c.value) + "\r\n";
+        EXPECT_EQ(text.find(written) != std::string::npos, c.value != kDeviceKeys[c.key].fallback) << c.line;
+    }
+
+    // Every key changed: after the others, in their order, and read back.
+    SettingsValues values;
+    values.device = {2500, 300, 200, 100, 1000, true, true, true};
+    const std::string text = WriteSettingsText(values);
+    EXPECT_NE(text.find("IdxCboHR = 0\r\nTimeout = 2500\r\nConnectDelay = 300\r\nRequestGap = 200\r\n"
+                        "MaxRegisters = 100\r\nMaxBits = 1000\r\nSingleWrites = 1\r\nAnyUnitId = 1\r\n"
+                        "CloseAfterCycle = 1\r\n"),
+              std::string::npos);
+    EXPECT_EQ(DeviceSettingsText(ReadSettingsText(text).device),
+              "time-out 2500 ms, connect delay 300 ms, request gap 200 ms, at most 100 registers a read, at most 1000 "
+              "bits a read, single writes by function 15 and 16, any unit id accepted, closed after each cycle");
+    EXPECT_EQ(DeviceSettingsText(DeviceSettings{}), "defaults");
+}

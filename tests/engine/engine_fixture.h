@@ -82,6 +82,7 @@ protected:
         program.validCount = 0;
         program.badCount = 0;
         program.stopRequest = false;
+        program.deviceSettings = {};
 
         InstallHandlers();
         window.reset(BuildMainWindow());
@@ -104,7 +105,10 @@ protected:
         CloseConnection(program.link.connection.exchange(nullptr));
         program.link.state = LinkOff;
         program.link.lost = false;
+        program.link.cycleDone = false;
+        program.link.resting = false;
         program.stopRequest = false;
+        program.deviceSettings = {};
         StopAllWindowTimers();
         window.reset();
         ClearControlRegistry();

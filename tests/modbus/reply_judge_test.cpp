@@ -93,6 +93,7 @@ TEST(ReplyJudge, EachRuleOfThePduInBothFramings)
         {"echo of another value", kWrite, 1, With(kWrite, 4, 0), OutcomeInvalid, FaultNotEcho},
         {"write exception", kWrite, 1, {0x86, 2}, OutcomeException, FaultNone},
         {"write answered by another unit", kWrite, 9, kWrite, OutcomeInvalid, FaultUnitId},
+        {"another unit and a wrong byte count", kReadHr, 0, With(kHrReply, 1, 4), OutcomeInvalid, FaultUnitId},
         {"multiple write echoed", kWriteMany, 1, {16, 0, 10, 0, 2}, OutcomeValid, FaultNone},
         {"echo of another quantity", kWriteMany, 1, {16, 0, 10, 0, 4}, OutcomeInvalid, FaultNotEcho},
         {"multiple write answered with itself", kWriteMany, 1, kWriteMany, OutcomeInvalid, FaultNotEcho},
@@ -114,6 +115,20 @@ TEST(ReplyJudge, EachRuleOfThePduInBothFramings)
             EXPECT_EQ(o.kind, c.kind) << c.what << ", " << where;
             EXPECT_EQ(o.fault, c.fault) << c.what << ", " << where;
             EXPECT_EQ(o.exceptionCode, c.kind == OutcomeException ? c.reply[1] : 0) << c.what << ", " << where;
+
+            // Taking any unit id waives that check alone, and says when it
+            // alone refused the reply.
+            const Bytes& reply = frames.second;
+            FrameView sent;
+            ASSERT_TRUE(ViewFrame(framing, frames.first.data(), static_cast<int>(frames.first.size()), &sent));
+            const Outcome any = JudgeReply(framing, sent, reply.data(), static_cast<int>(reply.size()), true);
+            const bool unitOnly = RefusedForUnitOnly(framing, sent, reply.data(), static_cast<int>(reply.size()));
+            if (c.fault == FaultUnitId) {
+                EXPECT_EQ(unitOnly, any.kind != OutcomeInvalid) << c.what << ", " << where;
+            } else {
+                EXPECT_EQ(any.kind, o.kind) << c.what << ", " << where;
+                EXPECT_FALSE(unitOnly) << c.what << ", " << where;
+            }
         }
     }
     EXPECT_STREQ(ReplyFaultText(FaultUnitId), "wrong unit id");

@@ -247,6 +247,13 @@ void FakeModbusServer::SetStrict(bool strict)
     strict_ = strict;
 }
 
+void FakeModbusServer::SetDeviceLimits(int maxRegisters, bool onlyMultipleWrites)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    maxRegisters_ = maxRegisters;
+    onlyMultipleWrites_ = onlyMultipleWrites;
+}
+
 void FakeModbusServer::SetNumberInValues(bool on)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -624,6 +631,8 @@ std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& reques
     }
 
     if (function == 5 || function == 6) {
+        if (onlyMultipleWrites_)
+            return ExceptionFrame(request, 1, true);
         if (function == 5 && field != 0xFF00 && field != 0)
             return ExceptionFrame(request, 3, true);
         values_[function == 5 ? 1 : 3][address] = static_cast<uint16_t>(function == 5 ? field != 0 : field);
@@ -633,6 +642,8 @@ std::vector<uint8_t> FakeModbusServer::Answer(const std::vector<uint8_t>& reques
     const int table = TableOfFunction(function);
     const bool bits = table <= 2;
     if (strict_ && (field < 1 || field > (bits ? 2000 : 125)))
+        return ExceptionFrame(request, 3, true);
+    if (!bits && maxRegisters_ > 0 && field > maxRegisters_)
         return ExceptionFrame(request, 3, true);
     if (address + field > 65536)
         return ExceptionFrame(request, 2, true);

@@ -66,6 +66,10 @@ public:
     uint16_t Value(int table, int address) const;
     // Strict: quantities beyond 2000 bits / 125 registers get exception 3.
     void SetStrict(bool strict);
+    // A device of narrower means: reads of more than maxRegisters registers
+    // get exception 3 (0: as strict says); with onlyMultipleWrites,
+    // functions 5 and 6 get exception 1.
+    void SetDeviceLimits(int maxRegisters, bool onlyMultipleWrites);
     // Reads answered with the request's number (1 for the first request
     // received) as every register's value (its lowest bit as every bit's),
     // whatever the tables hold: a value shown tells which request it
@@ -141,6 +145,8 @@ private:
     std::deque<FakeReply> script_;
     FakeReply default_;
     bool strict_ = true;
+    int maxRegisters_ = 0;
+    bool onlyMultipleWrites_ = false;
     bool numberInValues_ = false;
     int limitTransactions_ = -1;
     int limitLifetimeMs_ = -1;

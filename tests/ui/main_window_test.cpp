@@ -466,8 +466,8 @@ TEST_F(Window, TabOrderIsCreationOrder)
     } while (w != panel->tabBar());
     // The transport's fields before Connect; the disabled serial fields are
     // skipped by Tab, yet in the chain.
-    const std::vector<int> expected = {0,  51, 53, 55, 57, 59, 2,  4,  6,  7,  60, 9,  10, 11,
-                                       12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 44};
+    const std::vector<int> expected = {0,  51, 53, 55, 57, 59, 2,  4,  6,  7,  61, 60, 9,  10,
+                                       11, 12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 44};
     EXPECT_EQ(order, expected);
 }
 

@@ -1,6 +1,7 @@
 // Every window the program opens fits a 1280 x 1024 screen at scale 2 (640
 // x 512 to the program): the main window, the trend window, the Scan window,
-// the "Write value…" dialog, a message box and a file dialog, each inside the
+// the "Write value…" dialog, the "Device settings" window, a message box and a
+// file dialog, each inside the
 // screen's available area. Its own program: the scale is set before Qt starts.
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 
 #include "dataview/value_encode.h"
 #include "tests/ui/test_window.h"
+#include "ui/device_settings_window.h"
 #include "ui/file_dialog.h"
 #include "ui/gui_call.h"
 #include "ui/message_box.h"
@@ -85,6 +87,10 @@ TEST(ScreenFit, EveryWindowFitsASmallScreenAtScaleTwo)
     QDialog* dialog = CreateWriteValueDialog(window, setup);
     ExpectModalOnScreen([dialog] { dialog->exec(); }, "write value dialog");
     delete dialog;
+
+    QDialog* settings = CreateDeviceSettingsWindow(window, DeviceSettings{}, nullptr);
+    ExpectModalOnScreen([settings] { settings->exec(); }, "device settings window");
+    delete settings;
 
     ExpectModalOnScreen(
         [] { ShowMessageBox("Cannot save the data to /a/very/long/path/" + std::string(200, 'x') + ".csv."); },
