@@ -71,6 +71,8 @@ constexpr const char* kMoreHelpLines[] = {
     "By Communications Tab, you can also:",
     " - Choose the transport: Modbus/TCP, Modbus RTU over TCP, or",
     "    RTU on a serial port with its baud rate, parity and stop bits",
+    " - Suit a device built otherwise with \"Device settings...\" (Alt+D):",
+    "    time-out, pacing, request size, write function, unit id",
     " - Find who answers on the line with \"Scan...\" (Alt+S)",
     "",
     "Good to know:",
@@ -85,7 +87,7 @@ constexpr const char* kMoreHelpLines[] = {
 
 // Lines of the whole text: the title of the more help, and its headings.
 constexpr int kMoreTitleLine = 31;
-constexpr int kMoreHeadingLines[] = {33, 42, 45, 48, 53};
+constexpr int kMoreHeadingLines[] = {33, 42, 45, 48, 55};
 
 std::string HelpText()
 {

@@ -63,8 +63,9 @@ TEST(HelpPage, MoreHelpNamesWhatCameSinceAndTheKeysScrollIt)
     QWidget* window = TestWindow();
     auto* pane = Control<QTextEdit>(IdHelpPane);
     const QString text = pane->toPlainText();
-    for (const char* named : {"Write value\u2026", "Record to CSV\u2026", "Plot", "trend window", "RTU", "grey italics",
-                              "lost link", "refuses", "Save Log As\u2026", "response time", "Scan..."})
+    for (const char* named :
+         {"Write value\u2026", "Record to CSV\u2026", "Plot", "trend window", "RTU", "grey italics", "lost link",
+          "refuses", "Save Log As\u2026", "response time", "Scan...", "Device settings..."})
         EXPECT_TRUE(text.contains(QString::fromUtf8(named))) << named;
     // The keys that scroll a text scroll it, from the page's tab as from
     // the pane.
@@ -80,7 +81,10 @@ TEST(HelpPage, MoreHelpNamesWhatCameSinceAndTheKeysScrollIt)
         QTest::keyClick(focus, Qt::Key_PageDown);
         EXPECT_GE(bar->value(), bar->pageStep() / 2);
         QTest::keyClick(focus, Qt::Key_End, focus == pane ? Qt::ControlModifier : Qt::NoModifier);
-        EXPECT_EQ(bar->value(), bar->maximum());
+        // At the end: from the pane, Qt brings the caret's line into view
+        // and may leave the document's bottom margin below it.
+        EXPECT_GE(bar->value(), bar->maximum() - static_cast<int>(pane->document()->documentMargin()))
+            << (focus == pane ? "pane" : "tab");
         QTest::keyClick(focus, Qt::Key_PageUp);
         EXPECT_LT(bar->value(), bar->maximum());
     }
