@@ -140,7 +140,11 @@ void TellUnread(int table, const CycleSnapshot& s, const std::vector<UnreadRows>
         ranges += (ranges.empty() ? "" : ", ") + range;
         details += (details.empty() ? "" : "; ") + range + " " + rows.why;
     }
-    const std::string what = std::string(TableName(table)) + " " + ranges;
+    // The status names the first range only, so that it is read whole; the
+    // log line names them all.
+    std::string what = std::string(TableName(table)) + " " + ranges.substr(0, ranges.find(','));
+    if (unread.size() > 1)
+        what += " (+" + std::to_string(unread.size() - 1) + ")";
     SetStatusField(StatusText, "Status: Not Read: " + what);
     AppendLogLine(std::string("Not read: ") + TableName(table) + " " + details +
                       ". The table shows its last complete read.",

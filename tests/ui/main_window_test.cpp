@@ -410,6 +410,8 @@ TEST_F(Window, EveryStatusTextTheProgramShowsIsReadWhole)
         texts.push_back("Status: Link Down, reconnecting (attempt " + std::to_string(attempt) + ")");
     for (int fault = FaultNone + 1; *ReplyFaultText(static_cast<ReplyFault>(fault)); ++fault)
         texts.push_back(std::string(kStatusInvalid) + " (" + ReplyFaultText(static_cast<ReplyFault>(fault)) + ")");
+    // A table read in parts, its widest name and range.
+    texts.push_back("Status: Not Read: Holding Registers 105411-105535");
     for (int code = 0; code < 256; ++code)
         if (const char* text = ExceptionStatusText(static_cast<uint8_t>(code)))
             texts.push_back(text);
@@ -425,6 +427,11 @@ TEST_F(Window, EveryStatusTextTheProgramShowsIsReadWhole)
     SetStatusField(StatusText, "Status: " + std::string(80, 'x') + " (the end)");
     EXPECT_TRUE(field->ShownText().startsWith(QStringLiteral("Status: ")));
     EXPECT_TRUE(field->ShownText().endsWith(QStringLiteral("(the end)")));
+    // Parts that failed apart: the first range and how many more, both ends
+    // in view.
+    SetStatusField(StatusText, "Status: Not Read: Holding Registers 40101-40200 (+9)");
+    EXPECT_TRUE(field->ShownText().startsWith(QStringLiteral("Status: Not Read: ")));
+    EXPECT_TRUE(field->ShownText().endsWith(QStringLiteral("40101-40200 (+9)")));
 }
 
 TEST_F(Window, StatusTipsFollowTheFieldWhileTheyShow)
