@@ -13,3 +13,11 @@ uint32_t ElapsedSince(uint32_t tick)
 {
     return MillisecondTick() - tick;
 }
+
+uint32_t WaitLeftMs(uint32_t ms, uint32_t since)
+{
+    if (ms == 0)
+        return 0;
+    const uint32_t passed = ElapsedSince(since);
+    return passed > ms ? 0 : ms + 1 - passed;
+}

@@ -141,18 +141,11 @@ bool PauseUnlessStopped(uint32_t ms)
     for (;;) {
         if (program.cycleStop.load())
             return false;
-        const uint32_t passed = ElapsedSince(start);
-        if (passed >= ms)
+        const uint32_t left = WaitLeftMs(ms, start);
+        if (left == 0)
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kStepMs, ms - passed)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kStepMs, left)));
     }
-}
-
-// What is left of ms since the tick since, 0 when it has passed.
-uint32_t Remaining(uint32_t ms, uint32_t since)
-{
-    const uint32_t passed = ElapsedSince(since);
-    return passed >= ms ? 0 : ms - passed;
 }
 
 }  // namespace
@@ -162,9 +155,9 @@ bool ReadyForRequest()
     Link& link = program.link;
     uint32_t wait = 0;
     if (link.connectDelayDue)
-        wait = Remaining(link.device.connectDelayMs, link.connectedAt);
+        wait = WaitLeftMs(link.device.connectDelayMs, link.connectedAt);
     if (link.transactionEnded)
-        wait = std::max(wait, Remaining(link.device.requestGapMs, link.lastTransactionEnd));
+        wait = std::max(wait, WaitLeftMs(link.device.requestGapMs, link.lastTransactionEnd));
     if (!PauseUnlessStopped(wait))
         return false;
     link.connectDelayDue = false;

@@ -68,8 +68,7 @@ uint32_t GapLeftMs(const ScanLink& link)
 {
     if (!link.quietKnown)
         return 0;
-    const uint32_t quiet = ElapsedSince(link.quietFrom);
-    return quiet < link.gapMs ? link.gapMs - quiet : 0;
+    return WaitLeftMs(link.gapMs, link.quietFrom);
 }
 
 bool ScanTransact(ScanLink& link, const ScanRequest& request, ScanReply* reply)
