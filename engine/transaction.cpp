@@ -133,15 +133,15 @@ void NoteUnitHint(const Transaction& transaction)
                   kRed);
 }
 
-// Sleeps ms in short steps; false as soon as the cycle is asked to stop.
-bool PauseUnlessStopped(uint32_t ms)
+// Sleeps in short steps until ms have passed since the tick since; false as
+// soon as the cycle is asked to stop.
+bool PauseUntilPassed(uint32_t ms, uint32_t since)
 {
     constexpr uint32_t kStepMs = 20;
-    const uint32_t start = MillisecondTick();
     for (;;) {
         if (program.cycleStop.load())
             return false;
-        const uint32_t left = WaitLeftMs(ms, start);
+        const uint32_t left = WaitLeftMs(ms, since);
         if (left == 0)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kStepMs, left)));
@@ -153,12 +153,11 @@ bool PauseUnlessStopped(uint32_t ms)
 bool ReadyForRequest()
 {
     Link& link = program.link;
-    uint32_t wait = 0;
-    if (link.connectDelayDue)
-        wait = WaitLeftMs(link.device.connectDelayMs, link.connectedAt);
-    if (link.transactionEnded)
-        wait = std::max(wait, WaitLeftMs(link.device.requestGapMs, link.lastTransactionEnd));
-    if (!PauseUnlessStopped(wait))
+    if (program.cycleStop.load())
+        return false;
+    if (link.connectDelayDue && !PauseUntilPassed(link.device.connectDelayMs, link.connectedAt))
+        return false;
+    if (link.transactionEnded && !PauseUntilPassed(link.device.requestGapMs, link.lastTransactionEnd))
         return false;
     link.connectDelayDue = false;
     return true;
